@@ -1,0 +1,53 @@
+// CXmlDocHelper: a failure-tolerant XML document (load, write in a fixed layout, read and change
+// elements by name) and CXmlDocError, the record of its last failure.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/MfcTypes.h"
+
+class CXmlDocError {
+public:
+    CXmlDocError(int nCode, CString strMessage, CString strMessageFr);
+    virtual ~CXmlDocError() = default;
+    CXmlDocError(const CXmlDocError&) = default;
+    CXmlDocError& operator=(const CXmlDocError&) = default;
+
+    int m_nCode;
+    CString m_strMessage;   // English: what every caller shows
+    CString m_strMessageFr; // French, shown nowhere
+};
+
+constexpr int XML_ERROR_NOT_SET = 3288;
+constexpr int XML_ERROR_FAILED = 3325;
+
+namespace pugi {
+class xml_document;
+}
+
+class CXmlDocHelper {
+public:
+    CXmlDocHelper();
+    virtual ~CXmlDocHelper();
+    CXmlDocHelper(const CXmlDocHelper&) = delete;
+    CXmlDocHelper& operator=(const CXmlDocHelper&) = delete;
+
+    void Close();
+    bool Load(const CString& strXml);
+    bool GetXml(CString& strOut);
+    CXmlDocError GetError() const { return m_error; }
+
+    bool ReadValue(const CString& strName, CString& strOut);
+    CString GetValue(const CString& strName);
+    bool SetValue(const CString& strName, const CString& strText);
+    bool HasElement(const CString& strName);
+    bool AddElement(const CString& strParent, const CString& strName, const CString& strText);
+
+    bool IsLoaded() const { return m_bLoaded; }
+
+private:
+    CXmlDocError m_error;
+    bool m_bLoaded = false;
+    std::unique_ptr<pugi::xml_document> m_pDoc;
+};
