@@ -23,7 +23,9 @@ public:
 
 private:
     bool ReadRawLine(CString& line); // one line, without its LF or a CR just before it
+    bool PrematureEnd();             // reports the end of file; always false
 
     std::istream& m_file;
     Report m_report;
+    unsigned m_nLineTags = 0; // block and comment tags of the line ReadScriptLine last returned
 };

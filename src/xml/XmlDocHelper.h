@@ -47,6 +47,9 @@ public:
     bool IsLoaded() const { return m_bLoaded; }
 
 private:
+    void SetError(const char* english, const char* french) noexcept;
+    void SetNotFound(const CString& strName) noexcept;
+
     CXmlDocError m_error;
     bool m_bLoaded = false;
     std::unique_ptr<pugi::xml_document> m_pDoc;

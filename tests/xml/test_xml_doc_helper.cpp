@@ -1,0 +1,221 @@
+// Tests of CXmlDocHelper: loading, the fixed-layout writer, element lookup and the error record.
+#include "xml/XmlDocHelper.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const char* const kNoDoc = "Failed - No XML Document Loaded!";
+const char* const kNoDocFr = "Échoué - Aucun Document XML chargé !";
+
+CString Written(CXmlDocHelper& doc)
+{
+    CString out;
+    EXPECT_TRUE(doc.GetXml(out));
+    return out;
+}
+
+CString Loaded(const CString& xml)
+{
+    CXmlDocHelper doc;
+    EXPECT_TRUE(doc.Load(xml)) << doc.GetError().m_strMessage;
+    return Written(doc);
+}
+
+void ExpectError(const CXmlDocHelper& doc, const CString& en, const CString& fr)
+{
+    const CXmlDocError e = doc.GetError();
+    EXPECT_EQ(e.m_nCode, XML_ERROR_FAILED);
+    EXPECT_EQ(e.m_strMessage, en);
+    EXPECT_EQ(e.m_strMessageFr, fr);
+}
+
+} // namespace
+
+TEST(XmlLoad, ParseErrorNamesOneBasedLineAndReason)
+{
+    CXmlDocHelper doc;
+    EXPECT_FALSE(doc.Load("<a>\n<b>\n</c></a>"));
+    ExpectError(doc, "XML Parse Error at line#:3\r\nStart-end tags mismatch",
+                "Erreur d’analyse XML à la ligne numéro:3\r\nStart-end tags mismatch");
+    EXPECT_TRUE(doc.IsLoaded());
+}
+
+TEST(XmlLoad, TextWithoutSingleDocumentElementIsAParseError)
+{
+    const struct {
+        const char* xml;
+        const char* message;
+    } cases[] = {
+        {"", "XML Parse Error at line#:1\r\nNo document element found"},
+        {"<!-- only -->\n", "XML Parse Error at line#:2\r\nNo document element found"},
+        {"<a/>\n<b/>", "XML Parse Error at line#:2\r\nMore than one document element"},
+        {"<a/>\ntail", "XML Parse Error at line#:2\r\nText outside the document element"},
+        {"lead<a/>", "XML Parse Error at line#:1\r\nText outside the document element"},
+        {"<a/><![CDATA[x]]>", "XML Parse Error at line#:1\r\nText outside the document element"},
+    };
+    for (const auto& c : cases) {
+        CXmlDocHelper doc;
+        EXPECT_FALSE(doc.Load(c.xml)) << c.xml;
+        EXPECT_EQ(doc.GetError().m_strMessage, c.message) << c.xml;
+    }
+    CXmlDocHelper doc;
+    EXPECT_FALSE(doc.Load(CString("<a/>\0<b/>", 9)));
+}
+
+TEST(XmlLoad, FailedParseLeavesLoadedEmptyDocument)
+{
+    CXmlDocHelper doc;
+    ASSERT_TRUE(doc.Load("<old><x>1</x></old>"));
+    // pugixml keeps the part read before the fault; none of it may survive.
+    EXPECT_FALSE(doc.Load("<a><b>kept?</b><c>"));
+    EXPECT_TRUE(doc.IsLoaded());
+    EXPECT_EQ(Written(doc), "<?xml version=\"1.0\"?>\r\n");
+    EXPECT_FALSE(doc.HasElement("b"));
+    EXPECT_FALSE(doc.HasElement("x"));
+    EXPECT_FALSE(doc.AddElement("a", "n", "v"));
+    ExpectError(doc, "Parent NOT found!", "Parent non trouvé!");
+}
+
+TEST(XmlLoad, SuccessKeepsEarlierFailure)
+{
+    CXmlDocHelper doc;
+    ASSERT_FALSE(doc.Load("<a>"));
+    const CString failure = doc.GetError().m_strMessage;
+    EXPECT_TRUE(doc.Load("<a/>"));
+    EXPECT_EQ(doc.GetError().m_strMessage, failure);
+    EXPECT_EQ(doc.GetError().m_nCode, XML_ERROR_FAILED);
+}
+
+TEST(XmlWriter, RequestLayout)
+{
+    const char* xml = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<TStream>\n  <Transaction>\n"
+                      "    <MerchantID>123</MerchantID>\n    <Amount><Purchase>1.00</Purchase></Amount>\n"
+                      "  </Transaction>\n</TStream>\n";
+    EXPECT_EQ(Loaded(xml), "<?xml version=\"1.0\"?>\r\n"
+                           "<TStream>\r\n"
+                           "\t<Transaction>\r\n"
+                           "\t\t<MerchantID>123</MerchantID>\r\n"
+                           "\t\t<Amount>\r\n"
+                           "\t\t\t<Purchase>1.00</Purchase>\r\n"
+                           "\t\t</Amount>\r\n"
+                           "\t</Transaction>\r\n"
+                           "</TStream>\r\n");
+    EXPECT_EQ(Loaded("<r>text</r>"), "<?xml version=\"1.0\"?>\r\n<r>text</r>\r\n");
+    EXPECT_EQ(Loaded("<r><e/><f></f></r>"), "<?xml version=\"1.0\"?>\r\n<r>\r\n\t<e></e>\r\n\t<f></f>\r\n</r>\r\n");
+    // Text after the first child stays inline; bytes are not re-encoded.
+    EXPECT_EQ(Loaded("<r>x<e>y</e>z</r>"), "<?xml version=\"1.0\"?>\r\n<r>x\r\n\t<e>y</e>z</r>\r\n");
+    EXPECT_EQ(Loaded("<r>caf\xC3\xA9 \xE9</r>"), "<?xml version=\"1.0\"?>\r\n<r>caf\xC3\xA9 \xE9</r>\r\n");
+}
+
+TEST(XmlWriter, DropsWhatIsNotElementOrText)
+{
+    EXPECT_EQ(Loaded("<!DOCTYPE r><!--c--><?pi x?><r id=\"1\"><a k='v'>t<![CDATA[cd]]><!--in--></a>"
+                     "<?pi y?></r><!--after-->"),
+              "<?xml version=\"1.0\"?>\r\n<r>\r\n\t<a>t</a>\r\n</r>\r\n");
+    // A comment or CDATA as first child is not text: the closing tag goes on its own line.
+    EXPECT_EQ(Loaded("<r><a><!--c-->t</a></r>"),
+              "<?xml version=\"1.0\"?>\r\n<r>\r\n\t<a>t\r\n\t</a>\r\n</r>\r\n");
+    EXPECT_EQ(Loaded("<r><![CDATA[x]]></r>"), "<?xml version=\"1.0\"?>\r\n<r>\r\n</r>\r\n");
+}
+
+TEST(XmlWriter, EscapesMarkupCharactersInText)
+{
+    CXmlDocHelper doc;
+    ASSERT_TRUE(doc.Load("<r><RefNo>A&amp;B &lt;&gt;</RefNo></r>"));
+    EXPECT_EQ(doc.GetValue("RefNo"), "A&B <>");
+    EXPECT_NE(Written(doc).find("<RefNo>A&amp;B &lt;&gt;</RefNo>"), CString::npos);
+
+    // A value that looks like markup must come back as the same value, not as new elements.
+    const CString injected = "</RefNo><Purchase>9999</Purchase><RefNo>";
+    ASSERT_TRUE(doc.SetValue("RefNo", injected));
+    const CString first = Written(doc);
+    CXmlDocHelper again;
+    ASSERT_TRUE(again.Load(first)) << again.GetError().m_strMessage;
+    EXPECT_EQ(again.GetValue("RefNo"), injected);
+    EXPECT_FALSE(again.HasElement("Purchase"));
+    EXPECT_EQ(Written(again), first);
+}
+
+TEST(XmlLookup, FirstElementOfExactName)
+{
+    CXmlDocHelper doc;
+    ASSERT_TRUE(doc.Load("<r><RefNo>1</RefNo><t><RefNo>2</RefNo></t>"
+                         "<Amount><Purchase>1.00</Purchase><Gratuity>0.50</Gratuity></Amount></r>"));
+    EXPECT_EQ(doc.GetValue("RefNo"), "1");
+    EXPECT_EQ(doc.GetValue("refno"), "");
+    EXPECT_FALSE(doc.HasElement("refno"));
+    EXPECT_EQ(doc.GetValue("Amount"), "1.000.50");
+    EXPECT_NE(doc.GetValue("r"), ""); // the document element is searched too
+    // Not a query language: such names are plain names and simply not found.
+    EXPECT_FALSE(doc.HasElement("t/RefNo"));
+    EXPECT_FALSE(doc.HasElement("RefNo[2]"));
+
+    ASSERT_TRUE(doc.SetValue("RefNo", "9"));
+    EXPECT_EQ(doc.GetValue("t"), "2");
+    ASSERT_TRUE(doc.SetValue("Amount", "2.00"));
+    EXPECT_FALSE(doc.HasElement("Purchase"));
+    EXPECT_EQ(doc.GetValue("Amount"), "2.00");
+}
+
+TEST(XmlLookup, ReadValueIncludesCdataAndEmptyDiffersFromMissingOnlyInRecord)
+{
+    CXmlDocHelper doc;
+    ASSERT_TRUE(doc.Load("<r><a>x<![CDATA[<y>]]><b>z</b></a><e/></r>"));
+    CString out = "stale";
+    EXPECT_TRUE(doc.ReadValue("a", out));
+    EXPECT_EQ(out, "x<y>z");
+    EXPECT_TRUE(doc.ReadValue("e", out));
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(doc.GetError().m_nCode, XML_ERROR_NOT_SET);
+
+    const CString longName(3000, 'N');
+    EXPECT_EQ(doc.GetValue(longName), "");
+    ExpectError(doc, longName + " Not Found in XML Document.",
+                longName + " non trouvé dans le document XML.");
+    EXPECT_FALSE(doc.SetValue("Missing", "v"));
+    EXPECT_EQ(doc.GetError().m_strMessage, "Missing Not Found in XML Document.");
+    EXPECT_FALSE(doc.HasElement("Missing2"));
+    EXPECT_EQ(doc.GetError().m_strMessage, "Missing Not Found in XML Document.");
+}
+
+TEST(XmlLookup, AddElementAppendsUnderFirstParent)
+{
+    CXmlDocHelper doc;
+    ASSERT_TRUE(doc.Load("<r><T><a>1</a></T><T></T></r>"));
+    EXPECT_TRUE(doc.AddElement("T", "Tip", "0.25"));
+    EXPECT_TRUE(doc.AddElement("T", "Tip", "0.50"));
+    EXPECT_EQ(Written(doc), "<?xml version=\"1.0\"?>\r\n<r>\r\n\t<T>\r\n\t\t<a>1</a>\r\n\t\t<Tip>0.25</Tip>\r\n"
+                            "\t\t<Tip>0.50</Tip>\r\n\t</T>\r\n\t<T></T>\r\n</r>\r\n");
+    EXPECT_FALSE(doc.AddElement("Nope", "x", "y"));
+    ExpectError(doc, "Parent NOT found!", "Parent non trouvé!");
+}
+
+TEST(XmlErrors, InitialRecordAndNoDocument)
+{
+    CXmlDocHelper doc;
+    const CXmlDocError initial = doc.GetError();
+    EXPECT_EQ(initial.m_nCode, XML_ERROR_NOT_SET);
+    EXPECT_EQ(initial.m_strMessage, "Error Unknown/Not Set");
+    EXPECT_EQ(initial.m_strMessageFr, "Error Unknown/Not Set");
+    EXPECT_FALSE(doc.IsLoaded());
+
+    CString out = "untouched";
+    EXPECT_FALSE(doc.GetXml(out));
+    EXPECT_EQ(out, "untouched");
+    ExpectError(doc, kNoDoc, kNoDocFr);
+    EXPECT_FALSE(doc.ReadValue("a", out));
+    EXPECT_EQ(out, "untouched");
+    EXPECT_EQ(doc.GetValue("a"), "");
+    EXPECT_FALSE(doc.SetValue("a", "b"));
+    EXPECT_FALSE(doc.AddElement("a", "b", "c"));
+
+    CXmlDocHelper fresh;
+    EXPECT_FALSE(fresh.HasElement("a"));
+    ExpectError(fresh, kNoDoc, kNoDocFr);
+
+    ASSERT_TRUE(fresh.Load("<a/>"));
+    fresh.Close();
+    EXPECT_FALSE(fresh.IsLoaded());
+    EXPECT_FALSE(fresh.GetXml(out));
+}
