@@ -1,0 +1,85 @@
+// Shared set-up for window tests.
+#include "GuiFixture.h"
+
+#include <QCoreApplication>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "controls/ClassIds.h"
+#include "log/LogWriter.h"
+
+std::string ReadWholeFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void GuiFixture::SetUp() {
+    m_savedDir = std::filesystem::current_path();
+    char pattern[] = "/tmp/tranvex-gui-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    m_dir = pattern;
+    std::filesystem::current_path(m_dir);
+    m_boxHook = std::make_unique<CMessageBoxHookGuard>([this](const CString& text, UINT) {
+        m_messages.push_back(text);
+        return IDOK;
+    });
+    m_clientReg = std::make_unique<CComponentRegistration>(
+        kClientClsid, [state = m_client] { return std::make_unique<FakeComponent>(state); });
+    m_deviceReg = std::make_unique<CComponentRegistration>(
+        kDeviceClsid, [state = m_device] { return std::make_unique<FakeComponent>(state); });
+}
+
+void GuiFixture::TearDown() {
+    m_dlg.reset();
+    m_clientReg.reset();
+    m_deviceReg.reset();
+    m_boxHook.reset();
+    // Each test runs in its own process; the log writer may still be writing here, so the directory
+    // stays until the writer is done at exit. Go back and leave removal to the last step we control.
+    std::filesystem::current_path(m_savedDir);
+    std::error_code ec;
+    std::filesystem::remove_all(m_dir, ec);
+}
+
+void GuiFixture::MakeWindow() {
+    m_dlg = std::make_unique<CTranvexDlg>();
+    m_dlg->OnInitDialog();
+}
+
+void GuiFixture::WriteFile(const std::string& name, const std::string& text) {
+    std::ofstream out(m_dir / name, std::ios::binary);
+    out << text;
+}
+
+void GuiFixture::LoadScript(const std::string& text) {
+    WriteFile("TStream.xml", text);
+    m_dlg->m_strXmlPath = (m_dir / "TStream.xml").string();
+    m_dlg->OnReloadFile();
+}
+
+std::string GuiFixture::LogContaining(const std::string& needle) {
+    std::filesystem::path logDir = m_dir / "CORVANE_LOGS";
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(logDir, ec)) {
+            std::string text = ReadWholeFile(entry.path());
+            if (text.find(needle) != std::string::npos)
+                return text;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ADD_FAILURE() << "log never held: " << needle;
+    return {};
+}
+
+std::string GuiFixture::FlushedLog() {
+    static int counter = 0;
+    const std::string marker = "test marker " + std::to_string(++counter);
+    GetLogWriter()->Write("%s", marker.c_str());
+    std::string log = LogContaining(marker);
+    return log.substr(0, log.find(marker));
+}

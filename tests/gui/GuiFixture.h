@@ -1,0 +1,66 @@
+// Shared set-up for window tests: a temporary working directory, recorded message boxes, fake
+// components under both class identifiers, and a main window that has run its initialisation.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/TranvexDlg.h"
+#include "platform/Component.h"
+#include "platform/MessageBox.h"
+
+// A component that records every call and answers from a script of responses.
+struct FakeCall {
+    int dispid;
+    DispArgs args;
+};
+
+struct FakeComponentState {
+    std::vector<FakeCall> calls;
+    std::function<std::string(int dispid, const DispArgs& args)> answer =
+        [](int, const DispArgs&) { return std::string("<RStream></RStream>"); };
+};
+
+class FakeComponent : public IComponent {
+public:
+    explicit FakeComponent(std::shared_ptr<FakeComponentState> state) : m_state(std::move(state)) {}
+    std::string Invoke(int dispid, const DispArgs& args) override {
+        m_state->calls.push_back({dispid, args});
+        return m_state->answer(dispid, args);
+    }
+
+private:
+    std::shared_ptr<FakeComponentState> m_state;
+};
+
+class GuiFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Makes the main window (components are created with it) and runs its initialisation.
+    void MakeWindow();
+    void WriteFile(const std::string& name, const std::string& text);
+    // Loads a script through Re-Load FIle with the path set on the member.
+    void LoadScript(const std::string& text);
+
+    // Waits (bounded) until the day's log holds needle, then returns the whole log.
+    std::string LogContaining(const std::string& needle);
+    // Everything logged so far: a marker line is written and awaited, so earlier lines are all there.
+    std::string FlushedLog();
+
+    std::filesystem::path m_dir;
+    std::filesystem::path m_savedDir;
+    std::vector<std::string> m_messages;
+    std::unique_ptr<CMessageBoxHookGuard> m_boxHook;
+    std::shared_ptr<FakeComponentState> m_client = std::make_shared<FakeComponentState>();
+    std::shared_ptr<FakeComponentState> m_device = std::make_shared<FakeComponentState>();
+    std::unique_ptr<CComponentRegistration> m_clientReg, m_deviceReg;
+    std::unique_ptr<CTranvexDlg> m_dlg;
+};
+
+std::string ReadWholeFile(const std::filesystem::path& path);

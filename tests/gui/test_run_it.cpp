@@ -1,0 +1,255 @@
+// Run It, Run It and Load Next and the XML viewers, against fake components.
+#include <QAbstractButton>
+
+#include "GuiFixture.h"
+#include "res/resource.h"
+
+namespace {
+
+const char* const kScript = "<?xml version=\"1.0\"?>\n"
+                            "<TStream>\n"
+                            "<Transaction>\n"
+                            "<MerchantID>395347308=E2ETKN</MerchantID>\n"
+                            "<TranCode>Sale</TranCode>\n"
+                            "<Amount><Purchase>10.00</Purchase></Amount>\n"
+                            "</Transaction>\n"
+                            "<Admin id=\"x\">\n" // ends the scan: only one transaction
+                            "</TStream>\n";
+
+const char* const kApproved = "<?xml version=\"1.0\"?>\r\n<RStream>\r\n<CmdResponse>\r\n"
+                              "<ResponseOrigin>Processor</ResponseOrigin><CmdStatus>Approved</CmdStatus>"
+                              "<TextResponse>AP</TextResponse></CmdResponse>\r\n<TranResponse>\r\n"
+                              "<RefNo>0042</RefNo><AuthCode>A12345</AuthCode>"
+                              "<Amount><Purchase>10.00</Purchase><Authorize>10.00</Authorize></Amount>"
+                              "<AcqRefData>aEb001</AcqRefData><ProcessData>|17|410100700000</ProcessData>"
+                              "<RecordNo>REC-1</RecordNo></TranResponse>\r\n</RStream>\r\n";
+
+std::string Arg(const DispArgs& args, size_t i) { return std::get<std::string>(args.at(i)); }
+
+class RunItTest : public GuiFixture {
+protected:
+    void SetUp() override {
+        GuiFixture::SetUp();
+        MakeWindow();
+        m_client->answer = [](int, const DispArgs&) { return std::string(kApproved); };
+        m_device->answer = m_client->answer;
+    }
+    void Click(int id) { qobject_cast<QAbstractButton*>(m_dlg->GetDlgItem(id))->click(); }
+    std::string Box(int id) { return m_dlg->GetDlgItemText(id); }
+    std::string LastRequest(const FakeComponentState& state) { return Arg(state.calls.back().args, 0); }
+};
+
+TEST_F(RunItTest, WithoutAScriptSomethingWentWrong) {
+    Click(IDC_RUN_IT);
+    Click(IDC_VIEW_XML);
+    EXPECT_EQ(m_messages, (std::vector<std::string>{"Something went wrong.", "Something went wrong."}));
+    EXPECT_TRUE(m_client->calls.empty());
+    EXPECT_EQ(FlushedLog().find("TStream"), std::string::npos);
+}
+
+TEST_F(RunItTest, EachTargetGetsItsOwnDispidWithTheFixedArguments) {
+    LoadScript(kScript);
+    Click(IDC_TARGET_CLIENT);
+    Click(IDC_RUN_IT);
+    Click(IDC_TARGET_DEVICE);
+    Click(IDC_RUN_IT);
+    ASSERT_EQ(m_client->calls.size(), 1u);
+    ASSERT_EQ(m_device->calls.size(), 1u);
+    EXPECT_EQ(m_client->calls[0].dispid, 1);
+    EXPECT_EQ(m_device->calls[0].dispid, 8);
+    for (const auto* state : {m_client.get(), m_device.get()}) {
+        const DispArgs& args = state->calls[0].args;
+        ASSERT_EQ(args.size(), 4u);
+        EXPECT_EQ(Arg(args, 0).rfind("<?xml version=\"1.0\"?>\r\n<TStream>\r\n\t<Transaction>", 0), 0u);
+        EXPECT_EQ(std::get<std::int16_t>(args[1]), 0);
+        EXPECT_EQ(Arg(args, 2), "");
+        EXPECT_EQ(Arg(args, 3), "TRANVEX");
+    }
+    EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(RunItTest, ResponseFillsTheTwelveBoxesAndBecomesTheLastResponse) {
+    LoadScript(kScript);
+    m_dlg->SetDlgItemText(IDC_RESP_BALANCE, "stale");
+    m_dlg->SetDlgItemText(IDC_RESP_GRATUITY, "stale");
+    Click(IDC_TARGET_CLIENT);
+    Click(IDC_RUN_IT);
+    EXPECT_EQ(Box(IDC_RESP_REFNO), "0042");
+    EXPECT_EQ(Box(IDC_RESP_AUTHCODE), "A12345");
+    EXPECT_EQ(Box(IDC_RESP_ORIGIN), "Processor");
+    EXPECT_EQ(Box(IDC_RESP_CMDSTATUS), "Approved");
+    EXPECT_EQ(Box(IDC_RESP_TEXT), "AP");
+    EXPECT_EQ(Box(IDC_RESP_PURCHASE), "10.00");
+    EXPECT_EQ(Box(IDC_RESP_AUTHORIZE), "10.00");
+    EXPECT_EQ(Box(IDC_RESP_ACQREFDATA), "aEb001");
+    EXPECT_EQ(Box(IDC_RESP_PROCESSDATA), "|17|410100700000");
+    EXPECT_EQ(Box(IDC_RESP_RECORDNO), "REC-1");
+    EXPECT_EQ(Box(IDC_RESP_GRATUITY), ""); // missing elements clear their boxes
+    EXPECT_EQ(Box(IDC_RESP_BALANCE), "");
+    EXPECT_EQ(m_dlg->m_strLastResponse, kApproved);
+
+    Click(IDC_VIEW_LAST_XML);
+    EXPECT_EQ(m_messages, std::vector<std::string>{kApproved});
+
+    // Request, then response, verbatim, each a record of its own.
+    std::string log = FlushedLog();
+    size_t request = log.find("<TStream>\r\n\t<Transaction>");
+    size_t response = log.find(std::string(kApproved) + "\n----------\n");
+    ASSERT_NE(request, std::string::npos);
+    ASSERT_NE(response, std::string::npos);
+    EXPECT_LT(request, response);
+}
+
+TEST_F(RunItTest, NoTargetWarnsOnceLogsTheRequestAndCallsNothing) {
+    LoadScript(kScript);
+    m_dlg->m_strLastResponse = "older";
+    Click(IDC_RUN_IT);
+    EXPECT_EQ(m_messages, std::vector<std::string>{"Please Select a Valid OCX Control to Target!"});
+    EXPECT_TRUE(m_client->calls.empty());
+    EXPECT_TRUE(m_device->calls.empty());
+    EXPECT_EQ(m_dlg->m_strLastResponse, "");
+    std::string log = FlushedLog();
+    size_t request = log.find("<TStream>");
+    size_t refusal = log.find("]Invalid OCX Control Target\n----------\n");
+    ASSERT_NE(request, std::string::npos);
+    ASSERT_NE(refusal, std::string::npos);
+    EXPECT_LT(request, refusal);
+    m_messages.clear();
+    Click(IDC_VIEW_LAST_XML);
+    EXPECT_EQ(m_messages, std::vector<std::string>{""});
+}
+
+TEST_F(RunItTest, AFailedControlCallIsReportedOnceAndTheResponseIsNotLogged) {
+    LoadScript(kScript);
+    m_dlg->SetDlgItemText(IDC_RESP_REFNO, "kept");
+    m_client->answer = [](int, const DispArgs&) -> std::string { throw CDispatchError("Member not found."); };
+    Click(IDC_TARGET_CLIENT);
+    Click(IDC_RUN_IT);
+    EXPECT_EQ(m_messages, std::vector<std::string>{"Member not found."});
+    EXPECT_EQ(Box(IDC_RESP_REFNO), "kept");
+    EXPECT_EQ(m_dlg->m_strLastResponse, "");
+    std::string log = FlushedLog();
+    EXPECT_NE(log.find("<TStream>"), std::string::npos);
+    EXPECT_EQ(log.find("RStream"), std::string::npos);
+    // The window goes on working.
+    m_client->answer = [](int, const DispArgs&) { return std::string(kApproved); };
+    Click(IDC_RUN_IT);
+    EXPECT_EQ(Box(IDC_RESP_REFNO), "0042");
+}
+
+TEST_F(RunItTest, PercentSignsInTheResponseReachTheLogUnchanged) {
+    LoadScript(kScript);
+    const std::string response = "<RStream><TextResponse>100% %s %n %d</TextResponse></RStream>";
+    m_device->answer = [&](int, const DispArgs&) { return response; };
+    Click(IDC_TARGET_DEVICE);
+    Click(IDC_RUN_IT);
+    EXPECT_NE(FlushedLog().find("]" + response + "\n----------\n"), std::string::npos);
+    EXPECT_EQ(Box(IDC_RESP_TEXT), "100% %s %n %d");
+}
+
+TEST_F(RunItTest, AResponseThatDoesNotParseIsReportedAndChangesNoBox) {
+    LoadScript(kScript);
+    m_dlg->SetDlgItemText(IDC_RESP_AUTHCODE, "kept");
+    m_client->answer = [](int, const DispArgs&) { return std::string("<RStream><Oops></RStream>"); };
+    Click(IDC_TARGET_CLIENT);
+    Click(IDC_RUN_IT);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].rfind("PArsing Response->XML Parse Error at line#:1\r\n", 0), 0u) << m_messages[0];
+    EXPECT_EQ(Box(IDC_RESP_AUTHCODE), "kept");
+    EXPECT_EQ(m_dlg->m_strLastResponse, "");
+
+    m_messages.clear();
+    m_client->answer = [](int, const DispArgs&) { return std::string(); };
+    Click(IDC_RUN_IT);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].rfind("PArsing Response->XML Parse Error", 0), 0u);
+}
+
+TEST_F(RunItTest, EditedBoxesGoIntoTheRequestAndASecondRunDoesNotDuplicate) {
+    LoadScript(kScript);
+    Click(IDC_TARGET_CLIENT);
+    m_dlg->SetDlgItemText(IDC_REQ_REFNO, "77");
+    m_dlg->SetDlgItemText(IDC_REQ_PURCHASE, "12.34");
+    m_dlg->SetDlgItemText(IDC_REQ_ACQREFDATA, "ignored: request column");
+    m_dlg->SetDlgItemText(IDC_RESP_RECORDNO, "carried");
+    Click(IDC_RUN_IT);
+    std::string first = LastRequest(*m_client);
+    EXPECT_NE(first.find("\t\t<RefNo>77</RefNo>\r\n\t\t<RecordNo>carried</RecordNo>\r\n\t</Transaction>"),
+              std::string::npos)
+        << first;
+    EXPECT_NE(first.find("<Purchase>12.34</Purchase>"), std::string::npos);
+    EXPECT_NE(first.find("<RecordNo>carried</RecordNo>"), std::string::npos);
+    EXPECT_EQ(first.find("ignored"), std::string::npos);
+
+    // The response filled the response column; the next run carries its tokens and edits once.
+    m_dlg->SetDlgItemText(IDC_REQ_REFNO, "78");
+    Click(IDC_RUN_IT);
+    std::string second = LastRequest(*m_client);
+    EXPECT_EQ(second.find("<RefNo>77</RefNo>"), std::string::npos);
+    size_t refNo = second.find("<RefNo>78</RefNo>");
+    ASSERT_NE(refNo, std::string::npos);
+    EXPECT_EQ(second.find("<RefNo>", refNo + 1), std::string::npos);
+    EXPECT_NE(second.find("<RecordNo>REC-1</RecordNo>"), std::string::npos);
+    EXPECT_NE(second.find("<AcqRefData>aEb001</AcqRefData>"), std::string::npos);
+}
+
+TEST_F(RunItTest, TypedMarkupStaysTextInTheRequest) {
+    LoadScript(kScript);
+    Click(IDC_TARGET_CLIENT);
+    m_dlg->SetDlgItemText(IDC_REQ_REFNO, "</RefNo><Purchase>9999</Purchase><RefNo>A&B");
+    Click(IDC_RUN_IT);
+    std::string request = LastRequest(*m_client);
+    EXPECT_EQ(request.find("<Purchase>9999"), std::string::npos) << request;
+    CXmlDocHelper parsed;
+    ASSERT_TRUE(parsed.Load(request));
+    EXPECT_EQ(parsed.GetValue("RefNo"), "</RefNo><Purchase>9999</Purchase><RefNo>A&B");
+    EXPECT_EQ(parsed.GetValue("Purchase"), "10.00");
+}
+
+TEST_F(RunItTest, RunItAndLoadNextStepsOnEvenAtTheEnd) {
+    LoadScript(kScript);
+    Click(IDC_TARGET_CLIENT);
+    Click(IDC_RUN_IT_AND_LOAD_NEXT);
+    EXPECT_EQ(m_client->calls.size(), 1u);
+    EXPECT_EQ(m_messages, std::vector<std::string>{"No Next Transaction"});
+}
+
+TEST_F(RunItTest, ViewersShowScriptedUpdatedAndLastXml) {
+    Click(IDC_VIEW_UPDATED_XML);
+    Click(IDC_VIEW_LAST_XML);
+    EXPECT_EQ(m_messages, (std::vector<std::string>{"Failed - No XML Document Loaded!", ""}));
+
+    LoadScript(kScript);
+    m_messages.clear();
+    Click(IDC_VIEW_XML);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0], m_dlg->m_arrTransactions[0]);
+
+    m_dlg->SetDlgItemText(IDC_REQ_REFNO, "5");
+    Click(IDC_VIEW_UPDATED_XML);
+    Click(IDC_VIEW_UPDATED_XML);
+    ASSERT_EQ(m_messages.size(), 3u);
+    EXPECT_EQ(m_messages[1], m_messages[2]); // one RefNo, not two
+    EXPECT_EQ(m_messages[1], "<?xml version=\"1.0\"?>\r\n<TStream>\r\n\t<Transaction>\r\n"
+                             "\t\t<MerchantID>395347308=E2ETKN</MerchantID>\r\n\t\t<TranCode>Sale</TranCode>\r\n"
+                             "\t\t<Amount>\r\n\t\t\t<Purchase>10.00</Purchase>\r\n\t\t</Amount>\r\n"
+                             "\t\t<RefNo>5</RefNo>\r\n\t</Transaction>\r\n</TStream>\r\n");
+    // What View Updated XML shows is what Run It sends.
+    Click(IDC_TARGET_CLIENT);
+    Click(IDC_RUN_IT);
+    EXPECT_EQ(LastRequest(*m_client), m_messages[1]);
+}
+
+TEST_F(RunItTest, ARequestThatDidNotParseSendsOnlyTheDeclaration) {
+    LoadScript("<?xml version=\"1.0\"?>\n<TStream>\n<Transaction><RefNo>x</Transaction>\n</TStream>\n");
+    m_messages.clear();
+    Click(IDC_TARGET_CLIENT);
+    m_dlg->SetDlgItemText(IDC_REQ_REFNO, "typed");
+    Click(IDC_RUN_IT);
+    ASSERT_EQ(m_client->calls.size(), 1u);
+    EXPECT_EQ(LastRequest(*m_client), "<?xml version=\"1.0\"?>\r\n");
+    Click(IDC_VIEW_XML);
+    EXPECT_EQ(m_messages.back(), m_dlg->m_arrTransactions[0]);
+}
+
+} // namespace

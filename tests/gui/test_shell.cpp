@@ -1,0 +1,234 @@
+// Start-up, the main window's controls, the target rule, About and Exit.
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "GuiFixture.h"
+#include "app/AboutDlg.h"
+#include "app/DisclaimerDlg.h"
+#include "app/TranvexApp.h"
+#include "res/resource.h"
+
+namespace {
+
+class ShellTest : public GuiFixture {};
+
+TEST_F(ShellTest, CancelledDisclaimerEndsQuietly) {
+    std::vector<std::string> shown;
+    CDialog::ModalHookGuard hook([&](CDialog& dlg) {
+        shown.push_back(dlg.windowTitle().toStdString());
+        EXPECT_NE(dynamic_cast<CDisclaimerDlg*>(&dlg), nullptr);
+        EXPECT_NE(dlg.GetDlgItemText(IDC_DISCLAIMER_TEXT).find("as is"), std::string::npos);
+        return IDCANCEL;
+    });
+    CTranvexApp app;
+    EXPECT_EQ(app.InitInstance(), FALSE);
+    EXPECT_EQ(shown, std::vector<std::string>{"Disclaimer"});
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "CORVANE_LOGS"));
+    EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(ShellTest, AcceptedDisclaimerRunsTheMainWindow) {
+    std::vector<std::string> shown;
+    CDialog::ModalHookGuard hook([&](CDialog& dlg) {
+        shown.push_back(dlg.windowTitle().toStdString());
+        if (auto* main = dynamic_cast<CTranvexDlg*>(&dlg)) {
+            EXPECT_EQ(main->GetDlgItemText(IDC_XML_PATH), (m_dir / "TStream.xml").string());
+            return IDCANCEL;
+        }
+        auto* agree = qobject_cast<QPushButton*>(dlg.GetDlgItem(IDOK));
+        EXPECT_EQ(agree->text().toStdString(), "I AGREE");
+        EXPECT_TRUE(agree->isDefault());
+        return IDOK;
+    });
+    CTranvexApp app;
+    EXPECT_EQ(app.InitInstance(), FALSE);
+    EXPECT_EQ(shown, (std::vector<std::string>{"Disclaimer", "Tranvex"}));
+    EXPECT_TRUE(std::filesystem::is_directory(m_dir / "CORVANE_LOGS"));
+    EXPECT_NE(LogContaining("Startup Tranvex Version 4.10").size(), 0u);
+}
+
+TEST_F(ShellTest, TemplateControlsHaveTheirIdsKindsCaptionsAndStates) {
+    MakeWindow();
+    struct Expected {
+        int id;
+        const char* kind;
+        const char* caption;
+        bool enabled;
+    };
+    const Expected expected[] = {
+        {1006, "QLineEdit", "", true},
+        {1008, "QPushButton", "&Store Server\nName or IP List ", true},
+        {1009, "QPushButton", "&Ping Server List", true},
+        {1003, "QLineEdit", nullptr, true},
+        {1002, "QPushButton", "Browse/Load", true},
+        {1010, "QPushButton", "&Exit", true},
+        {1016, "QPushButton", "Ping Single &IP", true},
+        {1017, "QPushButton", "&Get IP From\nServer Name", true},
+        {1064, "QCheckBox", "Use Ping Port", true},
+        {1018, "QLineEdit", "", false},
+        {1019, "QRadioButton", "KVT CLient X", true},
+        {1020, "QRadioButton", "KVT HRN X", true},
+        {1030, "QLineEdit", "", false},
+        {1038, "QLineEdit", "", false},
+        {1036, "QPlainTextEdit", "", true},
+        {1031, "QPushButton", "Re-Load FIle", true},
+        {1032, "QPushButton", "Load Next", true},
+        {1033, "QPushButton", "Run It", true},
+        {1037, "QPushButton", "Load Prev", true},
+        {1045, "QPushButton", "<-", true},
+        {1046, "QPushButton", "ViewXML", true},
+        {1050, "QPushButton", "ViewLastXML", true},
+        {1052, "QPushButton", "Edit and Reload on Exit", true},
+        {1053, "QPushButton", "Just Open in Editor", true},
+        {1054, "QPushButton", "Run It and Load Next", true},
+        {1055, "QPushButton", "View Updated XML", true},
+        {1060, "QPushButton", "Get Device List", true},
+        {1061, "QPushButton", "ViewLastSign", true},
+    };
+    for (const Expected& e : expected) {
+        QWidget* widget = m_dlg->GetDlgItem(e.id);
+        ASSERT_NE(widget, nullptr) << e.id;
+        EXPECT_STREQ(widget->metaObject()->className(), e.kind) << e.id;
+        if (e.caption)
+            EXPECT_EQ(m_dlg->GetDlgItemText(e.id), e.caption) << e.id;
+        EXPECT_EQ(widget->isEnabled(), e.enabled) << e.id;
+    }
+
+    // Every ID of the template is there: 22 edit boxes, the buttons, and two hidden control sites.
+    const int requestAndResponseBoxes[] = {1022, 1024, 1025, 1027, 1028, 1029, 1034, 1035, 1039, 1041, 1042,
+                                           1043, 1044, 1047, 1048, 1051, 1057, 1058};
+    for (int id : requestAndResponseBoxes)
+        EXPECT_NE(qobject_cast<QLineEdit*>(m_dlg->GetDlgItem(id)), nullptr) << id;
+    const int copyButtons[] = {1023, 1026, 1056, 1045, 1040, 1049, 1059};
+    for (int id : copyButtons)
+        EXPECT_EQ(m_dlg->GetDlgItemText(id), "<-") << id;
+    for (int id : {1011, 1021}) {
+        ASSERT_NE(m_dlg->GetDlgItem(id), nullptr);
+        EXPECT_TRUE(m_dlg->GetDlgItem(id)->isHidden()) << id;
+    }
+
+    // The ping port takes five characters at most, typed or exchanged.
+    auto* port = qobject_cast<QLineEdit*>(m_dlg->GetDlgItem(IDC_PING_PORT));
+    EXPECT_EQ(port->maxLength(), 5);
+    m_dlg->m_strPingPort = "1234567";
+    m_dlg->UpdateData(FALSE);
+    EXPECT_EQ(m_dlg->GetDlgItemText(IDC_PING_PORT), "12345");
+
+    // Radio buttons: no tab stop, neither set at start.
+    for (int id : {IDC_TARGET_CLIENT, IDC_TARGET_DEVICE}) {
+        EXPECT_EQ(m_dlg->GetDlgItem(id)->focusPolicy(), Qt::ClickFocus);
+        EXPECT_FALSE(m_dlg->IsDlgButtonChecked(id));
+    }
+    EXPECT_EQ(m_dlg->windowTitle().toStdString(), "Tranvex");
+    EXPECT_EQ(m_dlg->size(), m_dlg->MapDialogRect(0, 0, 524, 286).size());
+}
+
+TEST_F(ShellTest, DataExchangeMovesTheFourValuesBothWays) {
+    MakeWindow();
+    m_dlg->SetDlgItemText(IDC_XML_PATH, "/some/where.xml");
+    m_dlg->SetDlgItemText(IDC_SERVER_NAME, "host-a;host-b");
+    m_dlg->CheckDlgButton(IDC_USE_PING_PORT, BST_CHECKED);
+    m_dlg->GetDlgItem(IDC_PING_PORT)->setEnabled(true);
+    m_dlg->SetDlgItemText(IDC_PING_PORT, "9100");
+    ASSERT_TRUE(m_dlg->UpdateData(TRUE));
+    EXPECT_EQ(m_dlg->m_strXmlPath, "/some/where.xml");
+    EXPECT_EQ(m_dlg->m_strServerName, "host-a;host-b");
+    EXPECT_EQ(m_dlg->m_bUsePingPort, TRUE);
+    EXPECT_EQ(m_dlg->m_strPingPort, "9100");
+    EXPECT_EQ(m_dlg->m_editPingPort.GetWidget(), m_dlg->GetDlgItem(IDC_PING_PORT));
+    EXPECT_EQ(m_dlg->m_btnUsePingPort.GetWidget(), m_dlg->GetDlgItem(IDC_USE_PING_PORT));
+}
+
+TEST_F(ShellTest, TargetRuleLooksAtTheClientButtonFirst) {
+    MakeWindow();
+    EXPECT_EQ(m_dlg->GetSelectedTarget(false), -1);
+    EXPECT_TRUE(m_messages.empty());
+    EXPECT_EQ(m_dlg->GetSelectedTarget(true), -1);
+    EXPECT_EQ(m_messages, std::vector<std::string>{"Please Select a Valid OCX Control to Target!"});
+
+    qobject_cast<QAbstractButton*>(m_dlg->GetDlgItem(IDC_TARGET_DEVICE))->click();
+    EXPECT_EQ(m_dlg->GetSelectedTarget(true), 1);
+    qobject_cast<QAbstractButton*>(m_dlg->GetDlgItem(IDC_TARGET_CLIENT))->click();
+    EXPECT_EQ(m_dlg->GetSelectedTarget(true), 0);
+    // One group: selecting one clears the other.
+    EXPECT_FALSE(m_dlg->IsDlgButtonChecked(IDC_TARGET_DEVICE));
+    EXPECT_EQ(m_messages.size(), 1u);
+}
+
+TEST_F(ShellTest, AboutOpensFromTheWindowMenuThroughCommand16) {
+    MakeWindow();
+    std::vector<std::string> labels;
+    CDialog::ModalHookGuard hook([&](CDialog& dlg) {
+        EXPECT_NE(dynamic_cast<CAboutDlg*>(&dlg), nullptr);
+        for (auto* label : dlg.findChildren<QLabel*>())
+            labels.push_back(label->text().toStdString());
+        return IDOK;
+    });
+    ASSERT_NE(m_dlg->m_pSysMenu, nullptr);
+    QAction* about = nullptr;
+    for (QAction* action : m_dlg->m_pSysMenu->actions())
+        if (action->text() == "&About Tranvex...")
+            about = action;
+    ASSERT_NE(about, nullptr);
+    about->trigger();
+    EXPECT_NE(std::find(labels.begin(), labels.end(), "Tranvex Version 4.1"), labels.end());
+
+    // Other system commands open nothing.
+    labels.clear();
+    m_dlg->OnSysCommand(0xF020, 0);
+    EXPECT_TRUE(labels.empty());
+    m_dlg->OnSysCommand(0x0013, 0); // low bits are ignored
+    EXPECT_FALSE(labels.empty());
+}
+
+TEST_F(ShellTest, ExitLogsStartupThenShutdownAndCancels) {
+    MakeWindow();
+    qobject_cast<QAbstractButton*>(m_dlg->GetDlgItem(IDC_EXIT))->click();
+    EXPECT_EQ(m_dlg->GetModalResult(), IDCANCEL);
+    std::string log = LogContaining("Shutdown Tranvex Version 4.10");
+    size_t startup = log.find("]Startup Tranvex Version 4.10\n----------\n");
+    size_t shutdown = log.find("]Shutdown Tranvex Version 4.10\n----------\n");
+    ASSERT_NE(startup, std::string::npos);
+    ASSERT_NE(shutdown, std::string::npos);
+    EXPECT_LT(startup, shutdown);
+}
+
+TEST_F(ShellTest, EscapeClosesWithoutTheShutdownLine) {
+    MakeWindow();
+    m_dlg->reject();
+    EXPECT_EQ(m_dlg->GetModalResult(), IDCANCEL);
+    std::string log = FlushedLog();
+    EXPECT_NE(log.find("Startup Tranvex Version 4.10"), std::string::npos);
+    EXPECT_EQ(log.find("Shutdown"), std::string::npos);
+}
+
+TEST_F(ShellTest, LogDirectoryThatCannotBeMadeWarnsOnceAndStillOpens) {
+    // A working directory that has been removed refuses new entries, even to root.
+    std::filesystem::create_directory(m_dir / "gone");
+    std::filesystem::current_path(m_dir / "gone");
+    std::filesystem::remove(m_dir / "gone");
+    MakeWindow();
+    EXPECT_EQ(m_messages, std::vector<std::string>{"Unable to create Log Directory - logging disabled!"});
+    EXPECT_NE(m_dlg->GetDlgItem(IDC_RUN_IT), nullptr);
+}
+
+TEST_F(ShellTest, ExistingLogDirectoryIsNoProblem) {
+    std::filesystem::create_directory(m_dir / "CORVANE_LOGS");
+    MakeWindow();
+    EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(ShellTest, AnExceptionEscapingAHandlerBecomesAMessageBox) {
+    MakeWindow();
+    CDialog::Dispatch([] { throw CDispatchError("Member not found."); });
+    EXPECT_EQ(m_messages, std::vector<std::string>{"Member not found."});
+}
+
+} // namespace
