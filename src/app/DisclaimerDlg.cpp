@@ -5,8 +5,8 @@
 #include "res/resource.h"
 
 const char* const CDisclaimerDlg::DisclaimerText =
-    "This software is provided \"as is\", without warranty of any kind, express or implied,\r\n"
-    "including fitness for a particular purpose. It is a test tool for sanctioned users only:\r\n"
+    "This software is provided \"as is\", without warranty of any kind,\r\n"
+    "express or implied. It is a test tool for sanctioned users only:\r\n"
     "do not use it with live cardholder data or production accounts.\r\n"
     "\r\n"
     "Press I AGREE to accept these terms, or Cancel to leave.";

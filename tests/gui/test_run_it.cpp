@@ -143,7 +143,8 @@ TEST_F(RunItTest, PercentSignsInTheResponseReachTheLogUnchanged) {
     m_device->answer = [&](int, const DispArgs&) { return response; };
     Click(IDC_TARGET_DEVICE);
     Click(IDC_RUN_IT);
-    EXPECT_NE(FlushedLog().find("]" + response + "\n----------\n"), std::string::npos);
+    std::string log = FlushedLog();
+    EXPECT_NE(log.find("]" + response + "\n----------\n"), std::string::npos) << log;
     EXPECT_EQ(Box(IDC_RESP_TEXT), "100% %s %n %d");
 }
 

@@ -1,7 +1,9 @@
 // Start-up, the main window's controls, the target rule, About and Exit.
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -96,8 +98,9 @@ TEST_F(ShellTest, TemplateControlsHaveTheirIdsKindsCaptionsAndStates) {
         QWidget* widget = m_dlg->GetDlgItem(e.id);
         ASSERT_NE(widget, nullptr) << e.id;
         EXPECT_STREQ(widget->metaObject()->className(), e.kind) << e.id;
-        if (e.caption)
+        if (e.caption) {
             EXPECT_EQ(m_dlg->GetDlgItemText(e.id), e.caption) << e.id;
+        }
         EXPECT_EQ(widget->isEnabled(), e.enabled) << e.id;
     }
 
@@ -202,7 +205,8 @@ TEST_F(ShellTest, ExitLogsStartupThenShutdownAndCancels) {
 
 TEST_F(ShellTest, EscapeClosesWithoutTheShutdownLine) {
     MakeWindow();
-    m_dlg->reject();
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_dlg.get(), &escape);
     EXPECT_EQ(m_dlg->GetModalResult(), IDCANCEL);
     std::string log = FlushedLog();
     EXPECT_NE(log.find("Startup Tranvex Version 4.10"), std::string::npos);
