@@ -22,14 +22,12 @@ const unsigned kParseOptions = pugi::parse_default | pugi::parse_comments | pugi
                                pugi::parse_cdata | pugi::parse_declaration | pugi::parse_doctype |
                                pugi::parse_fragment;
 
-int LineAt(const CString& text, std::ptrdiff_t offset)
-{
+int LineAt(const CString& text, std::ptrdiff_t offset) {
     const std::size_t end = offset < 0 ? 0 : std::min(static_cast<std::size_t>(offset), text.size());
     return 1 + static_cast<int>(std::count(text.begin(), text.begin() + end, '\n'));
 }
 
-const char* DescriptionOf(pugi::xml_parse_status status)
-{
+const char* DescriptionOf(pugi::xml_parse_status status) {
     pugi::xml_parse_result result;
     result.status = status;
     return result.description();
@@ -42,8 +40,7 @@ struct StructureFault {
 
 // pugixml accepts several top-level elements, top-level text and a late declaration; a document
 // needs exactly one element with only comments, PIs and a leading prolog around it.
-bool CheckDocumentLevel(const pugi::xml_document& doc, const CString& text, StructureFault& fault)
-{
+bool CheckDocumentLevel(const pugi::xml_document& doc, const CString& text, StructureFault& fault) {
     bool seenElement = false;
     bool seenDoctype = false;
     bool first = true;
@@ -59,8 +56,8 @@ bool CheckDocumentLevel(const pugi::xml_document& doc, const CString& text, Stru
         case pugi::node_pcdata:
         case pugi::node_cdata: {
             // Point at the text itself, not at the line break before it.
-            std::size_t at = text.find_first_not_of(" \t\r\n", static_cast<std::size_t>(
-                                                                   std::max<std::ptrdiff_t>(node.offset_debug(), 0)));
+            std::size_t at = text.find_first_not_of(
+                " \t\r\n", static_cast<std::size_t>(std::max<std::ptrdiff_t>(node.offset_debug(), 0)));
             fault = {static_cast<std::ptrdiff_t>(at == CString::npos ? text.size() : at),
                      "Text outside the document element"};
             return false;
@@ -83,16 +80,14 @@ bool CheckDocumentLevel(const pugi::xml_document& doc, const CString& text, Stru
         }
     }
     if (!seenElement) {
-        fault = {static_cast<std::ptrdiff_t>(text.size()),
-                 DescriptionOf(pugi::status_no_document_element)};
+        fault = {static_cast<std::ptrdiff_t>(text.size()), DescriptionOf(pugi::status_no_document_element)};
         return false;
     }
     return true;
 }
 
 // Plain pre-order search over the whole tree: the first element of exactly this name.
-pugi::xml_node FindElement(const pugi::xml_document& doc, const CString& name)
-{
+pugi::xml_node FindElement(const pugi::xml_document& doc, const CString& name) {
     const std::string_view wanted(name);
     pugi::xml_node node = doc.first_child();
     while (node) {
@@ -111,8 +106,7 @@ pugi::xml_node FindElement(const pugi::xml_document& doc, const CString& name)
 }
 
 // Text is escaped so that a value holding markup characters stays a value.
-void AppendEscaped(CString& out, const char* text)
-{
+void AppendEscaped(CString& out, const char* text) {
     const char* run = text;
     for (const char* p = text;; ++p) {
         const char c = *p;
@@ -128,42 +122,50 @@ void AppendEscaped(CString& out, const char* text)
     }
 }
 
-void AppendLineStart(CString& out, int depth)
-{
-    out.append("\r\n", 2);
-    out.append(static_cast<std::size_t>(std::max(depth, 0)), '\t');
+// CR LF and one TAB per level, in a single append for all but very deep elements.
+void AppendLineStart(CString& out, int depth) {
+    static constexpr char kBreak[] = "\r\n\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
+    constexpr int kTabs = static_cast<int>(sizeof kBreak) - 3;
+    out.append(kBreak, static_cast<std::size_t>(2 + std::min(depth, kTabs)));
+    if (depth > kTabs)
+        out.append(static_cast<std::size_t>(depth - kTabs), '\t');
 }
 
-void WriteTree(pugi::xml_node root, CString& out)
-{
+void AppendCloseTag(CString& out, const char* name, std::size_t length) {
+    out.append("</", 2);
+    out.append(name, length);
+    out.push_back('>');
+}
+
+// Depth first without recursion, so a deeply nested document cannot exhaust the stack.
+void WriteTree(pugi::xml_node root, CString& out) {
     pugi::xml_node node = root;
     int depth = 0;
     bool ascending = false;
     for (;;) {
-        if (node.type() == pugi::node_element) {
+        const pugi::xml_node first = node.first_child();
+        const pugi::xml_node_type type = node.type();
+        if (type == pugi::node_element) {
+            const char* name = node.name();
+            const std::size_t length = std::strlen(name);
             if (!ascending) {
                 AppendLineStart(out, depth);
                 out.push_back('<');
-                out.append(node.name());
+                out.append(name, length);
                 out.push_back('>');
-                if (!node.first_child()) {
-                    out.append("</", 2);
-                    out.append(node.name());
-                    out.push_back('>');
-                }
+                if (!first)
+                    AppendCloseTag(out, name, length);
             } else {
-                if (node.first_child().type() != pugi::node_pcdata)
+                if (first.type() != pugi::node_pcdata)
                     AppendLineStart(out, depth);
-                out.append("</", 2);
-                out.append(node.name());
-                out.push_back('>');
+                AppendCloseTag(out, name, length);
             }
-        } else if (!ascending && node.type() == pugi::node_pcdata) {
+        } else if (!ascending && type == pugi::node_pcdata) {
             AppendEscaped(out, node.value());
         }
 
-        if (!ascending && node.first_child()) {
-            node = node.first_child();
+        if (!ascending && first) {
+            node = first;
             ++depth;
         } else if (node == root) {
             return; // nothing outside the document element is written
@@ -181,27 +183,22 @@ void WriteTree(pugi::xml_node root, CString& out)
 } // namespace
 
 CXmlDocError::CXmlDocError(int nCode, CString strMessage, CString strMessageFr)
-    : m_nCode(nCode), m_strMessage(std::move(strMessage)), m_strMessageFr(std::move(strMessageFr))
-{
-}
+    : m_nCode(nCode), m_strMessage(std::move(strMessage)), m_strMessageFr(std::move(strMessageFr)) {}
 
 CXmlDocHelper::CXmlDocHelper() : m_error(XML_ERROR_NOT_SET, kNotSet, kNotSet) {}
 
-CXmlDocHelper::~CXmlDocHelper()
-{
+CXmlDocHelper::~CXmlDocHelper() {
     Close();
 }
 
-void CXmlDocHelper::Close()
-{
+void CXmlDocHelper::Close() {
     if (m_bLoaded) {
         m_pDoc.reset();
         m_bLoaded = false;
     }
 }
 
-void CXmlDocHelper::SetError(const char* english, const char* french) noexcept
-{
+void CXmlDocHelper::SetError(const char* english, const char* french) noexcept {
     try {
         m_error = CXmlDocError(XML_ERROR_FAILED, english, french);
     } catch (...) {
@@ -210,8 +207,7 @@ void CXmlDocHelper::SetError(const char* english, const char* french) noexcept
     }
 }
 
-bool CXmlDocHelper::Load(const CString& strXml)
-{
+bool CXmlDocHelper::Load(const CString& strXml) {
     Close();
     m_pDoc.reset(new (std::nothrow) pugi::xml_document);
     if (!m_pDoc) {
@@ -221,6 +217,7 @@ bool CXmlDocHelper::Load(const CString& strXml)
         return false;
     }
     m_bLoaded = true;
+    m_nLoadedSize = strXml.size();
 
     try {
         StructureFault fault;
@@ -230,8 +227,7 @@ bool CXmlDocHelper::Load(const CString& strXml)
         } else {
             const pugi::xml_parse_result result =
                 m_pDoc->load_buffer(strXml.data(), strXml.size(), kParseOptions, pugi::encoding_utf8);
-            if (result.status == pugi::status_out_of_memory ||
-                result.status == pugi::status_internal_error) {
+            if (result.status == pugi::status_out_of_memory || result.status == pugi::status_internal_error) {
                 m_pDoc->reset();
                 SetError("ATL/COM Error parsing XML", "Erreur lecture XML");
                 return false;
@@ -248,8 +244,7 @@ bool CXmlDocHelper::Load(const CString& strXml)
         m_pDoc->reset();
         const CString where = std::to_string(LineAt(strXml, fault.offset)) + "\r\n" + fault.reason;
         m_error = CXmlDocError(XML_ERROR_FAILED, "XML Parse Error at line#:" + where,
-                               "Erreur d’analyse XML à la ligne numéro:" +
-                                   where);
+                               "Erreur d’analyse XML à la ligne numéro:" + where);
         return false;
     } catch (...) {
         m_pDoc->reset();
@@ -258,13 +253,14 @@ bool CXmlDocHelper::Load(const CString& strXml)
     }
 }
 
-bool CXmlDocHelper::GetXml(CString& strOut)
-{
+bool CXmlDocHelper::GetXml(CString& strOut) {
     if (!m_bLoaded) {
         SetError(kNoDocEn, kNoDocFr);
         return false;
     }
     try {
+        // The layout is about as long as the text that was loaded.
+        strOut.reserve(m_nLoadedSize + m_nLoadedSize / 4 + 64);
         strOut.assign("<?xml version=\"1.0\"?>");
         if (pugi::xml_node root = m_pDoc->document_element())
             WriteTree(root, strOut);
@@ -276,8 +272,7 @@ bool CXmlDocHelper::GetXml(CString& strOut)
     }
 }
 
-bool CXmlDocHelper::ReadValue(const CString& strName, CString& strOut)
-{
+bool CXmlDocHelper::ReadValue(const CString& strName, CString& strOut) {
     if (!m_bLoaded) {
         SetError(kNoDocEn, kNoDocFr);
         return false;
@@ -310,16 +305,14 @@ bool CXmlDocHelper::ReadValue(const CString& strName, CString& strOut)
     }
 }
 
-CString CXmlDocHelper::GetValue(const CString& strName)
-{
+CString CXmlDocHelper::GetValue(const CString& strName) {
     CString value;
     if (!ReadValue(strName, value))
         return CString();
     return value;
 }
 
-bool CXmlDocHelper::SetValue(const CString& strName, const CString& strText)
-{
+bool CXmlDocHelper::SetValue(const CString& strName, const CString& strText) {
     if (!m_bLoaded) {
         SetError(kNoDocEn, kNoDocFr);
         return false;
@@ -344,8 +337,7 @@ bool CXmlDocHelper::SetValue(const CString& strName, const CString& strText)
     }
 }
 
-bool CXmlDocHelper::HasElement(const CString& strName)
-{
+bool CXmlDocHelper::HasElement(const CString& strName) {
     if (!m_bLoaded) {
         SetError(kNoDocEn, kNoDocFr);
         return false;
@@ -357,9 +349,7 @@ bool CXmlDocHelper::HasElement(const CString& strName)
     }
 }
 
-bool CXmlDocHelper::AddElement(const CString& strParent, const CString& strName,
-                               const CString& strText)
-{
+bool CXmlDocHelper::AddElement(const CString& strParent, const CString& strName, const CString& strText) {
     if (!m_bLoaded) {
         SetError(kNoDocEn, kNoDocFr);
         return false;
@@ -387,8 +377,7 @@ bool CXmlDocHelper::AddElement(const CString& strParent, const CString& strName,
     }
 }
 
-void CXmlDocHelper::SetNotFound(const CString& strName) noexcept
-{
+void CXmlDocHelper::SetNotFound(const CString& strName) noexcept {
     try {
         m_error = CXmlDocError(XML_ERROR_FAILED, strName + " Not Found in XML Document.",
                                strName + " non trouvé dans le document XML.");

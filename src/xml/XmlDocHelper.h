@@ -53,4 +53,5 @@ private:
     CXmlDocError m_error;
     bool m_bLoaded = false;
     std::unique_ptr<pugi::xml_document> m_pDoc;
+    std::size_t m_nLoadedSize = 0; // length of the last loaded text: sizes the writer's output
 };

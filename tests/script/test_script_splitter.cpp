@@ -12,8 +12,7 @@ struct Split {
     CStringArray messages;
 };
 
-Split SplitText(const CString& script)
-{
+Split SplitText(const CString& script) {
     std::istringstream file(script);
     Split result;
     CScriptSplitter splitter(file, [&](const CString& m) { result.messages.push_back(m); });
@@ -25,22 +24,20 @@ const CString kHead = "<?xml version=\"1.0\"?>\r\n<TStream>\r\n";
 const CStringArray kNone;
 const CStringArray kEof = {"Premature End-of-File"};
 
-CString Stored(const CString& body)
-{
+CString Stored(const CString& body) {
     return kHead + body + "</TStream>";
 }
 
 } // namespace
 
-TEST(ScriptBlocks, ThreeKindsInFileOrder)
-{
+TEST(ScriptBlocks, ThreeKindsInFileOrder) {
     const Split s = SplitText("<?xml version=\"1.0\"?>\n<TStream>\n"
-                        "  <Transaction>\n    <RefNo>1</RefNo>\n  </Transaction>\n"
-                        "\n"
-                        "  <Admin><Cmd>Ping</Cmd></Admin>\n"
-                        "  <Corvane>\n  </Corvane>\n"
-                        "</TStream>\n"
-                        "  <Transaction>after the stream</Transaction>\n");
+                              "  <Transaction>\n    <RefNo>1</RefNo>\n  </Transaction>\n"
+                              "\n"
+                              "  <Admin><Cmd>Ping</Cmd></Admin>\n"
+                              "  <Corvane>\n  </Corvane>\n"
+                              "</TStream>\n"
+                              "  <Transaction>after the stream</Transaction>\n");
     EXPECT_EQ(s.messages, kNone);
     ASSERT_EQ(s.texts.size(), 3u);
     EXPECT_EQ(s.texts[0], Stored("  <Transaction>\r\n    <RefNo>1</RefNo>\r\n  </Transaction>\r\n"));
@@ -48,57 +45,56 @@ TEST(ScriptBlocks, ThreeKindsInFileOrder)
     EXPECT_EQ(s.texts[2], Stored("  <Corvane>\r\n  </Corvane>\r\n"));
 }
 
-TEST(ScriptBlocks, AnyClosingTagEndsAnyBlock)
-{
+TEST(ScriptBlocks, AnyClosingTagEndsAnyBlock) {
     const Split s = SplitText("<?xml version=\"1.0\"?>\n<TStream>\n<Admin>\n<A>1</A>\n</Transaction>\n"
-                        "<Transaction>\n</Corvane>\n</TStream>\n");
+                              "<Transaction>\n</Corvane>\n</TStream>\n");
     ASSERT_EQ(s.texts.size(), 2u);
     EXPECT_EQ(s.texts[0], Stored("<Admin>\r\n<A>1</A>\r\n</Transaction>\r\n"));
     EXPECT_EQ(s.texts[1], Stored("<Transaction>\r\n</Corvane>\r\n"));
 }
 
-TEST(ScriptBlocks, OpeningTagWithAttributeOpensNoBlock)
-{
-    const Split s = SplitText("<?xml version=\"1.0\"?>\n<TStream>\n<Transaction id=\"1\">\n<A/>\n</Transaction>\n");
+TEST(ScriptBlocks, OpeningTagWithAttributeOpensNoBlock) {
+    const Split s =
+        SplitText("<?xml version=\"1.0\"?>\n<TStream>\n<Transaction id=\"1\">\n<A/>\n</Transaction>\n");
     EXPECT_TRUE(s.texts.empty());
     EXPECT_EQ(s.messages, kNone);
 }
 
-TEST(ScriptComments, WholeLinesOfTheRegionAreSkipped)
-{
+TEST(ScriptComments, WholeLinesOfTheRegionAreSkipped) {
     const Split s = SplitText("<!-- before the declaration -->\n<?xml version=\"1.0\"?>\n"
-                        "<!-- between\n the headers -->\n<TStream>\n"
-                        "<Transaction>\n"
-                        "  <RefNo>1</RefNo> <!-- same line -->\n"
-                        "  <A>2</A>\n"
-                        "  <B>3</B><!-- opens\n  <C>lost</C>\n closes --> <D>lost too</D>\n"
-                        "\n<!-- a second region right after -->\n"
-                        "</Transaction>\n</TStream>\n");
+                              "<!-- between\n the headers -->\n<TStream>\n"
+                              "<Transaction>\n"
+                              "  <RefNo>1</RefNo> <!-- same line -->\n"
+                              "  <A>2</A>\n"
+                              "  <B>3</B><!-- opens\n  <C>lost</C>\n closes --> <D>lost too</D>\n"
+                              "\n<!-- a second region right after -->\n"
+                              "</Transaction>\n</TStream>\n");
     EXPECT_EQ(s.messages, kNone);
     ASSERT_EQ(s.texts.size(), 1u);
     EXPECT_EQ(s.texts[0], Stored("<Transaction>\r\n  <A>2</A>\r\n</Transaction>\r\n"));
 }
 
-TEST(ScriptHeaders, Errors)
-{
+TEST(ScriptHeaders, Errors) {
     EXPECT_EQ(SplitText("<TStream>\n<Transaction>\n</Transaction>\n").messages,
               CStringArray{"No ?xml version at top of file"});
     EXPECT_EQ(SplitText("<?xml version=\"1.0\"?><TStream>\n<Transaction>\n</Transaction>\n").messages,
               CStringArray{"No <TStream> in XML"});
     EXPECT_EQ(SplitText("<?XML version=\"1.0\"?>\n<TStream>\n").messages,
               CStringArray{"No ?xml version at top of file"});
-    for (const char* script : {"", "\n\n", "<!-- c -->\n", "<?xml version=\"1.0\"?>\n",
-                               "<?xml version=\"1.0\"?>\n<TStream>\n", "<!-- never closed\n<?xml version=\"1.0\"?>\n"}) {
+    for (const char* script :
+         {"", "\n\n", "<!-- c -->\n", "<?xml version=\"1.0\"?>\n", "<?xml version=\"1.0\"?>\n<TStream>\n",
+          "<!-- never closed\n<?xml version=\"1.0\"?>\n"}) {
         const Split s = SplitText(script);
         EXPECT_EQ(s.messages, kEof) << script;
         EXPECT_TRUE(s.texts.empty()) << script;
     }
 }
 
-TEST(ScriptEndOfFile, PrematureEndKeepsFinishedBlocks)
-{
-    const CString two = "<?xml version=\"1.0\"?>\n<TStream>\n<Transaction>\n</Transaction>\n<Admin>\n</Admin>\n";
-    for (const CString& tail : {CString(), CString("<Corvane>\n<A>1</A>\n"), CString("<Corvane>\n<!-- open\n")}) {
+TEST(ScriptEndOfFile, PrematureEndKeepsFinishedBlocks) {
+    const CString two =
+        "<?xml version=\"1.0\"?>\n<TStream>\n<Transaction>\n</Transaction>\n<Admin>\n</Admin>\n";
+    for (const CString& tail :
+         {CString(), CString("<Corvane>\n<A>1</A>\n"), CString("<Corvane>\n<!-- open\n")}) {
         const Split s = SplitText(two + tail);
         EXPECT_EQ(s.messages, kEof) << tail;
         ASSERT_EQ(s.texts.size(), 2u) << tail;
@@ -106,18 +102,17 @@ TEST(ScriptEndOfFile, PrematureEndKeepsFinishedBlocks)
     }
 }
 
-TEST(ScriptLines, BlankOnlyLinesAreSkippedEverywhere)
-{
+TEST(ScriptLines, BlankOnlyLinesAreSkippedEverywhere) {
     const Split s = SplitText("<?xml version=\"1.0\"?>\n \t\n<TStream>\n<Transaction>\n\t\t\n</Transaction>\n"
-                        "    \n<Transaction>\n<B/>\n</Transaction>\n</TStream>\n");
+                              "    \n<Transaction>\n<B/>\n</Transaction>\n</TStream>\n");
     EXPECT_EQ(s.messages, kNone);
     ASSERT_EQ(s.texts.size(), 2u);
     EXPECT_EQ(s.texts[0], Stored("<Transaction>\r\n</Transaction>\r\n"));
 }
 
-TEST(ScriptLines, LfAndCrLfLoadAlike)
-{
-    const CString lf = "<?xml version=\"1.0\"?>\n<TStream>\n<Transaction>\n<A>x\r</A>\n</Transaction>\n</TStream>";
+TEST(ScriptLines, LfAndCrLfLoadAlike) {
+    const CString lf =
+        "<?xml version=\"1.0\"?>\n<TStream>\n<Transaction>\n<A>x\r</A>\n</Transaction>\n</TStream>";
     CString crlf;
     for (char c : lf)
         crlf += c == '\n' ? CString("\r\n") : CString(1, c);
@@ -130,8 +125,7 @@ TEST(ScriptLines, LfAndCrLfLoadAlike)
     EXPECT_EQ(SplitText("<?xml version=\"1.0\"?>\n<TStream>\n<Admin></Admin>").texts.size(), 1u);
 }
 
-TEST(ScriptLines, LargeScriptLoadsWhole)
-{
+TEST(ScriptLines, LargeScriptLoadsWhole) {
     CString script = "<?xml version=\"1.0\"?>\r\n<TStream>\r\n";
     const int blocks = 20000;
     for (int i = 0; i < blocks; ++i)
@@ -143,8 +137,7 @@ TEST(ScriptLines, LargeScriptLoadsWhole)
     EXPECT_EQ(s.texts.back(), Stored("  <Transaction>\r\n    <RefNo>19999</RefNo>\r\n  </Transaction>\r\n"));
 }
 
-TEST(ScriptLines, ReadScriptLineReportsEachEnd)
-{
+TEST(ScriptLines, ReadScriptLineReportsEachEnd) {
     std::istringstream file("a\n\n<!-- x -->\nb");
     int reports = 0;
     CScriptSplitter splitter(file, [&](const CString&) { ++reports; });
@@ -156,4 +149,16 @@ TEST(ScriptLines, ReadScriptLineReportsEachEnd)
     EXPECT_FALSE(splitter.ReadScriptLine(line));
     EXPECT_FALSE(splitter.ReadScriptLine(line));
     EXPECT_EQ(reports, 2);
+}
+
+TEST(ScriptLines, TagsFoundAtAnyColumn) {
+    // Lines are searched in chunks: a tag may start, end or straddle a chunk edge anywhere.
+    for (std::size_t pad = 0; pad < 40; ++pad) {
+        const CString lead(pad, pad % 2 ? 'x' : ' ');
+        const Split s = SplitText("<?xml version=\"1.0\"?>\n<TStream>\n" + lead + "<Corvane>\n" + lead +
+                                  "<A>1</A><!-- gone\n-->\n" + lead + "</Corvane>\n" + lead + "<Admin>\n");
+        ASSERT_EQ(s.texts.size(), 1u) << pad;
+        EXPECT_EQ(s.texts[0], Stored(lead + "<Corvane>\r\n" + lead + "</Corvane>\r\n")) << pad;
+        EXPECT_EQ(s.messages, kEof) << pad;
+    }
 }

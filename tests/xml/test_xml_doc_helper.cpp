@@ -8,22 +8,19 @@ namespace {
 const char* const kNoDoc = "Failed - No XML Document Loaded!";
 const char* const kNoDocFr = "Échoué - Aucun Document XML chargé !";
 
-CString Written(CXmlDocHelper& doc)
-{
+CString Written(CXmlDocHelper& doc) {
     CString out;
     EXPECT_TRUE(doc.GetXml(out));
     return out;
 }
 
-CString Loaded(const CString& xml)
-{
+CString Loaded(const CString& xml) {
     CXmlDocHelper doc;
     EXPECT_TRUE(doc.Load(xml)) << doc.GetError().m_strMessage;
     return Written(doc);
 }
 
-void ExpectError(const CXmlDocHelper& doc, const CString& en, const CString& fr)
-{
+void ExpectError(const CXmlDocHelper& doc, const CString& en, const CString& fr) {
     const CXmlDocError e = doc.GetError();
     EXPECT_EQ(e.m_nCode, XML_ERROR_FAILED);
     EXPECT_EQ(e.m_strMessage, en);
@@ -32,8 +29,7 @@ void ExpectError(const CXmlDocHelper& doc, const CString& en, const CString& fr)
 
 } // namespace
 
-TEST(XmlLoad, ParseErrorNamesOneBasedLineAndReason)
-{
+TEST(XmlLoad, ParseErrorNamesOneBasedLineAndReason) {
     CXmlDocHelper doc;
     EXPECT_FALSE(doc.Load("<a>\n<b>\n</c></a>"));
     ExpectError(doc, "XML Parse Error at line#:3\r\nStart-end tags mismatch",
@@ -41,8 +37,7 @@ TEST(XmlLoad, ParseErrorNamesOneBasedLineAndReason)
     EXPECT_TRUE(doc.IsLoaded());
 }
 
-TEST(XmlLoad, TextWithoutSingleDocumentElementIsAParseError)
-{
+TEST(XmlLoad, TextWithoutSingleDocumentElementIsAParseError) {
     const struct {
         const char* xml;
         const char* message;
@@ -63,8 +58,7 @@ TEST(XmlLoad, TextWithoutSingleDocumentElementIsAParseError)
     EXPECT_FALSE(doc.Load(CString("<a/>\0<b/>", 9)));
 }
 
-TEST(XmlLoad, FailedParseLeavesLoadedEmptyDocument)
-{
+TEST(XmlLoad, FailedParseLeavesLoadedEmptyDocument) {
     CXmlDocHelper doc;
     ASSERT_TRUE(doc.Load("<old><x>1</x></old>"));
     // pugixml keeps the part read before the fault; none of it may survive.
@@ -77,8 +71,7 @@ TEST(XmlLoad, FailedParseLeavesLoadedEmptyDocument)
     ExpectError(doc, "Parent NOT found!", "Parent non trouvé!");
 }
 
-TEST(XmlLoad, SuccessKeepsEarlierFailure)
-{
+TEST(XmlLoad, SuccessKeepsEarlierFailure) {
     CXmlDocHelper doc;
     ASSERT_FALSE(doc.Load("<a>"));
     const CString failure = doc.GetError().m_strMessage;
@@ -87,8 +80,7 @@ TEST(XmlLoad, SuccessKeepsEarlierFailure)
     EXPECT_EQ(doc.GetError().m_nCode, XML_ERROR_FAILED);
 }
 
-TEST(XmlWriter, RequestLayout)
-{
+TEST(XmlWriter, RequestLayout) {
     const char* xml = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<TStream>\n  <Transaction>\n"
                       "    <MerchantID>123</MerchantID>\n    <Amount><Purchase>1.00</Purchase></Amount>\n"
                       "  </Transaction>\n</TStream>\n";
@@ -102,14 +94,14 @@ TEST(XmlWriter, RequestLayout)
                            "\t</Transaction>\r\n"
                            "</TStream>\r\n");
     EXPECT_EQ(Loaded("<r>text</r>"), "<?xml version=\"1.0\"?>\r\n<r>text</r>\r\n");
-    EXPECT_EQ(Loaded("<r><e/><f></f></r>"), "<?xml version=\"1.0\"?>\r\n<r>\r\n\t<e></e>\r\n\t<f></f>\r\n</r>\r\n");
+    EXPECT_EQ(Loaded("<r><e/><f></f></r>"),
+              "<?xml version=\"1.0\"?>\r\n<r>\r\n\t<e></e>\r\n\t<f></f>\r\n</r>\r\n");
     // Text after the first child stays inline; bytes are not re-encoded.
     EXPECT_EQ(Loaded("<r>x<e>y</e>z</r>"), "<?xml version=\"1.0\"?>\r\n<r>x\r\n\t<e>y</e>z</r>\r\n");
     EXPECT_EQ(Loaded("<r>caf\xC3\xA9 \xE9</r>"), "<?xml version=\"1.0\"?>\r\n<r>caf\xC3\xA9 \xE9</r>\r\n");
 }
 
-TEST(XmlWriter, DropsWhatIsNotElementOrText)
-{
+TEST(XmlWriter, DropsWhatIsNotElementOrText) {
     EXPECT_EQ(Loaded("<!DOCTYPE r><!--c--><?pi x?><r id=\"1\"><a k='v'>t<![CDATA[cd]]><!--in--></a>"
                      "<?pi y?></r><!--after-->"),
               "<?xml version=\"1.0\"?>\r\n<r>\r\n\t<a>t</a>\r\n</r>\r\n");
@@ -119,8 +111,7 @@ TEST(XmlWriter, DropsWhatIsNotElementOrText)
     EXPECT_EQ(Loaded("<r><![CDATA[x]]></r>"), "<?xml version=\"1.0\"?>\r\n<r>\r\n</r>\r\n");
 }
 
-TEST(XmlWriter, EscapesMarkupCharactersInText)
-{
+TEST(XmlWriter, EscapesMarkupCharactersInText) {
     CXmlDocHelper doc;
     ASSERT_TRUE(doc.Load("<r><RefNo>A&amp;B &lt;&gt;</RefNo></r>"));
     EXPECT_EQ(doc.GetValue("RefNo"), "A&B <>");
@@ -137,8 +128,7 @@ TEST(XmlWriter, EscapesMarkupCharactersInText)
     EXPECT_EQ(Written(again), first);
 }
 
-TEST(XmlLookup, FirstElementOfExactName)
-{
+TEST(XmlLookup, FirstElementOfExactName) {
     CXmlDocHelper doc;
     ASSERT_TRUE(doc.Load("<r><RefNo>1</RefNo><t><RefNo>2</RefNo></t>"
                          "<Amount><Purchase>1.00</Purchase><Gratuity>0.50</Gratuity></Amount></r>"));
@@ -158,8 +148,7 @@ TEST(XmlLookup, FirstElementOfExactName)
     EXPECT_EQ(doc.GetValue("Amount"), "2.00");
 }
 
-TEST(XmlLookup, ReadValueIncludesCdataAndEmptyDiffersFromMissingOnlyInRecord)
-{
+TEST(XmlLookup, ReadValueIncludesCdataAndEmptyDiffersFromMissingOnlyInRecord) {
     CXmlDocHelper doc;
     ASSERT_TRUE(doc.Load("<r><a>x<![CDATA[<y>]]><b>z</b></a><e/></r>"));
     CString out = "stale";
@@ -179,20 +168,19 @@ TEST(XmlLookup, ReadValueIncludesCdataAndEmptyDiffersFromMissingOnlyInRecord)
     EXPECT_EQ(doc.GetError().m_strMessage, "Missing Not Found in XML Document.");
 }
 
-TEST(XmlLookup, AddElementAppendsUnderFirstParent)
-{
+TEST(XmlLookup, AddElementAppendsUnderFirstParent) {
     CXmlDocHelper doc;
     ASSERT_TRUE(doc.Load("<r><T><a>1</a></T><T></T></r>"));
     EXPECT_TRUE(doc.AddElement("T", "Tip", "0.25"));
     EXPECT_TRUE(doc.AddElement("T", "Tip", "0.50"));
-    EXPECT_EQ(Written(doc), "<?xml version=\"1.0\"?>\r\n<r>\r\n\t<T>\r\n\t\t<a>1</a>\r\n\t\t<Tip>0.25</Tip>\r\n"
-                            "\t\t<Tip>0.50</Tip>\r\n\t</T>\r\n\t<T></T>\r\n</r>\r\n");
+    EXPECT_EQ(Written(doc),
+              "<?xml version=\"1.0\"?>\r\n<r>\r\n\t<T>\r\n\t\t<a>1</a>\r\n\t\t<Tip>0.25</Tip>\r\n"
+              "\t\t<Tip>0.50</Tip>\r\n\t</T>\r\n\t<T></T>\r\n</r>\r\n");
     EXPECT_FALSE(doc.AddElement("Nope", "x", "y"));
     ExpectError(doc, "Parent NOT found!", "Parent non trouvé!");
 }
 
-TEST(XmlErrors, InitialRecordAndNoDocument)
-{
+TEST(XmlErrors, InitialRecordAndNoDocument) {
     CXmlDocHelper doc;
     const CXmlDocError initial = doc.GetError();
     EXPECT_EQ(initial.m_nCode, XML_ERROR_NOT_SET);

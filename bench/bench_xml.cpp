@@ -1,0 +1,89 @@
+// Request serialisation speed: CXmlDocHelper Load + GetXml beside pugixml's own load and save.
+#include "xml/XmlDocHelper.h"
+
+#include <benchmark/benchmark.h>
+#include <pugixml.hpp>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+namespace {
+
+// A stored transaction as the splitter makes it: about twenty elements.
+const std::string kRequest = "<?xml version=\"1.0\"?>\r\n<TStream>\r\n  <Transaction>\r\n"
+                             "    <MerchantID>000000012345</MerchantID>\r\n"
+                             "    <TerminalID>T0042</TerminalID>\r\n"
+                             "    <OperatorID>OP1</OperatorID>\r\n"
+                             "    <TransType>Sale</TransType>\r\n"
+                             "    <TranCode>EMVSale</TranCode>\r\n"
+                             "    <InvoiceNo>100045</InvoiceNo>\r\n"
+                             "    <RefNo>100045</RefNo>\r\n"
+                             "    <Memo>Tranvex bench &amp; test</Memo>\r\n"
+                             "    <Amount>\r\n      <Purchase>10.00</Purchase>\r\n"
+                             "      <Gratuity>1.50</Gratuity>\r\n      <CashBack>0.00</CashBack>\r\n"
+                             "    </Amount>\r\n"
+                             "    <Account>\r\n      <AcctNo>4111111111111111</AcctNo>\r\n"
+                             "      <ExpDate>1229</ExpDate>\r\n    </Account>\r\n"
+                             "    <SequenceNo>0010010010</SequenceNo>\r\n"
+                             "    <Frequency>OneTime</Frequency>\r\n"
+                             "    <RecordNo>RecordNumberRequested</RecordNo>\r\n"
+                             "    <PartialAuth>Allow</PartialAuth>\r\n"
+                             "  </Transaction>\r\n</TStream>";
+
+struct StringWriter : pugi::xml_writer {
+    std::string text;
+    void write(const void* data, std::size_t size) override {
+        text.append(static_cast<const char*>(data), size);
+    }
+};
+
+void BM_PugiLoadSave(benchmark::State& state) {
+    for (auto _ : state) {
+        pugi::xml_document doc;
+        doc.load_string(kRequest.c_str());
+        StringWriter out;
+        doc.save(out);
+        benchmark::DoNotOptimize(out.text.data());
+    }
+}
+BENCHMARK(BM_PugiLoadSave);
+
+void BM_HelperLoadGetXml(benchmark::State& state) {
+    for (auto _ : state) {
+        CXmlDocHelper doc;
+        CString out;
+        if (!doc.Load(kRequest) || !doc.GetXml(out))
+            state.SkipWithError("request did not load");
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+BENCHMARK(BM_HelperLoadGetXml);
+
+// Keeps each benchmark's CPU time (steadier than wall time on a shared machine) for the ratio.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration)
+                m_times[run.benchmark_name()] = run.GetAdjustedCPUTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> m_times;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    const auto base = reporter.m_times.find("BM_PugiLoadSave");
+    const auto helper = reporter.m_times.find("BM_HelperLoadGetXml");
+    if (base != reporter.m_times.end() && helper != reporter.m_times.end())
+        std::printf("request of %zu bytes: helper / pugixml time ratio %.2f (goal <= 2)\n", kRequest.size(),
+                    helper->second / base->second);
+    return 0;
+}
