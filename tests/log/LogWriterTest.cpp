@@ -1,0 +1,235 @@
+// Tests of the events, the line queue and the daily log writer, each in a temporary directory.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "log/LogWriter.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A fresh directory with an empty CORVANE_LOGS unless told otherwise; removed with everything in it.
+struct CTempDir {
+    fs::path path;
+    explicit CTempDir(bool bLogs = true) {
+        std::string pattern = (fs::temp_directory_path() / "tranvex-log-XXXXXX").string();
+        path = ::mkdtemp(pattern.data());
+        if (bLogs)
+            fs::create_directory(Logs());
+    }
+    ~CTempDir() { fs::remove_all(path); }
+    std::string Logs() const { return (path / "CORVANE_LOGS").string(); }
+};
+
+std::string ReadFile(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::time_t LocalTime(int day, int hour, int minute, int second) { // January 2014
+    std::tm tm{};
+    tm.tm_year = 114, tm.tm_mday = day, tm.tm_hour = hour, tm.tm_min = minute, tm.tm_sec = second;
+    tm.tm_isdst = -1;
+    return std::mktime(&tm);
+}
+
+std::string Record(const std::string& line) {
+    return line + "\n----------\n";
+}
+
+const std::time_t kMorning = LocalTime(7, 9, 5, 3);
+
+// Stamps come from the test thread; the worker's calls (one per batch) take the next batch time, so
+// a test decides which day each batch lands in and can wait until a batch has begun.
+struct CTestClock {
+    std::atomic<std::time_t> stamp;
+    std::vector<std::time_t> batches;
+    const std::thread::id test = std::this_thread::get_id();
+    std::mutex lock;
+    std::condition_variable cv;
+    std::size_t nBatches = 0;
+
+    CTestClock(std::time_t t, std::vector<std::time_t> times) : stamp(t), batches(std::move(times)) {}
+    CLogWriter::Clock Get() {
+        return [this] {
+            if (std::this_thread::get_id() == test)
+                return stamp.load();
+            std::lock_guard<std::mutex> guard(lock);
+            cv.notify_all();
+            return batches[std::min(nBatches++, batches.size() - 1)];
+        };
+    }
+    void WaitForBatches(std::size_t n) {
+        std::unique_lock<std::mutex> guard(lock);
+        ASSERT_TRUE(cv.wait_for(guard, 10s, [&] { return nBatches >= n; }));
+    }
+};
+
+} // namespace
+
+TEST(LogEvents, AutoResetIsClearedByItsWaitManualResetStaysSet) {
+    CEventGroup group;
+    CEvent ready(group, CEvent::eAutoReset), stop(group, CEvent::eManualReset);
+    EXPECT_FALSE(ready.Wait(0ms));
+    ready.Set();
+    ready.Set(); // two sets before a wait still make one wake-up
+    EXPECT_EQ(CEvent::WaitForEither(ready, stop), 0);
+    EXPECT_FALSE(ready.IsSet());
+    stop.Set();
+    ready.Set();
+    EXPECT_EQ(CEvent::WaitForEither(ready, stop), 0); // first wins a tie
+    EXPECT_EQ(CEvent::WaitForEither(ready, stop), 1);
+    EXPECT_TRUE(stop.Wait(0ms));
+    EXPECT_TRUE(stop.IsSet());
+}
+
+TEST(LogLineQueue, TakeAllMovesPendingLinesInOrderBehindTheBatch) {
+    struct CQueue : CLineQueue {
+        using CLineQueue::m_batch, CLineQueue::m_pending;
+    } queue;
+    queue.Push("a");
+    queue.Push("b");
+    queue.TakeAll();
+    queue.Push("c");
+    queue.TakeAll();
+    EXPECT_EQ(queue.m_batch, (CStringArray{"a", "b", "c"}));
+    EXPECT_TRUE(queue.m_pending.empty());
+}
+
+TEST(LogWriter, AppendsRecordsInCallOrderWithMessageBytesUnchanged) {
+    CTempDir dir;
+    const std::string file = dir.Logs() + "/XML01072014.log";
+    std::ofstream(file) << "earlier\n";
+    const std::string longText(5000, 'x');
+    {
+        CLogWriter writer(dir.path.string(), [] { return kMorning; });
+        EXPECT_EQ(writer.FileNameFor(kMorning), file);
+        EXPECT_TRUE(writer.Write("Startup %s", "Tranvex Version 4.10"));
+        EXPECT_TRUE(writer.Write("%s", "100% done %d %s"));
+        EXPECT_TRUE(writer.Write("%s", "<a>\r\n  <b/>\n</a>"));
+        EXPECT_TRUE(writer.Write("%s|%d", longText.c_str(), 7));
+    }
+    EXPECT_EQ(ReadFile(file), "earlier\n" + Record("[09:05:03]Startup Tranvex Version 4.10") +
+                                  Record("[09:05:03]100% done %d %s") +
+                                  Record("[09:05:03]<a>\r\n  <b/>\n</a>") +
+                                  Record("[09:05:03]" + longText + "|7"));
+}
+
+TEST(LogWriter, MissingDirectoryStopsTheWorkerAndCreatesNothing) {
+    CTempDir dir(false);
+    CLogWriter writer(dir.path.string(), [] { return kMorning; });
+    EXPECT_TRUE(writer.Write("%s", "lost"));
+    ASSERT_TRUE(writer.WaitForWorker(10s));
+    EXPECT_EQ(writer.ExitCode(), CLogWriter::kOpenFailed);
+    EXPECT_FALSE(writer.Write("%s", "refused"));
+    EXPECT_TRUE(fs::is_empty(dir.path));
+}
+
+// Another process's lock is held through a second open file description of the same file.
+TEST(LogWriter, WaitsForAnotherHoldersLockUpToItsBound) {
+    CTempDir dir;
+    const std::string file = dir.Logs() + "/XML01072014.log";
+    const int holder = ::open(file.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    {
+        CLogWriter writer(
+            dir.path.string(), [] { return kMorning; }, 10s);
+        EXPECT_TRUE(writer.Write("%s", "after the wait"));
+        std::this_thread::sleep_for(300ms);
+        EXPECT_EQ(ReadFile(file), ""); // nothing written under the other holder's lock
+        ::flock(holder, LOCK_UN);
+    }
+    EXPECT_EQ(ReadFile(file), Record("[09:05:03]after the wait"));
+
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    CLogWriter writer(
+        dir.path.string(), [] { return kMorning; }, 200ms);
+    EXPECT_TRUE(writer.Write("%s", "lost"));
+    ASSERT_TRUE(writer.WaitForWorker(10s));
+    EXPECT_EQ(writer.ExitCode(), CLogWriter::kOpenFailed);
+    EXPECT_FALSE(writer.Write("%s", "refused"));
+    ::close(holder);
+    EXPECT_EQ(ReadFile(file), Record("[09:05:03]after the wait"));
+}
+
+TEST(LogWriter, WriteErrorDropsThatBatchOnly) {
+    CTempDir dir;
+    fs::create_symlink("/dev/full", dir.Logs() + "/XML01072014.log"); // every write fails
+    CTestClock clock(kMorning, {kMorning, LocalTime(8, 9, 0, 0)});
+    {
+        CLogWriter writer(dir.path.string(), clock.Get());
+        writer.Write("%s", "dropped");
+        clock.WaitForBatches(1);
+        EXPECT_TRUE(writer.Write("%s", "kept"));
+    }
+    EXPECT_EQ(ReadFile(dir.Logs() + "/XML01082014.log"), Record("[09:05:03]kept"));
+}
+
+TEST(LogWriter, ShutdownWritesEveryQueuedLine) {
+    CTempDir dir;
+    const int kLines = 50000;
+    std::string expected;
+    {
+        CLogWriter writer(dir.path.string(), [] { return kMorning; });
+        for (int i = 0; i < kLines; ++i) {
+            writer.Write("line %d", i);
+            expected += Record("[09:05:03]line " + std::to_string(i));
+        }
+    }
+    EXPECT_EQ(ReadFile(dir.Logs() + "/XML01072014.log"), expected);
+}
+
+TEST(LogWriter, FileChangesAtMidnightStampKeepsTheWriteTime) {
+    CTempDir dir;
+    CTestClock clock(LocalTime(7, 23, 59, 58), {LocalTime(7, 23, 59, 59), LocalTime(8, 0, 0, 1)});
+    {
+        CLogWriter writer(dir.path.string(), clock.Get());
+        writer.Write("%s", "today");
+        clock.WaitForBatches(1);
+        clock.stamp = LocalTime(7, 23, 59, 59);
+        writer.Write("%s", "queued before midnight");
+    }
+    EXPECT_EQ(ReadFile(dir.Logs() + "/XML01072014.log"), Record("[23:59:58]today"));
+    EXPECT_EQ(ReadFile(dir.Logs() + "/XML01082014.log"), Record("[23:59:59]queued before midnight"));
+}
+
+TEST(LogWriter, OneWriterPerProcessInTheWorkingDirectory) {
+    CTempDir dir;
+    struct CChangeDir {
+        const fs::path previous = fs::current_path();
+        explicit CChangeDir(const fs::path& to) { fs::current_path(to); }
+        ~CChangeDir() { fs::current_path(previous); }
+    } inDir(dir.path);
+    auto threads = [] {
+        return std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator());
+    };
+    const auto before = threads();
+    CLogWriter* writer = GetLogWriter();
+    const auto after = threads(); // a sanitizer may start a thread of its own with the first one
+    EXPECT_GT(after, before);
+    EXPECT_EQ(GetLogWriter(), writer);
+    EXPECT_EQ(threads(), after);
+
+    // Written relative to the working directory; wait for it before leaving the directory.
+    EXPECT_EQ(writer->FileNameFor(kMorning), "./CORVANE_LOGS/XML01072014.log");
+    ASSERT_TRUE(writer->Write("%s", "hello"));
+    auto logged = [&] {
+        for (const auto& entry : fs::directory_iterator(dir.Logs()))
+            if (ReadFile(entry.path().string()).find("]hello\n----------\n") != std::string::npos)
+                return true;
+        return false;
+    };
+    for (int i = 0; i < 1000 && !logged(); ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(logged());
+}
