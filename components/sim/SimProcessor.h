@@ -1,0 +1,75 @@
+// The simulated payment processor behind SubmitRequest: transactions, batches and gift balances,
+// kept for the life of one component object.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "sim/SimRequest.h"
+#include "sim/SimResponse.h"
+
+namespace tvxsim {
+
+// Limits that keep a long session (or a fuzzer) from growing without bound.
+inline constexpr std::size_t kMaxRecords = 10000;
+inline constexpr std::size_t kMaxMerchants = 1000;
+inline constexpr std::size_t kMaxGiftAccounts = 10000;
+inline constexpr std::int64_t kGiftOpeningBalance = 10000; // cents
+
+class CSimProcessor {
+public:
+    // bSignaturePad: the device component, which can capture signatures.
+    explicit CSimProcessor(bool bSignaturePad) : m_bSignaturePad(bSignaturePad) {}
+
+    // Answers one request document with an RStream document; never fails on bad input.
+    std::string Submit(std::string_view request);
+
+private:
+    enum class EKind { Sale, Return, PreAuth };
+
+    struct SRecord {
+        std::uint64_t nSeq = 0;
+        EKind kind = EKind::Sale;
+        std::string strMerchant, strTerminal, strOperator, strTranType, strInvoice, strRefNo;
+        std::string strAccount, strCardType, strMemo;
+        std::string strAuthCode, strRecordNo, strAcqRefData, strProcessData;
+        std::int64_t nPurchase = 0, nAuthorize = 0, nGratuity = 0;
+        bool bCaptured = false, bVoided = false, bSettled = false;
+        unsigned nBatch = 0; // 0: in no batch (an uncaptured pre-authorization)
+    };
+
+    struct SBatchTotals {
+        int nSales = 0, nReturns = 0, nVoids = 0;
+        std::int64_t nSaleAmount = 0, nGratuity = 0, nReturnAmount = 0;
+    };
+
+    CSimResponse Run(const CSimRequest& request);
+    CSimResponse Transaction(const CSimRequest& request);
+    CSimResponse NewTransaction(const CSimRequest& request, const std::string& code, const std::string& type);
+    CSimResponse FollowUp(const CSimRequest& request, const std::string& code, const std::string& type);
+    CSimResponse Admin(const CSimRequest& request);
+    CSimResponse Corvane(const CSimRequest& request);
+
+    unsigned& BatchOf(const std::string& merchant);
+    std::int64_t& GiftBalance(const std::string& account);
+    SRecord& AddRecord(SRecord record);
+    SBatchTotals Totals(const std::string& merchant, unsigned batch) const;
+
+    // The TranResponse fields every answer about a card transaction carries.
+    void Describe(CSimResponse& response, const SRecord& record, const std::string& code) const;
+    void AddTokens(CSimResponse& response, const SRecord& record) const;
+    void AddSignature(CSimResponse& response, const CSimRequest& request);
+
+    bool m_bSignaturePad;
+    std::uint64_t m_nSeq = 0;
+    std::uint32_t m_nSignatures = 0;
+    std::map<std::uint64_t, SRecord> m_records;
+    std::unordered_map<std::string, std::uint64_t> m_byRecordNo;
+    std::map<std::string, unsigned> m_batches;          // merchant -> open batch number
+    std::map<std::string, std::int64_t> m_giftBalances; // account -> cents
+};
+
+} // namespace tvxsim

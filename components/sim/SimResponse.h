@@ -1,0 +1,83 @@
+// The RStream answer of a simulated component and the writer of its CR LF, TAB-indented layout.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tvxsim {
+
+// Writes elements one per line, CR LF after every line (container tags included), one TAB per
+// level, text escaped.
+class CSimXmlWriter {
+public:
+    CSimXmlWriter();
+    void Open(std::string_view name);
+    void Close();
+    void Leaf(std::string_view name, std::string_view value);
+    std::string Take();
+
+private:
+    void Indent();
+    std::string m_strOut;
+    std::vector<std::string> m_arrOpen;
+};
+
+// Origins and statuses the simulators answer with.
+inline constexpr const char* kOriginProcessor = "Processor";
+inline constexpr const char* kOriginClient = "Client";
+inline constexpr const char* kOriginServer = "Server";
+inline constexpr const char* kStatusApproved = "Approved";
+inline constexpr const char* kStatusDeclined = "Declined";
+inline constexpr const char* kStatusSuccess = "Success";
+inline constexpr const char* kStatusError = "Error";
+
+// KVTXReturnCode values.
+namespace rc {
+inline constexpr const char* kOk = "000000";
+inline constexpr const char* kDeclined = "001001";
+inline constexpr const char* kEmptyRequest = "004001";
+inline constexpr const char* kTooLarge = "004002";
+inline constexpr const char* kMalformed = "004003";
+inline constexpr const char* kLayout = "004004";
+inline constexpr const char* kMissingField = "004005";
+inline constexpr const char* kInvalidField = "004006";
+inline constexpr const char* kUnknownCode = "004007";
+inline constexpr const char* kUnsupported = "004008";
+inline constexpr const char* kBadArgument = "004009";
+inline constexpr const char* kNoRecord = "005001";
+inline constexpr const char* kMismatch = "005002";
+inline constexpr const char* kWrongState = "005003";
+inline constexpr const char* kCapacity = "005004";
+inline constexpr const char* kUnreachable = "005005";
+} // namespace rc
+
+// A response: the CmdResponse part, then an optional body (TranResponse, AdminResponse or
+// DeviceResponse) built field by field in answer order.
+class CSimResponse {
+public:
+    CSimResponse(std::string origin, std::string returnCode, std::string status, std::string text);
+    static CSimResponse Error(std::string origin, std::string returnCode, std::string text);
+
+    void SetUserTrace(std::string trace) { m_strUserTrace = std::move(trace); }
+    void SetBody(std::string name) { m_strBody = std::move(name); }
+    void Add(std::string name, std::string value);
+    void AddIfAny(std::string name, std::string value);
+    void Begin(std::string name);
+    void End();
+
+    const std::string& Status() const { return m_strStatus; }
+    const std::string& Text() const { return m_strText; }
+    std::string ToXml() const;
+
+private:
+    struct SItem {
+        enum Kind { Leaf, Open, Close } kind;
+        std::string name;
+        std::string value;
+    };
+    std::string m_strOrigin, m_strReturnCode, m_strStatus, m_strText, m_strUserTrace, m_strBody;
+    std::vector<SItem> m_arrItems;
+};
+
+} // namespace tvxsim

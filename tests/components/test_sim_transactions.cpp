@@ -1,0 +1,549 @@
+// Simulated processor: each transaction code's approve, decline and error paths, state carried by
+// tokens, batches, bad requests, signatures and the sample script walked as the window runs it.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "SimTestSupport.h"
+
+using namespace simtest;
+using tvxsim::ESimKind;
+
+namespace {
+
+void ExpectApproved(const Response& r) {
+    EXPECT_EQ(r.Status(), "Approved") << r.Xml();
+    EXPECT_EQ(r.Origin(), "Processor");
+    EXPECT_EQ(r.Code(), "000000");
+}
+
+void ExpectDeclined(const Response& r, const std::string& text) {
+    EXPECT_EQ(r.Status(), "Declined") << r.Xml();
+    EXPECT_EQ(r.Origin(), "Processor");
+    EXPECT_EQ(r.Code(), "001001");
+    EXPECT_EQ(r.Text(), text);
+    EXPECT_FALSE(r.Has("RecordNo")) << "a decline hands out no record";
+}
+
+void ExpectError(const Response& r, const std::string& origin, const std::string& code) {
+    EXPECT_EQ(r.Status(), "Error") << r.Xml();
+    EXPECT_EQ(r.Origin(), origin);
+    EXPECT_EQ(r.Code(), code);
+    EXPECT_FALSE(r.Has("TranResponse"));
+    EXPECT_TRUE(r.WellFormed());
+}
+
+} // namespace
+
+// The administrative commands scan responses as text by fixed offsets after the container tags.
+TEST(SimLayout, ContainerTagsAreFollowedByTheCharactersTheTextScanSkips) {
+    Session s;
+    for (const Response& r : {s.Sale("10.00", "1"), s.Sale("1.05", "2"), s.Tran({{"TranCode", "Sale"}}),
+                              s.Admin("BatchSummary")}) {
+        ASSERT_TRUE(r.WellFormed()) << r.Xml();
+        const std::string& x = r.Xml();
+        EXPECT_EQ(x.rfind("<?xml version=\"1.0\"?>\r\n", 0), 0u);
+        std::size_t stream = x.find("<RStream>");
+        ASSERT_NE(stream, std::string::npos);
+        std::size_t cmd = x.find("<CmdResponse>", stream + 10);
+        ASSERT_NE(cmd, std::string::npos);
+        EXPECT_EQ(x.substr(cmd + 13, 2), "\r\n");
+        std::size_t origin = x.find("<ResponseOrigin>", cmd + 15);
+        EXPECT_NE(origin, std::string::npos) << "origin must survive the two skipped characters";
+        std::size_t end = x.find("</CmdResponse>");
+        ASSERT_NE(end, std::string::npos);
+        EXPECT_EQ(x.substr(end + 14, 2), "\r\n");
+        std::size_t tran = x.find("<TranResponse>", end + 16);
+        if (tran != std::string::npos) {
+            EXPECT_EQ(x.substr(tran + 14, 2), "\r\n");
+        }
+    }
+}
+
+TEST(SimSale, ApprovalCarriesMaskedCardAmountsAndTokens) {
+    Session s;
+    Response r = s.Sale("12.34", "1001", {{"Gratuity", "1.50"}, {"OperatorID", "ANNA"}});
+    ExpectApproved(r);
+    EXPECT_EQ(r.Text(), "APPROVED");
+    EXPECT_EQ(r.Get("AcctNo"), "XXXX1111");
+    EXPECT_EQ(r.Xml().find(Session::kVisa), std::string::npos) << "full account number leaked";
+    EXPECT_EQ(r.Get("CardType"), "VISA");
+    EXPECT_EQ(r.Get("TranCode"), "Sale");
+    EXPECT_EQ(r.Get("CaptureStatus"), "Captured");
+    EXPECT_EQ(r.Get("RefNo"), "1001") << "RefNo defaults to the invoice";
+    EXPECT_EQ(r.Get("OperatorID"), "ANNA");
+    EXPECT_EQ(r.Get("Purchase"), "12.34");
+    EXPECT_EQ(r.Get("Gratuity"), "1.50");
+    EXPECT_EQ(r.Get("Authorize"), "13.84");
+    EXPECT_EQ(r.Get("AuthCode").size(), 6u);
+    EXPECT_FALSE(r.Get("AcqRefData").empty());
+    EXPECT_FALSE(r.Get("ProcessData").empty());
+    EXPECT_FALSE(r.Get("RecordNo").empty());
+}
+
+TEST(SimSale, CardTypesAndTrack2) {
+    Session s;
+    EXPECT_EQ(s.Sale("1.00", "1", {{"AcctNo", "6011000990139424"}}).Get("CardType"), "DCVR");
+    Response mc = s.Tran({{"MerchantID", Session::kMerchant},
+                          {"TranCode", "Sale"},
+                          {"InvoiceNo", "2"},
+                          {"Track2", ";5454545454545454=2812101000000000?"},
+                          {"Purchase", "2.00"}});
+    ExpectApproved(mc);
+    EXPECT_EQ(mc.Get("CardType"), "M/C");
+    EXPECT_EQ(mc.Get("AcctNo"), "XXXX5454");
+    Response amex = s.Tran({{"MerchantID", Session::kMerchant},
+                            {"TranCode", "Sale"},
+                            {"InvoiceNo", "3"},
+                            {"AcctNo", "371449635398431"},
+                            {"ExpDate", "0529"},
+                            {"Purchase", "3.00"}});
+    EXPECT_EQ(amex.Get("CardType"), "AMEX");
+}
+
+TEST(SimSale, DeclineRules) {
+    Session s;
+    ExpectDeclined(s.Sale("12.05", "1"), "DECLINE");
+    ExpectDeclined(s.Sale("10.00", "2", {{"AcctNo", "4000000000000002"}}), "DECLINE");
+    Response expired = s.Tran({{"MerchantID", Session::kMerchant},
+                               {"TranCode", "Sale"},
+                               {"InvoiceNo", "3"},
+                               {"AcctNo", Session::kVisa},
+                               {"ExpDate", "1219"},
+                               {"Purchase", "5.00"}});
+    ExpectDeclined(expired, "EXPIRED CARD");
+    // Only the cents decide: 105.50 is no decline.
+    ExpectApproved(s.Sale("105.50", "4"));
+}
+
+TEST(SimSale, ClientErrorsForIncompleteOrInvalidFields) {
+    Session s;
+    ExpectError(s.Sale("0.00", "1"), "Client", "004006");
+    ExpectError(s.Sale("12.345", "1"), "Client", "004006");
+    ExpectError(s.Sale("-5.00", "1"), "Client", "004006");
+    ExpectError(s.Sale("100000.00", "1"), "Client", "004006");
+    ExpectError(s.Sale("1.00", "1", {{"AcctNo", "4111111111111112"}}), "Client", "004006"); // check digit
+    ExpectError(s.Sale("1.00", "A12"), "Client", "004006");
+    ExpectError(s.Tran({{"MerchantID", Session::kMerchant},
+                        {"TranCode", "Sale"},
+                        {"InvoiceNo", "1"},
+                        {"AcctNo", Session::kVisa},
+                        {"Purchase", "1.00"}}),
+                "Client", "004005"); // keyed credit card without ExpDate
+    ExpectError(s.Tran({{"MerchantID", Session::kMerchant},
+                        {"TranCode", "Sale"},
+                        {"InvoiceNo", "1"},
+                        {"Purchase", "1.00"}}),
+                "Client", "004005");
+    ExpectError(s.Tran({{"TranCode", "Sale"},
+                        {"InvoiceNo", "1"},
+                        {"AcctNo", Session::kVisa},
+                        {"ExpDate", "1228"},
+                        {"Purchase", "1.00"}}),
+                "Client", "004005");
+    Response noAmount = s.Tran({{"MerchantID", Session::kMerchant},
+                                {"TranCode", "Sale"},
+                                {"InvoiceNo", "1"},
+                                {"AcctNo", Session::kVisa},
+                                {"ExpDate", "1228"}});
+    ExpectError(noAmount, "Client", "004005");
+    EXPECT_EQ(noAmount.Text(), "Missing Purchase");
+    ExpectError(s.Sale("1.00", "1", {{"TranType", "Debit"}}), "Client", "004007");
+}
+
+TEST(SimReturn, ApproveDeclineError) {
+    Session s;
+    Response r = s.Return("5.00", "2001");
+    ExpectApproved(r);
+    EXPECT_EQ(r.Get("TranCode"), "Return");
+    EXPECT_EQ(r.Get("Purchase"), "5.00");
+    ExpectDeclined(s.Return("7.05", "2002"), "DECLINE");
+    ExpectError(s.Tran({{"MerchantID", Session::kMerchant},
+                        {"TranCode", "Return"},
+                        {"InvoiceNo", "2003"},
+                        {"AcctNo", Session::kVisa},
+                        {"ExpDate", "1228"}}),
+                "Client", "004005");
+}
+
+TEST(SimPreAuth, CaptureWithinTheAuthorizationAndOnlyOnce) {
+    Session s;
+    Fields preauth = {{"MerchantID", Session::kMerchant}, {"TranCode", "PreAuth"}, {"InvoiceNo", "3001"},
+                      {"AcctNo", Session::kVisa},         {"ExpDate", "1228"},     {"Authorize", "40.00"}};
+    Response auth = s.Tran(preauth);
+    ExpectApproved(auth);
+    EXPECT_EQ(auth.Get("CaptureStatus"), "Authorized");
+    EXPECT_EQ(auth.Get("Authorize"), "40.00");
+    EXPECT_EQ(s.Admin("BatchSummary").Get("BatchItemCount"), "0") << "an open hold is not in the batch";
+
+    std::string recordNo = auth.Get("RecordNo");
+    ExpectDeclined(s.FollowUp("PreAuthCapture", recordNo, {{"Purchase", "45.00"}, {"Gratuity", "3.01"}}),
+                   "OVER AUTH LIMIT");
+    Response capture = s.FollowUp("PreAuthCapture", recordNo, {{"Purchase", "40.00"}, {"Gratuity", "8.00"}});
+    ExpectApproved(capture);
+    EXPECT_EQ(capture.Get("CaptureStatus"), "Captured");
+    EXPECT_EQ(capture.Get("RecordNo"), recordNo);
+    EXPECT_EQ(capture.Get("AuthCode"), auth.Get("AuthCode"));
+    EXPECT_EQ(capture.Get("Authorize"), "40.00");
+    EXPECT_EQ(s.Admin("BatchSummary").Get("SaleAmount"), "48.00");
+
+    ExpectError(s.FollowUp("PreAuthCapture", recordNo, {{"Purchase", "40.00"}}), "Server", "005003");
+    ExpectError(s.FollowUp("PreAuthCapture", "R00000000999999", {{"Purchase", "1.00"}}), "Server", "005001");
+    ExpectError(s.FollowUp("PreAuthCapture", recordNo), "Client", "004005"); // no Purchase
+    ExpectDeclined(s.Tran({{"MerchantID", Session::kMerchant},
+                           {"TranCode", "PreAuth"},
+                           {"InvoiceNo", "3002"},
+                           {"AcctNo", Session::kVisa},
+                           {"ExpDate", "1228"},
+                           {"Purchase", "20.05"}}),
+                   "DECLINE");
+    ExpectError(s.Tran({{"MerchantID", Session::kMerchant},
+                        {"TranCode", "PreAuth"},
+                        {"InvoiceNo", "3003"},
+                        {"AcctNo", Session::kVisa},
+                        {"ExpDate", "1228"}}),
+                "Client", "004005");
+}
+
+TEST(SimVoid, VoidSaleUsesTheRecordAndChecksEveryCarriedToken) {
+    Session s;
+    Response sale = s.Sale("25.50", "4001");
+    std::string recordNo = sale.Get("RecordNo");
+
+    ExpectError(s.FollowUp("VoidSale", recordNo, {{"RefNo", "9999"}}), "Server", "005002");
+    ExpectError(s.FollowUp("VoidSale", recordNo, {{"AcqRefData", "b001c000099dXXXXXX"}}), "Server", "005002");
+    ExpectError(s.FollowUp("VoidSale", recordNo, {{"ProcessData", "|00|000000000000"}}), "Server", "005002");
+    ExpectError(s.FollowUp("VoidSale", recordNo, {{"AuthCode", "ZZZZZZ"}}), "Server", "005002");
+    ExpectError(s.FollowUp("VoidSale", recordNo, {{"Purchase", "25.00"}}), "Server", "005002");
+    // Another merchant's record is not found.
+    ExpectError(s.FollowUp("VoidSale", recordNo, {{"MerchantID", "OTHER1"}}), "Server", "005001");
+    ExpectError(s.FollowUp("VoidSale", recordNo + "X"), "Server", "005001");
+    ExpectError(s.FollowUp("VoidSale", ""), "Client", "004005");
+
+    Response voided = s.FollowUp("VoidSale", recordNo,
+                                 {{"RefNo", "4001"},
+                                  {"AuthCode", sale.Get("AuthCode")},
+                                  {"AcqRefData", sale.Get("AcqRefData")},
+                                  {"ProcessData", sale.Get("ProcessData")},
+                                  {"Purchase", "25.50"}});
+    ExpectApproved(voided);
+    EXPECT_EQ(voided.Get("CaptureStatus"), "Voided");
+    EXPECT_EQ(voided.Get("RecordNo"), recordNo);
+    ExpectError(s.FollowUp("VoidSale", recordNo), "Server", "005003");
+
+    Response summary = s.Admin("BatchSummary");
+    EXPECT_EQ(summary.Get("BatchItemCount"), "0");
+    EXPECT_EQ(summary.Get("VoidCount"), "1");
+}
+
+TEST(SimVoid, VoidReturnAndTheSettledDecline) {
+    Session s;
+    Response sale = s.Sale("9.00", "5001");
+    Response ret = s.Return("4.00", "5002");
+    ExpectError(s.FollowUp("VoidReturn", sale.Get("RecordNo")), "Server", "005003");
+    ExpectError(s.FollowUp("VoidSale", ret.Get("RecordNo")), "Server", "005003");
+
+    Response another = s.Return("6.00", "5003");
+    ExpectApproved(s.FollowUp("VoidReturn", another.Get("RecordNo")));
+    s.Admin("BatchClose");
+    ExpectDeclined(s.FollowUp("VoidReturn", ret.Get("RecordNo")), "ALREADY SETTLED");
+    ExpectDeclined(s.FollowUp("VoidSale", sale.Get("RecordNo")), "ALREADY SETTLED");
+}
+
+TEST(SimAdjust, ReplacesTheGratuityOfACapturedSale) {
+    Session s;
+    Response sale = s.Sale("10.00", "6001");
+    std::string recordNo = sale.Get("RecordNo");
+    Response adjust = s.FollowUp("Adjust", recordNo, {{"Gratuity", "2.00"}, {"Purchase", "10.00"}});
+    ExpectApproved(adjust);
+    EXPECT_EQ(adjust.Get("Gratuity"), "2.00");
+    EXPECT_EQ(adjust.Get("Authorize"), "12.00");
+    EXPECT_EQ(adjust.Get("RecordNo"), recordNo) << "a follow-up keeps the record's tokens";
+    ExpectApproved(s.FollowUp("Adjust", recordNo, {{"Gratuity", "3.00"}}));
+
+    ExpectDeclined(s.FollowUp("Adjust", recordNo, {{"Gratuity", "10.01"}}), "GRATUITY OVER LIMIT");
+    ExpectError(s.FollowUp("Adjust", recordNo), "Client", "004005");
+    ExpectError(s.FollowUp("Adjust", "nope", {{"Gratuity", "1.00"}}), "Server", "005001");
+    ExpectError(s.FollowUp("Adjust", s.Return("1.00", "6002").Get("RecordNo"), {{"Gratuity", "1.00"}}),
+                "Server", "005003");
+
+    Response summary = s.Admin("BatchSummary");
+    EXPECT_EQ(summary.Get("SaleAmount"), "13.00");
+    EXPECT_EQ(summary.Get("GratuityAmount"), "3.00");
+    s.Admin("BatchClose");
+    ExpectDeclined(s.FollowUp("Adjust", recordNo, {{"Gratuity", "1.00"}}), "ALREADY SETTLED");
+}
+
+TEST(SimBalance, GiftCardBalanceFollowsSalesReturnsAndVoids) {
+    Session s;
+    Fields balance = {{"MerchantID", Session::kMerchant},
+                      {"TranType", "PrePaid"},
+                      {"TranCode", "Balance"},
+                      {"AcctNo", Session::kGift}};
+    Response opening = s.Tran(balance);
+    ExpectApproved(opening);
+    EXPECT_EQ(opening.Get("Balance"), "100.00");
+    EXPECT_EQ(opening.Get("CardType"), "GIFT");
+    EXPECT_FALSE(opening.Has("RecordNo"));
+
+    Fields sale = {{"MerchantID", Session::kMerchant},
+                   {"TranType", "PrePaid"},
+                   {"TranCode", "Sale"},
+                   {"InvoiceNo", "7001"},
+                   {"AcctNo", Session::kGift},
+                   {"Purchase", "15.00"}};
+    Response spent = s.Tran(sale);
+    ExpectApproved(spent);
+    EXPECT_EQ(spent.Get("Balance"), "85.00");
+    EXPECT_EQ(s.Tran(balance).Get("Balance"), "85.00");
+
+    Fields tooMuch = sale;
+    tooMuch.back().second = "90.00";
+    Response refused = s.Tran(tooMuch);
+    ExpectDeclined(refused, "INSUFFICIENT FUNDS");
+    EXPECT_EQ(refused.Get("Balance"), "85.00");
+
+    ExpectApproved(s.FollowUp("VoidSale", spent.Get("RecordNo")));
+    EXPECT_EQ(s.Tran(balance).Get("Balance"), "100.00");
+
+    Fields declined = balance;
+    declined.back().second = "6050110010000002";
+    ExpectDeclined(s.Tran(declined), "DECLINE");
+    Fields credit = balance;
+    credit[1].second = "Credit";
+    ExpectError(s.Tran(credit), "Client", "004007");
+    ExpectError(s.Tran({{"MerchantID", Session::kMerchant}, {"TranCode", "Balance"}}), "Client", "004005");
+}
+
+TEST(SimBatch, SummaryTotalsAndCloseEmptiesTheBatch) {
+    Session s;
+    std::string first = s.Sale("10.00", "1").Get("RecordNo");
+    s.FollowUp("Adjust", first, {{"Gratuity", "2.00"}});
+    std::string second = s.Sale("25.50", "2").Get("RecordNo");
+    s.FollowUp("VoidSale", second);
+    s.Sale("12.05", "3"); // declined: not in the batch
+    s.Return("5.00", "4");
+    s.Sale("7.00", "5", {{"MerchantID", "770099887766"}}); // another merchant's batch
+
+    Response summary = s.Admin("BatchSummary");
+    EXPECT_EQ(summary.Status(), "Success");
+    EXPECT_EQ(summary.Origin(), "Processor");
+    EXPECT_FALSE(summary.Has("TranResponse")) << "an admin answer has no transaction part";
+    EXPECT_EQ(summary.Get("BatchNo"), "1");
+    EXPECT_EQ(summary.Get("BatchItemCount"), "2");
+    EXPECT_EQ(summary.Get("SaleCount"), "1");
+    EXPECT_EQ(summary.Get("SaleAmount"), "12.00");
+    EXPECT_EQ(summary.Get("ReturnAmount"), "5.00");
+    EXPECT_EQ(summary.Get("VoidCount"), "1");
+    EXPECT_EQ(summary.Get("NetBatchTotal"), "7.00");
+    EXPECT_EQ(summary.Text(), "Batch 1: 2 items, net 7.00");
+
+    Response close = s.Admin("BatchClose");
+    EXPECT_EQ(close.Status(), "Success");
+    EXPECT_EQ(close.Get("NetBatchTotal"), "7.00");
+    EXPECT_EQ(close.Text(), "Batch 1 closed: 2 items, net 7.00");
+
+    Response after = s.Admin("BatchSummary");
+    EXPECT_EQ(after.Get("BatchNo"), "2");
+    EXPECT_EQ(after.Get("BatchItemCount"), "0");
+    EXPECT_EQ(after.Get("NetBatchTotal"), "0.00");
+    EXPECT_EQ(s.Admin("BatchSummary", "770099887766").Get("SaleAmount"), "7.00");
+
+    ExpectError(s.Admin("Sale"), "Client", "004007");
+    ExpectError(s.Admin("BatchPurge"), "Client", "004007");
+    ExpectError(s.Submit(Request("Admin", {{"TranCode", "BatchClose"}})), "Client", "004005");
+}
+
+TEST(SimState, NewTransactionsIgnoreTokensCarriedFromThePreviousAnswer) {
+    Session s;
+    Response first = s.Sale("10.00", "1");
+    Response second = s.Sale("11.00", "2",
+                             {{"AcqRefData", first.Get("AcqRefData")},
+                              {"ProcessData", first.Get("ProcessData")},
+                              {"RecordNo", first.Get("RecordNo")}});
+    ExpectApproved(second);
+    EXPECT_NE(second.Get("RecordNo"), first.Get("RecordNo"));
+}
+
+TEST(SimState, SameRequestsGiveTheSameAnswersInAFreshComponent) {
+    auto run = [] {
+        Session s;
+        std::string all;
+        Response sale = s.Sale("10.00", "1");
+        all += sale.Xml() + s.FollowUp("VoidSale", sale.Get("RecordNo")).Xml() + s.Admin("BatchClose").Xml();
+        return all;
+    };
+    EXPECT_EQ(run(), run());
+}
+
+TEST(SimRequest, BadDocumentsGetClientErrors) {
+    Session s;
+    ExpectError(s.Submit(""), "Client", "004001");
+    ExpectError(s.Submit(" \r\n\t"), "Client", "004001");
+    ExpectError(s.Submit("<?xml version=\"1.0\"?>\r\n<TStream>\r\n\t<Transaction>"), "Client", "004003");
+    ExpectError(s.Submit("not xml at all"), "Client", "004003");
+    ExpectError(s.Submit("<RStream><Transaction/></RStream>"), "Client", "004004");
+    ExpectError(s.Submit("<TStream/><TStream/>"), "Client", "004004");
+    ExpectError(s.Submit("<TStream></TStream>"), "Client", "004004");
+    ExpectError(s.Submit("<TStream><Transaction/><Transaction/></TStream>"), "Client", "004004");
+    ExpectError(s.Submit("<TStream><Payment/></TStream>"), "Client", "004004");
+    ExpectError(s.Submit("<TStream><Transaction/></TStream>"), "Client", "004005");
+    ExpectError(s.Tran({{"MerchantID", Session::kMerchant}, {"TranCode", "Refund"}}), "Client", "004007");
+    ExpectError(s.Tran({{"MerchantID", Session::kMerchant}, {"TranCode", "BatchClose"}}), "Client", "004007");
+
+    std::string huge =
+        "<TStream><Transaction><Memo>" + std::string(50u << 20, 'x') + "</Memo></Transaction></TStream>";
+    Response tooLarge = s.Submit(huge);
+    ExpectError(tooLarge, "Client", "004002");
+    EXPECT_LT(tooLarge.Xml().size(), 2000u);
+
+    std::string deep;
+    for (int i = 0; i < 100000; ++i)
+        deep += "<a>";
+    ExpectError(s.Submit("<TStream><Transaction>" + deep), "Client", "004003");
+}
+
+TEST(SimRequest, EchoesTextEscapedAndAcceptsCodesInAnyCase) {
+    Session s;
+    Response r =
+        s.Sale("3.00", "9", {{"Memo", "Fish &amp; Chips &lt;table 4&gt;"}, {"UserTraceData", "run-17"}});
+    ASSERT_TRUE(r.WellFormed()) << r.Xml();
+    EXPECT_EQ(r.Get("Memo"), "Fish & Chips <table 4>");
+    EXPECT_EQ(r.Get("UserTraceData"), "run-17");
+    EXPECT_NE(r.Xml().find("Fish &amp; Chips &lt;table 4&gt;"), std::string::npos);
+
+    Response lower = s.Tran({{"MerchantID", Session::kMerchant},
+                             {"TranType", "credit"},
+                             {"TranCode", "sale"},
+                             {"InvoiceNo", "10"},
+                             {"AcctNo", Session::kVisa},
+                             {"ExpDate", "1228"},
+                             {"Purchase", "1.00"}});
+    ExpectApproved(lower);
+    EXPECT_EQ(lower.Get("TranCode"), "Sale");
+
+    // The window writes element text unescaped: a bare ampersand still reads, a bare '<' cannot.
+    Response bare = s.Sale("2.00", "12", {{"Memo", "R&D lunch"}});
+    ExpectApproved(bare);
+    EXPECT_EQ(bare.Get("Memo"), "R&D lunch");
+    ExpectError(s.Sale("2.00", "13", {{"Memo", "a < b"}}), "Client", "004003");
+
+    ExpectError(s.Sale("1.00", "11", {{"Memo", std::string(257, 'm')}}), "Client", "004006");
+    Response trace = s.Submit(Request("Admin", {{"TranCode", "Nothing"}, {"UserTraceData", "t-1"}}));
+    EXPECT_EQ(trace.Get("UserTraceData"), "t-1") << "errors echo the trace too";
+}
+
+TEST(SimSignature, DevicePadSignsOnRequestOnly) {
+    Session device(ESimKind::Device);
+    Response signed_ = device.Sale("20.00", "1", {{"SignatureRequested", "Yes"}});
+    ExpectApproved(signed_);
+    std::string sig = signed_.Get("Signature");
+    ASSERT_FALSE(sig.empty());
+    EXPECT_EQ(sig.back(), ':');
+    int points = 0, lifts = 0;
+    std::stringstream tokens(sig);
+    for (std::string token; std::getline(tokens, token, ':');) {
+        if (token == "#,#") {
+            ++lifts;
+            continue;
+        }
+        std::size_t comma = token.find(',');
+        ASSERT_NE(comma, std::string::npos) << token;
+        int x = std::stoi(token.substr(0, comma)), y = std::stoi(token.substr(comma + 1));
+        EXPECT_GE(x, 0);
+        EXPECT_GE(y, 1) << "y = 0 falls outside the picture";
+        EXPECT_LE(x, 500);
+        EXPECT_LE(y, 200);
+        ++points;
+    }
+    EXPECT_GT(points, 20);
+    EXPECT_GE(lifts, 2);
+
+    EXPECT_FALSE(device.Sale("20.00", "2").Has("Signature"));
+    EXPECT_FALSE(device.Sale("20.00", "3", {{"SignatureRequested", "No"}}).Has("Signature"));
+    EXPECT_FALSE(device.Sale("20.05", "4", {{"SignatureRequested", "Yes"}}).Has("Signature"));
+
+    Session client(ESimKind::Client);
+    EXPECT_FALSE(client.Sale("20.00", "1", {{"SignatureRequested", "Yes"}}).Has("Signature"));
+
+    Response pad = device.Submit(Request("Corvane", {{"TranCode", "GetSignature"}}));
+    EXPECT_EQ(pad.Status(), "Success");
+    EXPECT_FALSE(pad.Get("Signature").empty());
+    ExpectError(client.Submit(Request("Corvane", {{"TranCode", "GetSignature"}})), "Client", "004008");
+    EXPECT_EQ(client.Submit(Request("Corvane", {{"TranCode", "EchoTest"}})).Status(), "Success");
+}
+
+// The sample script, split into blocks and run top to bottom the way "Run It and Load Next" does:
+// each response's AcqRefData, ProcessData and RecordNo go into the next request.
+TEST(SimSample, SampleScriptWalksThroughOnBothComponents) {
+    std::ifstream file(TVX_SOURCE_DIR "/examples/TStream.xml");
+    ASSERT_TRUE(file) << "examples/TStream.xml";
+    std::vector<std::pair<std::string, std::string>> blocks; // text, expected status
+    std::string line, current, expected, pending;
+    bool inBlock = false, inComment = false;
+    while (std::getline(file, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (inComment || line.find("<!--") != std::string::npos) {
+            std::size_t at = line.find("Expect: ");
+            if (at != std::string::npos)
+                pending = line.substr(at + 8, line.find(' ', at + 8) - at - 8);
+            inComment = line.find("-->") == std::string::npos;
+            continue;
+        }
+        if (!inBlock &&
+            (line.find("<Transaction>") != std::string::npos || line.find("<Admin>") != std::string::npos ||
+             line.find("<Corvane>") != std::string::npos)) {
+            inBlock = true;
+            current.clear();
+            expected = pending;
+            pending.clear();
+        }
+        if (inBlock) {
+            current += line + "\r\n";
+            if (line.find("</Transaction>") != std::string::npos ||
+                line.find("</Admin>") != std::string::npos || line.find("</Corvane>") != std::string::npos) {
+                blocks.emplace_back("<?xml version=\"1.0\"?>\r\n<TStream>\r\n" + current + "</TStream>",
+                                    expected);
+                inBlock = false;
+            }
+        }
+    }
+    ASSERT_GE(blocks.size(), 12u);
+
+    for (ESimKind kind : {ESimKind::Client, ESimKind::Device}) {
+        Session s(kind);
+        std::map<std::string, std::string> carried;
+        std::vector<std::string> texts;
+        int signatures = 0;
+        for (std::size_t i = 0; i < blocks.size(); ++i) {
+            pugi::xml_document doc;
+            ASSERT_TRUE(doc.load_string(blocks[i].first.c_str())) << blocks[i].first;
+            ASSERT_FALSE(blocks[i].second.empty()) << "block " << i << " has no Expect comment";
+            pugi::xml_node tran = doc.child("TStream").child("Transaction");
+            for (const auto& [name, value] : carried) {
+                if (value.empty() || !tran)
+                    continue;
+                pugi::xml_node node = doc.select_node(("//" + name).c_str()).node();
+                if (!node)
+                    node = tran.append_child(name.c_str());
+                node.text().set(value.c_str());
+            }
+            std::ostringstream text;
+            doc.save(text);
+            Response r = s.Submit(text.str());
+            EXPECT_EQ(r.Status(), blocks[i].second) << "block " << i << "\n" << text.str() << "\n" << r.Xml();
+            for (const char* name : {"AcqRefData", "ProcessData", "RecordNo"})
+                carried[name] = r.Get(name);
+            texts.push_back(r.Text());
+            signatures += r.Has("Signature") ? 1 : 0;
+        }
+        auto answered = [&](const std::string& text) { return std::count(texts.begin(), texts.end(), text); };
+        EXPECT_EQ(answered("Batch 1: 5 items, net 86.75"), 1);
+        EXPECT_EQ(answered("Batch 1 closed: 5 items, net 86.75"), 1);
+        EXPECT_EQ(answered("Batch 2: 0 items, net 0.00"), 1);
+        EXPECT_EQ(signatures, kind == ESimKind::Device ? 2 : 0);
+    }
+}
