@@ -1,0 +1,138 @@
+// A whole Run It cycle on the simulated client (boxes → request text → component → response parse →
+// twelve response boxes), beside Load + GetXml of the same request alone, in one run.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "app/TranvexDlg.h"
+#include "platform/MessageBox.h"
+#include "res/resource.h"
+#include "xml/XmlDocHelper.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kScript[] = "<?xml version=\"1.0\"?>\n"
+                       "<TStream>\n"
+                       "\t<Transaction>\n"
+                       "\t\t<MerchantID>494901</MerchantID>\n"
+                       "\t\t<TerminalID>001</TerminalID>\n"
+                       "\t\t<OperatorID>test</OperatorID>\n"
+                       "\t\t<TranType>Credit</TranType>\n"
+                       "\t\t<TranCode>Sale</TranCode>\n"
+                       "\t\t<InvoiceNo>1001</InvoiceNo>\n"
+                       "\t\t<RefNo>1001</RefNo>\n"
+                       "\t\t<Memo>bench</Memo>\n"
+                       "\t\t<Account>\n"
+                       "\t\t\t<AcctNo>4003000123456781</AcctNo>\n"
+                       "\t\t\t<ExpDate>1229</ExpDate>\n"
+                       "\t\t</Account>\n"
+                       "\t\t<Amount>\n"
+                       "\t\t\t<Purchase>10.00</Purchase>\n"
+                       "\t\t</Amount>\n"
+                       "\t</Transaction>\n"
+                       "</TStream>\n";
+
+
+struct Session {
+    fs::path dir;
+    std::unique_ptr<CMessageBoxHookGuard> boxes;
+    std::unique_ptr<CTranvexDlg> dlg;
+    std::string firstMessage;
+
+    Session() {
+        std::string pattern = (fs::temp_directory_path() / "tranvex-bench-runit-XXXXXX").string();
+        dir = ::mkdtemp(pattern.data());
+        fs::current_path(dir);
+        boxes = std::make_unique<CMessageBoxHookGuard>([this](const CString& text, UINT) {
+            if (firstMessage.empty())
+                firstMessage = text;
+            return IDOK;
+        });
+        std::ofstream(dir / "TStream.xml") << kScript;
+        dlg = std::make_unique<CTranvexDlg>();
+        dlg->OnInitDialog();
+        dlg->m_strXmlPath = (dir / "TStream.xml").string();
+        dlg->OnReloadFile();
+        dlg->CheckDlgButton(IDC_TARGET_CLIENT, BST_CHECKED);
+    }
+    ~Session() {
+        dlg.reset();
+        fs::current_path(fs::temp_directory_path());
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+};
+
+
+void BM_RunItCycle(benchmark::State& state) {
+    Session session;
+    int invoice = 1000;
+    for (auto _ : state) {
+        session.dlg->SetDlgItemText(IDC_REQ_REFNO, std::to_string(++invoice));
+        session.dlg->OnRunIt();
+    }
+    if (session.dlg->GetDlgItemText(IDC_RESP_CMDSTATUS).empty() || !session.firstMessage.empty())
+        state.SkipWithError(("the run did not complete: " + session.firstMessage).c_str());
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_LoadAndGetXml(benchmark::State& state) {
+    Session session;
+    const std::string request = session.dlg->m_arrTransactions.at(0);
+    CXmlDocHelper helper;
+    CString out;
+    for (auto _ : state) {
+        helper.Load(request);
+        helper.GetXml(out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+BENCHMARK(BM_LoadAndGetXml)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+BENCHMARK(BM_RunItCycle)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+
+// Prints the usual table, then the cycle as a multiple of the baseline.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs)
+            m_ns[run.benchmark_name()] = run.GetAdjustedRealTime() * 1000.0; // reported in us
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        const double baseline = m_ns["BM_LoadAndGetXml/min_time:1.000"];
+        const double cycle = m_ns["BM_RunItCycle/min_time:2.000"];
+        if (baseline > 0 && cycle > 0)
+            std::printf("\nRun It cycle: %.0f ns (%.0f transactions/s); Load + GetXml: %.0f ns; "
+                        "ratio %.2fx (goal <= 4x)\n",
+                        cycle, 1e9 / cycle, baseline, cycle / baseline);
+    }
+
+private:
+    std::map<std::string, double> m_ns;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!std::getenv("TRANVEX_COMPONENT_PATH"))
+        setenv("TRANVEX_COMPONENT_PATH", TRANVEX_COMPONENT_DIR, 1);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
