@@ -5,7 +5,8 @@
 
 // Version 4.1.0.0 in the executable's build metadata (readelf -p .tranvex_version tranvex).
 [[gnu::used, gnu::section(".tranvex_version")]] static const char kVersionInfo[] =
-    "FileVersion=4, 1, 0, 0\0ProductVersion=4, 1, 0, 0\0FileDescription=Tranvex\0InternalName=Tranvex\0"
+    "FileVersion=4.1.0.0\0FileVersionText=4, 1, 0, 0\0ProductVersion=4.1.0.0\0ProductVersionText=4, 1, 0, 0\0"
+    "FileDescription=Tranvex\0InternalName=Tranvex\0"
     "Language=1033";
 
 static CTranvexApp theApp;
