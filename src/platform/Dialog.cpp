@@ -46,10 +46,15 @@ CString WidgetText(const QWidget* widget) {
 
 void SetWidgetText(QWidget* widget, const CString& text) {
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-        edit->setText(ToQt(text));
+        const QString value = ToQt(text);
+        if (edit->text() == value)
+            return; // laying the text out again is the costly part
+        edit->setText(value);
         edit->setCursorPosition(0);
     } else if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
-        box->setPlainText(ToPlainLines(text));
+        const QString value = ToPlainLines(text);
+        if (box->toPlainText() != value)
+            box->setPlainText(value);
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->setText(ToQt(text));
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {

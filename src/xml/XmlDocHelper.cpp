@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 #include <string_view>
+#include <unordered_map>
 
 namespace {
 
@@ -86,23 +87,19 @@ bool CheckDocumentLevel(const pugi::xml_document& doc, const CString& text, Stru
     return true;
 }
 
-// Plain pre-order search over the whole tree: the first element of exactly this name.
-pugi::xml_node FindElement(const pugi::xml_document& doc, const CString& name) {
-    const std::string_view wanted(name);
-    pugi::xml_node node = doc.first_child();
+// Visits every node below root (root excluded) in document order, without recursion.
+template <typename Visit> void ForEachDescendant(pugi::xml_node root, Visit visit) {
+    pugi::xml_node node = root.first_child();
     while (node) {
-        if (node.type() == pugi::node_element && wanted == node.name())
-            return node;
+        visit(node);
         if (pugi::xml_node child = node.first_child()) {
             node = child;
             continue;
         }
-        while (node && !node.next_sibling())
+        while (node != root && !node.next_sibling())
             node = node.parent();
-        if (node)
-            node = node.next_sibling();
+        node = node == root ? pugi::xml_node() : node.next_sibling();
     }
-    return {};
 }
 
 // Text is escaped so that a value holding markup characters stays a value.
@@ -185,6 +182,12 @@ void WriteTree(pugi::xml_node root, CString& out) {
 CXmlDocError::CXmlDocError(int nCode, CString strMessage, CString strMessageFr)
     : m_nCode(nCode), m_strMessage(std::move(strMessage)), m_strMessageFr(std::move(strMessageFr)) {}
 
+// Element name to the first element of that name in document order. The keys point into the
+// document's own name storage, so the index lives no longer than the tree it was made from.
+struct CXmlDocHelper::SNameIndex {
+    std::unordered_map<std::string_view, pugi::xml_node_struct*> firstByName;
+};
+
 CXmlDocHelper::CXmlDocHelper() : m_error(XML_ERROR_NOT_SET, kNotSet, kNotSet) {}
 
 CXmlDocHelper::~CXmlDocHelper() {
@@ -192,10 +195,25 @@ CXmlDocHelper::~CXmlDocHelper() {
 }
 
 void CXmlDocHelper::Close() {
+    m_pIndex.reset();
     if (m_bLoaded) {
         m_pDoc.reset();
         m_bLoaded = false;
     }
+}
+
+pugi::xml_node_struct* CXmlDocHelper::Find(const CString& strName) {
+    // A plain pre-order search would do; the index makes the dozen lookups of a response cheap.
+    if (!m_pIndex) {
+        auto index = std::make_unique<SNameIndex>();
+        ForEachDescendant(*m_pDoc, [&](pugi::xml_node node) {
+            if (node.type() == pugi::node_element)
+                index->firstByName.emplace(node.name(), node.internal_object());
+        });
+        m_pIndex = std::move(index);
+    }
+    auto it = m_pIndex->firstByName.find(std::string_view(strName));
+    return it == m_pIndex->firstByName.end() ? nullptr : it->second;
 }
 
 void CXmlDocHelper::SetError(const char* english, const char* french) noexcept {
@@ -279,25 +297,17 @@ bool CXmlDocHelper::ReadValue(const CString& strName, CString& strOut) {
     }
     try {
         strOut.clear();
-        const pugi::xml_node element = FindElement(*m_pDoc, strName);
+        const pugi::xml_node element(Find(strName));
         if (!element) {
             SetNotFound(strName);
             return false;
         }
         // Every text and CDATA node below the element, in document order.
-        pugi::xml_node node = element.first_child();
-        while (node) {
+        ForEachDescendant(element, [&](pugi::xml_node node) {
             const pugi::xml_node_type type = node.type();
             if (type == pugi::node_pcdata || type == pugi::node_cdata)
                 strOut.append(node.value());
-            if (pugi::xml_node child = node.first_child()) {
-                node = child;
-                continue;
-            }
-            while (node != element && !node.next_sibling())
-                node = node.parent();
-            node = node == element ? pugi::xml_node() : node.next_sibling();
-        }
+        });
         return true;
     } catch (...) {
         SetError("Failure", "Échec");
@@ -318,13 +328,16 @@ bool CXmlDocHelper::SetValue(const CString& strName, const CString& strText) {
         return false;
     }
     try {
-        pugi::xml_node element = FindElement(*m_pDoc, strName);
+        pugi::xml_node element(Find(strName));
         if (!element) {
             SetNotFound(strName);
             return false;
         }
-        while (pugi::xml_node child = element.first_child())
+        while (pugi::xml_node child = element.first_child()) {
+            if (child.type() == pugi::node_element)
+                m_pIndex.reset(); // elements below it are going
             element.remove_child(child);
+        }
         pugi::xml_node text = element.append_child(pugi::node_pcdata);
         if (!text || !text.set_value(strText.c_str(), strText.size())) {
             SetError("Failure", "Échec");
@@ -343,7 +356,7 @@ bool CXmlDocHelper::HasElement(const CString& strName) {
         return false;
     }
     try {
-        return static_cast<bool>(FindElement(*m_pDoc, strName));
+        return Find(strName) != nullptr;
     } catch (...) {
         return false;
     }
@@ -355,11 +368,12 @@ bool CXmlDocHelper::AddElement(const CString& strParent, const CString& strName,
         return false;
     }
     try {
-        pugi::xml_node parent = FindElement(*m_pDoc, strParent);
+        pugi::xml_node parent(Find(strParent));
         if (!parent) {
             SetError("Parent NOT found!", "Parent non trouvé!");
             return false;
         }
+        m_pIndex.reset(); // a new element may be the first of its name
         pugi::xml_node element = parent.append_child(pugi::node_element);
         if (!element || !element.set_name(strName.c_str())) {
             SetError("Failure", "Échec");

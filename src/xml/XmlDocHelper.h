@@ -24,7 +24,8 @@ constexpr int XML_ERROR_FAILED = 3325;
 
 namespace pugi {
 class xml_document;
-}
+struct xml_node_struct;
+} // namespace pugi
 
 class CXmlDocHelper {
 public:
@@ -47,6 +48,10 @@ public:
     bool IsLoaded() const { return m_bLoaded; }
 
 private:
+    struct SNameIndex;
+    // The first element of a name, through an index made on first use after the tree last changed.
+    pugi::xml_node_struct* Find(const CString& strName);
+
     void SetError(const char* english, const char* french) noexcept;
     void SetNotFound(const CString& strName) noexcept;
 
@@ -54,4 +59,5 @@ private:
     bool m_bLoaded = false;
     std::unique_ptr<pugi::xml_document> m_pDoc;
     std::size_t m_nLoadedSize = 0; // length of the last loaded text: sizes the writer's output
+    std::unique_ptr<SNameIndex> m_pIndex; // null whenever elements may have come or gone
 };
