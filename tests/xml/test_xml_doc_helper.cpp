@@ -180,6 +180,25 @@ TEST(XmlLookup, AddElementAppendsUnderFirstParent) {
     ExpectError(doc, "Parent NOT found!", "Parent non trouvé!");
 }
 
+TEST(XmlLookup, LookupsFollowEveryChangeOfTheTree) {
+    CXmlDocHelper doc;
+    ASSERT_TRUE(doc.Load("<r><a><p>1</p></a><b><RefNo>late</RefNo></b></r>"));
+    ASSERT_EQ(doc.GetValue("RefNo"), "late");
+    // Added under an earlier parent, the new element becomes the first of its name.
+    ASSERT_TRUE(doc.AddElement("a", "RefNo", "early"));
+    EXPECT_EQ(doc.GetValue("RefNo"), "early");
+    EXPECT_TRUE(doc.SetValue("RefNo", "changed"));
+    EXPECT_EQ(doc.GetValue("p"), "1");
+    // Elements replaced by text are gone for lookups too.
+    ASSERT_TRUE(doc.SetValue("a", "flat"));
+    EXPECT_FALSE(doc.HasElement("p"));
+    EXPECT_EQ(doc.GetValue("RefNo"), "late");
+    // A new load starts afresh.
+    ASSERT_TRUE(doc.Load("<r><p>2</p></r>"));
+    EXPECT_EQ(doc.GetValue("p"), "2");
+    EXPECT_FALSE(doc.HasElement("RefNo"));
+}
+
 TEST(XmlErrors, InitialRecordAndNoDocument) {
     CXmlDocHelper doc;
     const CXmlDocError initial = doc.GetError();
