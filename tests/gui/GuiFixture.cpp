@@ -27,6 +27,10 @@ void GuiFixture::SetUp() {
         m_messages.push_back(text);
         return IDOK;
     });
+    RegisterComponents();
+}
+
+void GuiFixture::RegisterComponents() {
     m_clientReg = std::make_unique<CComponentRegistration>(
         kClientClsid, [state = m_client] { return std::make_unique<FakeComponent>(state); });
     m_deviceReg = std::make_unique<CComponentRegistration>(

@@ -41,6 +41,8 @@ class GuiFixture : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // Fakes under both class identifiers; a fixture that wants the real components overrides this.
+    virtual void RegisterComponents();
 
     // Makes the main window (components are created with it) and runs its initialisation.
     void MakeWindow();
