@@ -254,12 +254,6 @@ CDialog::ModalHook& CDialog::CurrentModalHook() {
     return hook;
 }
 
-CDialog::ModalHookGuard::ModalHookGuard(ModalHook hook) : m_previous(std::move(CurrentModalHook())) {
-    CurrentModalHook() = std::move(hook);
-}
-
-CDialog::ModalHookGuard::~ModalHookGuard() { CurrentModalHook() = std::move(m_previous); }
-
 int CDialog::DoModal() {
     m_nModalResult = IDCANCEL;
     OnInitDialog();

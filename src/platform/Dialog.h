@@ -8,6 +8,7 @@
 #include <map>
 #include <vector>
 
+#include "platform/HookGuard.h"
 #include "platform/MfcTypes.h"
 
 class QAbstractButton;
@@ -124,15 +125,10 @@ public:
 
     // While a hook is set, DoModal runs OnInitDialog and returns the hook's answer without a loop.
     using ModalHook = std::function<int(CDialog& dialog)>;
-    class ModalHookGuard {
+    static ModalHook& CurrentModalHook();
+    class ModalHookGuard : public CHookGuard<ModalHook> {
     public:
-        explicit ModalHookGuard(ModalHook hook);
-        ~ModalHookGuard();
-        ModalHookGuard(const ModalHookGuard&) = delete;
-        ModalHookGuard& operator=(const ModalHookGuard&) = delete;
-
-    private:
-        ModalHook m_previous;
+        explicit ModalHookGuard(ModalHook hook) : CHookGuard<ModalHook>(CurrentModalHook(), std::move(hook)) {}
     };
 
 protected:
@@ -143,8 +139,6 @@ protected:
 private:
     void BuildFromTemplate();
     QWidget* CreateItem(const DlgItem& item);
-    static ModalHook& CurrentModalHook();
-
     DlgTemplate m_template;
     std::map<int, QWidget*> m_items;
     std::map<int, std::function<void()>> m_commands;

@@ -47,9 +47,3 @@ int CFileDialog::DoModal() {
     m_strPath = *chosen;
     return IDOK;
 }
-
-CFileDialog::HookGuard::HookGuard(Hook hook) : m_previous(std::move(CurrentHook())) {
-    CurrentHook() = std::move(hook);
-}
-
-CFileDialog::HookGuard::~HookGuard() { CurrentHook() = std::move(m_previous); }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 
+#include "platform/HookGuard.h"
 #include "platform/MfcTypes.h"
 
 class QWidget;
@@ -26,23 +27,16 @@ public:
 
     // Returns the chosen full path, or nothing for a cancel.
     using Hook = std::function<std::optional<CString>(const CFileDialog& dialog)>;
-    class HookGuard {
+    static Hook& CurrentHook();
+    class HookGuard : public CHookGuard<Hook> {
     public:
-        explicit HookGuard(Hook hook);
-        ~HookGuard();
-        HookGuard(const HookGuard&) = delete;
-        HookGuard& operator=(const HookGuard&) = delete;
-
-    private:
-        Hook m_previous;
+        explicit HookGuard(Hook hook) : CHookGuard<Hook>(CurrentHook(), std::move(hook)) {}
     };
 
     // The Qt name filter made from m_strFilter ("XML Document (*.xml)").
     CString QtFilter() const;
 
 private:
-    static Hook& CurrentHook();
-
     QWidget* m_pParent;
     CString m_strPath;
 };

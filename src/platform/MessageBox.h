@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include "platform/HookGuard.h"
 #include "platform/MfcTypes.h"
 
 int AfxMessageBox(const CString& text, UINT type = MB_OK);
@@ -10,13 +11,10 @@ int AfxMessageBox(const CString& text, UINT type = MB_OK);
 // While a hook is set, AfxMessageBox hands it the text and returns its answer instead of showing a box.
 using MessageBoxHook = std::function<int(const CString& text, UINT type)>;
 
-class CMessageBoxHookGuard {
-public:
-    explicit CMessageBoxHookGuard(MessageBoxHook hook);
-    ~CMessageBoxHookGuard();
-    CMessageBoxHookGuard(const CMessageBoxHookGuard&) = delete;
-    CMessageBoxHookGuard& operator=(const CMessageBoxHookGuard&) = delete;
+MessageBoxHook& CurrentMessageBoxHook();
 
-private:
-    MessageBoxHook m_previous;
+class CMessageBoxHookGuard : public CHookGuard<MessageBoxHook> {
+public:
+    explicit CMessageBoxHookGuard(MessageBoxHook hook)
+        : CHookGuard<MessageBoxHook>(CurrentMessageBoxHook(), std::move(hook)) {}
 };
