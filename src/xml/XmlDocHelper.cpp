@@ -102,6 +102,12 @@ template <typename Visit> void ForEachDescendant(pugi::xml_node root, Visit visi
     }
 }
 
+// One text node with the given text, as the element's last child.
+bool AppendText(pugi::xml_node element, const CString& text) {
+    pugi::xml_node node = element.append_child(pugi::node_pcdata);
+    return node && node.set_value(text.c_str(), text.size());
+}
+
 // Text is escaped so that a value holding markup characters stays a value.
 void AppendEscaped(CString& out, const char* text) {
     const char* run = text;
@@ -338,8 +344,7 @@ bool CXmlDocHelper::SetValue(const CString& strName, const CString& strText) {
                 m_pIndex.reset(); // elements below it are going
             element.remove_child(child);
         }
-        pugi::xml_node text = element.append_child(pugi::node_pcdata);
-        if (!text || !text.set_value(strText.c_str(), strText.size())) {
+        if (!AppendText(element, strText)) {
             SetError("Failure", "Échec");
             return false;
         }
@@ -379,8 +384,7 @@ bool CXmlDocHelper::AddElement(const CString& strParent, const CString& strName,
             SetError("Failure", "Échec");
             return false;
         }
-        pugi::xml_node text = element.append_child(pugi::node_pcdata);
-        if (!text || !text.set_value(strText.c_str(), strText.size())) {
+        if (!AppendText(element, strText)) {
             SetError("Failure", "Échec");
             return false;
         }
