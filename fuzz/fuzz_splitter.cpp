@@ -87,16 +87,21 @@ struct Reference {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string script(reinterpret_cast<const char*>(data), size);
-    std::istringstream file(script);
-    CStringArray messages;
-    CScriptSplitter splitter(file, [&](const CString& m) { messages.push_back(m); });
-    CStringArray texts;
-    splitter.SplitScript(texts);
-
     Reference reference{std::istringstream(script), {}};
     CStringArray expected;
     reference.Split(expected);
-    if (texts != expected || messages != reference.messages)
-        std::abort();
+
+    // Fuzz inputs are far shorter than the reader's chunk, so a small chunk is tried as well: it
+    // puts chunk edges inside lines and tags.
+    for (const std::size_t chunk : {CScriptLineReader::kChunk, 1 + size % 23}) {
+        std::istringstream file(script);
+        CStringArray messages;
+        CScriptSplitter splitter(
+            file, [&](const CString& m) { messages.push_back(m); }, chunk);
+        CStringArray texts;
+        splitter.SplitScript(texts);
+        if (texts != expected || messages != reference.messages)
+            std::abort();
+    }
     return 0;
 }

@@ -1,9 +1,11 @@
-// Tests of CScriptSplitter: headers, the three block kinds, comment regions, blank lines, end of file.
+// Tests of CScriptSplitter: headers, the three block kinds, comment regions, blank lines, end of file;
+// and of its chunked line reader, with chunk edges forced onto every byte position.
 #include "script/ScriptSplitter.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string_view>
 
 namespace {
 
@@ -12,12 +14,35 @@ struct Split {
     CStringArray messages;
 };
 
-Split SplitText(const CString& script) {
+Split SplitText(const CString& script, std::size_t chunk = CScriptLineReader::kChunk) {
     std::istringstream file(script);
     Split result;
-    CScriptSplitter splitter(file, [&](const CString& m) { result.messages.push_back(m); });
+    CScriptSplitter splitter(
+        file, [&](const CString& m) { result.messages.push_back(m); }, chunk);
     splitter.SplitScript(result.texts);
     return result;
+}
+
+CStringArray ReaderLines(std::istream& file, std::size_t chunk) {
+    CScriptLineReader reader(file, chunk);
+    CStringArray lines;
+    std::string_view line;
+    while (reader.ReadLine(line))
+        lines.emplace_back(line);
+    EXPECT_FALSE(reader.ReadLine(line)); // stays at the end
+    return lines;
+}
+
+// The line rule the reader must keep: getline on LF, then one trailing CR dropped.
+CStringArray GetlineLines(const CString& text) {
+    std::istringstream file(text);
+    CStringArray lines;
+    for (CString line; std::getline(file, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 const CString kHead = "<?xml version=\"1.0\"?>\r\n<TStream>\r\n";
@@ -160,5 +185,42 @@ TEST(ScriptLines, TagsFoundAtAnyColumn) {
         ASSERT_EQ(s.texts.size(), 1u) << pad;
         EXPECT_EQ(s.texts[0], Stored(lead + "<Corvane>\r\n" + lead + "</Corvane>\r\n")) << pad;
         EXPECT_EQ(s.messages, kEof) << pad;
+    }
+}
+
+TEST(ScriptLineReader, SameLinesAsGetlineWhereverChunksEnd) {
+    const CString longLine(300, 'w'); // longer than the small buffers below, so they must grow
+    const CString body =
+        CString("a\r\n\r\n\nb\rc\n\r\r\nd\0e\r\n", 18) + longLine + "\r\n" + longLine + "\nf";
+    // The last case leaves an old LF in the buffer just past the final short line.
+    for (const CString& text : {body, body + "\r", body + "\n", body + "\r\n", CString("\n"), CString(),
+                                CString("0123456789\nx")}) {
+        const CStringArray expected = GetlineLines(text);
+        for (std::size_t chunk = 1; chunk <= 40; ++chunk) {
+            std::istringstream file(text);
+            ASSERT_EQ(ReaderLines(file, chunk), expected) << chunk;
+        }
+        std::istringstream file(text);
+        EXPECT_EQ(ReaderLines(file, CScriptLineReader::kChunk), expected);
+    }
+    std::istringstream failed("a\n");
+    failed.setstate(std::ios::failbit);
+    EXPECT_TRUE(ReaderLines(failed, 4).empty());
+}
+
+TEST(ScriptLines, ChunkSizeChangesNothing) {
+    const CString script = "<?xml version=\"1.0\"?>\r\n<!-- a\r\n b -->\r\n<TStream>\r\n"
+                           "  <Transaction>\r\n    <RefNo>1</RefNo><!-- c\n -->\n  \t\r\n    <B/>\r\n"
+                           "  </Transaction>\r\n<Admin>" +
+                           CString(100, 'x') +
+                           "</Admin>\n"
+                           "  <Corvane>\n</Corvane>\r\n</TStream>\r\n";
+    const Split whole = SplitText(script);
+    ASSERT_EQ(whole.texts.size(), 3u);
+    EXPECT_EQ(whole.texts[0], Stored("  <Transaction>\r\n    <B/>\r\n  </Transaction>\r\n"));
+    for (std::size_t chunk = 1; chunk <= 64; ++chunk) {
+        const Split s = SplitText(script, chunk);
+        EXPECT_EQ(s.texts, whole.texts) << chunk;
+        EXPECT_EQ(s.messages, whole.messages) << chunk;
     }
 }
