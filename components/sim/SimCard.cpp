@@ -14,6 +14,14 @@ bool ValidExpiry(std::string_view mmyy) {
     return month >= 1 && month <= 12;
 }
 
+// The number formed by the first count digits of an account.
+int LeadingNumber(std::string_view account, std::size_t count) {
+    int value = 0;
+    for (char c : account.substr(0, count))
+        value = value * 10 + (c - '0');
+    return value;
+}
+
 bool ValidAccountLength(std::string_view account) {
     return IsDigits(account) && account.size() >= 12 && account.size() <= 19;
 }
@@ -37,8 +45,8 @@ std::string CardTypeOf(std::string_view account, bool prepaid) {
     if (prepaid)
         return "GIFT";
     auto starts = [&](std::string_view prefix) { return account.substr(0, prefix.size()) == prefix; };
-    int two = account.size() >= 2 ? std::stoi(std::string(account.substr(0, 2))) : 0;
-    int four = account.size() >= 4 ? std::stoi(std::string(account.substr(0, 4))) : 0;
+    int two = account.size() >= 2 ? LeadingNumber(account, 2) : 0;
+    int four = account.size() >= 4 ? LeadingNumber(account, 4) : 0;
     if (starts("4"))
         return "VISA";
     if ((two >= 51 && two <= 55) || (four >= 2221 && four <= 2720))
@@ -62,8 +70,7 @@ SSimCard ReadCard(const CSimRequest& request, bool prepaid) {
     SSimCard card;
     if (request.Has("Track2")) {
         // ;PAN=YYMM<service code and discretionary data>?
-        std::string track = request.Get("Track2");
-        std::string_view t = track;
+        std::string_view t = request.Get("Track2");
         if (!t.empty() && t.front() == ';')
             t.remove_prefix(1);
         if (!t.empty() && t.back() == '?')
@@ -75,7 +82,7 @@ SSimCard ReadCard(const CSimRequest& request, bool prepaid) {
         std::string mmyy = std::string(yymm.substr(2, 2)) + std::string(yymm.substr(0, 2));
         if (!ValidExpiry(mmyy))
             RejectClient(rc::kInvalidField, "Invalid Track2: bad expiry");
-        card.strAccount = std::string(t.substr(0, sep));
+        card.strAccount = t.substr(0, sep);
         card.strExpDate = mmyy;
         card.bSwiped = true;
     } else {
@@ -84,7 +91,7 @@ SSimCard ReadCard(const CSimRequest& request, bool prepaid) {
             RejectClient(rc::kMissingField, "Missing AcctNo or Track2");
         if (!ValidAccountLength(card.strAccount))
             RejectClient(rc::kInvalidField, "Invalid AcctNo: 12 to 19 digits expected");
-        card.strExpDate = request.Get("ExpDate");
+        card.strExpDate = std::string(request.Get("ExpDate"));
         if (card.strExpDate.empty() && !prepaid)
             RejectClient(rc::kMissingField, "Missing ExpDate");
         if (!card.strExpDate.empty() && !ValidExpiry(card.strExpDate))

@@ -16,7 +16,7 @@ CSimResponse Done(std::string text) {
 
 // "" means the default port.
 int ReadPort(const std::string& text) {
-    std::string port = Trim(text);
+    std::string port(Trim(text));
     if (port.empty())
         return kDefaultPingPort;
     if (port.size() > 5 || !IsDigits(port) || std::stoi(port) < 1 || std::stoi(port) > 65535)
@@ -25,7 +25,7 @@ int ReadPort(const std::string& text) {
 }
 
 std::string ReadServer(const std::string& text) {
-    std::string server = Trim(text);
+    std::string server(Trim(text));
     if (server.empty())
         RejectClient(rc::kBadArgument, "No server name or IP address given");
     if (server.find_first_of(",;") != std::string::npos)
@@ -131,7 +131,7 @@ CSimResponse CSimNetwork::StoreServerList(const std::string& list) {
         std::size_t end = list.find_first_of(",;", pos);
         if (end == std::string::npos)
             end = list.size();
-        std::string entry = Trim(std::string_view(list).substr(pos, end - pos));
+        std::string entry(Trim(std::string_view(list).substr(pos, end - pos)));
         pos = end + 1;
         if (entry.empty())
             continue;

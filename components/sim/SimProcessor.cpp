@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <initializer_list>
 
 #include "sim/SimCard.h"
@@ -22,15 +23,15 @@ const std::initializer_list<const char*> kTranCodes = {"Sale",     "Return",    
 const std::initializer_list<const char*> kAdminCodes = {"BatchSummary", "BatchClose"};
 const std::initializer_list<const char*> kCorvaneCodes = {"EchoTest", "GetSignature"};
 
-// Codes and types match without regard to case; answers use the listed spelling.
-std::string Canonical(std::string_view value, std::initializer_list<const char*> list) {
+// Codes and types match without regard to case; answers use the listed spelling (empty: none).
+std::string_view Canonical(std::string_view value, std::initializer_list<const char*> list) {
     for (const char* item : list)
         if (EqualsNoCase(value, item))
             return item;
     return {};
 }
 
-[[noreturn]] void RejectCode(const std::string& raw, const char* block) {
+[[noreturn]] void RejectCode(std::string_view raw, const char* block) {
     std::string where = !Canonical(raw, kTranCodes).empty()      ? "a <Transaction>"
                         : !Canonical(raw, kAdminCodes).empty()   ? "an <Admin>"
                         : !Canonical(raw, kCorvaneCodes).empty() ? "a <Corvane>"
@@ -49,49 +50,51 @@ bool IsIdentifier(std::string_view text) {
                        [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-'; });
 }
 
-std::string ReadMerchant(const CSimRequest& request) {
-    std::string merchant = request.Require("MerchantID");
+std::string_view ReadMerchant(const CSimRequest& request) {
+    std::string_view merchant = request.Require("MerchantID");
     if (merchant.size() > kMaxId || !IsIdentifier(merchant))
         RejectClient(rc::kInvalidField, "Invalid MerchantID: letters, digits and '-', at most 24");
     return merchant;
 }
 
-std::string ReadText(const CSimRequest& request, const std::string& name, std::size_t max) {
-    std::string value = request.Get(name);
+std::string_view ReadText(const CSimRequest& request, std::string_view name, std::size_t max) {
+    std::string_view value = request.Get(name);
     if (value.size() > max)
-        RejectClient(rc::kInvalidField, name + " longer than " + std::to_string(max) + " characters");
+        RejectClient(rc::kInvalidField,
+                     std::string(name) + " longer than " + std::to_string(max) + " characters");
     return value;
 }
 
-std::string ReadDigits(const CSimRequest& request, const std::string& name, std::size_t max, bool required) {
-    std::string value = required ? request.Require(name) : request.Get(name);
+std::string_view ReadDigits(const CSimRequest& request, std::string_view name, std::size_t max,
+                            bool required) {
+    std::string_view value = required ? request.Require(name) : request.Get(name);
     if (!value.empty() && (!IsDigits(value) || value.size() > max))
         RejectClient(rc::kInvalidField,
-                     "Invalid " + name + ": 1 to " + std::to_string(max) + " digits expected");
+                     "Invalid " + std::string(name) + ": 1 to " + std::to_string(max) + " digits expected");
     return value;
 }
 
 // -1 when the amount is absent and not required.
-std::int64_t ReadAmount(const CSimRequest& request, const std::string& name, bool required, bool allowZero) {
+std::int64_t ReadAmount(const CSimRequest& request, std::string_view name, bool required, bool allowZero) {
     if (!request.Has(name)) {
         if (required)
-            RejectClient(rc::kMissingField, "Missing " + name);
+            RejectClient(rc::kMissingField, "Missing " + std::string(name));
         return -1;
     }
-    std::string text = request.Get(name);
+    std::string_view text = request.Get(name);
     std::int64_t cents = 0;
     if (!ParseAmount(text, cents))
-        RejectClient(rc::kInvalidField, "Invalid " + name + ": " + Clip(text));
+        RejectClient(rc::kInvalidField, "Invalid " + std::string(name) + ": " + Clip(text));
     if (cents > kMaxAmount)
-        RejectClient(rc::kInvalidField, name + " over the limit of " + FormatAmount(kMaxAmount));
+        RejectClient(rc::kInvalidField, std::string(name) + " over the limit of " + FormatAmount(kMaxAmount));
     if (cents == 0 && !allowZero)
-        RejectClient(rc::kInvalidField, name + " must be more than 0.00");
+        RejectClient(rc::kInvalidField, std::string(name) + " must be more than 0.00");
     return cents;
 }
 
 // Spreads FNV-1a's output so that tokens of neighbouring records look unrelated.
-std::uint32_t Mix(std::string_view text) {
-    std::uint32_t h = Fnv1a(text);
+std::uint32_t Mix(std::uint32_t fnv) {
+    std::uint32_t h = fnv;
     h ^= h >> 16;
     h *= 0x85EBCA6Bu;
     h ^= h >> 13;
@@ -99,6 +102,21 @@ std::uint32_t Mix(std::string_view text) {
     h ^= h >> 16;
     return h;
 }
+
+// The hash of "<purpose>|<merchant>|<sequence>", fed piece by piece.
+std::uint32_t TokenHash(std::string_view purpose, std::string_view merchant, std::uint64_t seq) {
+    char digits[20];
+    std::string_view seqText(digits,
+                             static_cast<std::size_t>(std::to_chars(digits, digits + 20, seq).ptr - digits));
+    std::uint32_t h = Fnv1a(purpose);
+    h = Fnv1a("|", h);
+    h = Fnv1a(merchant, h);
+    h = Fnv1a("|", h);
+    return Mix(Fnv1a(seqText, h));
+}
+
+// "R", eight hexadecimal digits, the six-digit sequence.
+constexpr std::size_t kRecordNoLength = 15;
 
 std::string Hex8(std::uint32_t value) {
     const char* digits = "0123456789ABCDEF";
@@ -138,7 +156,7 @@ void AddAmounts(CSimResponse& response, std::int64_t purchase, std::int64_t auth
 }
 
 // The expiry rule needs no clock: two-digit years 00 to 19 count as expired.
-bool Expired(const std::string& mmyy) {
+bool Expired(std::string_view mmyy) {
     return mmyy.size() == 4 && mmyy[2] < '2';
 }
 
@@ -151,7 +169,7 @@ bool EndsWith(std::string_view text, std::string_view tail) {
 std::string CSimProcessor::Submit(std::string_view text) {
     std::string trace;
     try {
-        CSimRequest request = CSimRequest::Parse(text);
+        CSimRequest request(text);
         trace = request.Get("UserTraceData");
         if (trace.size() > kMaxText) {
             trace.clear();
@@ -175,12 +193,12 @@ CSimResponse CSimProcessor::Run(const CSimRequest& request) {
 }
 
 CSimResponse CSimProcessor::Transaction(const CSimRequest& request) {
-    std::string raw = request.Require("TranCode");
-    std::string code = Canonical(raw, kTranCodes);
+    std::string_view raw = request.Require("TranCode");
+    std::string_view code = Canonical(raw, kTranCodes);
     if (code.empty())
         RejectCode(raw, "Transaction");
 
-    std::string type;
+    std::string_view type;
     if (!request.Has("TranType")) {
         type = code == "Balance" ? "PrePaid" : "Credit";
     } else {
@@ -190,7 +208,8 @@ CSimResponse CSimProcessor::Transaction(const CSimRequest& request) {
     }
     bool creditOnly = code == "PreAuth" || code == "PreAuthCapture" || code == "Adjust";
     if ((type == "PrePaid" && creditOnly) || (type == "Credit" && code == "Balance"))
-        RejectClient(rc::kUnknownCode, "TranCode " + code + " is not offered for TranType " + type);
+        RejectClient(rc::kUnknownCode,
+                     "TranCode " + std::string(code) + " is not offered for TranType " + std::string(type));
     if (request.Has("Frequency") && Canonical(request.Get("Frequency"), {"OneTime", "Recurring"}).empty())
         RejectClient(rc::kInvalidField, "Invalid Frequency: OneTime or Recurring expected");
 
@@ -199,8 +218,8 @@ CSimResponse CSimProcessor::Transaction(const CSimRequest& request) {
     return FollowUp(request, code, type);
 }
 
-CSimResponse CSimProcessor::NewTransaction(const CSimRequest& request, const std::string& code,
-                                           const std::string& type) {
+CSimResponse CSimProcessor::NewTransaction(const CSimRequest& request, std::string_view code,
+                                           std::string_view type) {
     bool prepaid = type == "PrePaid";
     SRecord record;
     record.strMerchant = ReadMerchant(request);
@@ -218,7 +237,7 @@ CSimResponse CSimProcessor::NewTransaction(const CSimRequest& request, const std
         RejectClient(rc::kInvalidField, "Invalid RefNo: letters and digits, at most 12");
     if (record.strRefNo.empty())
         record.strRefNo = record.strInvoice;
-    std::string zip = ReadText(request, "Zip", 10);
+    std::string_view zip = ReadText(request, "Zip", 10);
 
     std::int64_t gratuity = -1;
     if (code == "Sale") {
@@ -235,7 +254,7 @@ CSimResponse CSimProcessor::NewTransaction(const CSimRequest& request, const std
     }
     unsigned batch = BatchOf(record.strMerchant);
 
-    std::string decline;
+    const char* decline = nullptr;
     std::int64_t charged = code == "PreAuth" ? record.nAuthorize : record.nPurchase;
     if (EndsWith(card.strAccount, "0002"))
         decline = "DECLINE";
@@ -245,7 +264,7 @@ CSimResponse CSimProcessor::NewTransaction(const CSimRequest& request, const std
         decline = "DECLINE";
     else if (prepaid && code == "Sale" && GiftBalance(card.strAccount) < record.nAuthorize)
         decline = "INSUFFICIENT FUNDS";
-    if (!decline.empty()) {
+    if (decline) {
         CSimResponse response = Declined(decline);
         Describe(response, record, code);
         if (code != "Balance")
@@ -281,14 +300,14 @@ CSimResponse CSimProcessor::NewTransaction(const CSimRequest& request, const std
     return response;
 }
 
-CSimResponse CSimProcessor::FollowUp(const CSimRequest& request, const std::string& code,
-                                     const std::string& type) {
+CSimResponse CSimProcessor::FollowUp(const CSimRequest& request, std::string_view code,
+                                     std::string_view type) {
     // Client checks first, then the record (Server), then the processor's answer.
-    std::string merchant = ReadMerchant(request);
-    std::string recordNo = request.Require("RecordNo");
-    std::string terminal = ReadText(request, "TerminalID", kMaxId);
-    std::string op = ReadText(request, "OperatorID", kMaxId);
-    std::string memo = ReadText(request, "Memo", kMaxText);
+    std::string_view merchant = ReadMerchant(request);
+    std::string_view recordNo = request.Require("RecordNo");
+    std::string_view terminal = ReadText(request, "TerminalID", kMaxId);
+    std::string_view op = ReadText(request, "OperatorID", kMaxId);
+    std::string_view memo = ReadText(request, "Memo", kMaxText);
     std::int64_t purchase = ReadAmount(request, "Purchase", code == "PreAuthCapture", false);
     std::int64_t gratuity = -1;
     if (code == "PreAuthCapture")
@@ -296,13 +315,7 @@ CSimResponse CSimProcessor::FollowUp(const CSimRequest& request, const std::stri
     else if (code == "Adjust")
         gratuity = ReadAmount(request, "Gratuity", true, true);
 
-    SRecord* record = nullptr;
-    auto index = m_byRecordNo.find(recordNo);
-    if (index != m_byRecordNo.end()) {
-        auto it = m_records.find(index->second);
-        if (it != m_records.end() && it->second.strRecordNo == recordNo)
-            record = &it->second;
-    }
+    SRecord* record = FindRecord(recordNo);
     if (!record || record->strMerchant != merchant)
         RejectServer(rc::kNoRecord, "Record not found: " + Clip(recordNo));
 
@@ -324,7 +337,7 @@ CSimResponse CSimProcessor::FollowUp(const CSimRequest& request, const std::stri
         RejectServer(rc::kMismatch, "Purchase does not match the original transaction");
 
     bool prepaid = record->strTranType == "PrePaid";
-    std::string decline;
+    const char* decline = nullptr;
     if (code == "PreAuthCapture") {
         if (record->kind != EKind::PreAuth)
             RejectServer(rc::kWrongState, "Record is not a pre-authorization");
@@ -368,7 +381,7 @@ CSimResponse CSimProcessor::FollowUp(const CSimRequest& request, const std::stri
         shown.strOperator = op;
     if (!memo.empty())
         shown.strMemo = memo;
-    if (!decline.empty()) {
+    if (decline) {
         CSimResponse response = Declined(decline);
         Describe(response, shown, code);
         std::int64_t asked = code == "PreAuthCapture" ? purchase : record->nPurchase;
@@ -411,11 +424,11 @@ CSimResponse CSimProcessor::FollowUp(const CSimRequest& request, const std::stri
 }
 
 CSimResponse CSimProcessor::Admin(const CSimRequest& request) {
-    std::string raw = request.Require("TranCode");
-    std::string code = Canonical(raw, kAdminCodes);
+    std::string_view raw = request.Require("TranCode");
+    std::string_view code = Canonical(raw, kAdminCodes);
     if (code.empty())
         RejectCode(raw, "Admin");
-    std::string merchant = ReadMerchant(request);
+    std::string_view merchant = ReadMerchant(request);
     unsigned& batch = BatchOf(merchant);
     SBatchTotals totals = Totals(merchant, batch);
     int items = totals.nSales + totals.nReturns;
@@ -453,8 +466,8 @@ CSimResponse CSimProcessor::Admin(const CSimRequest& request) {
 }
 
 CSimResponse CSimProcessor::Corvane(const CSimRequest& request) {
-    std::string raw = request.Require("TranCode");
-    std::string code = Canonical(raw, kCorvaneCodes);
+    std::string_view raw = request.Require("TranCode");
+    std::string_view code = Canonical(raw, kCorvaneCodes);
     if (code.empty())
         RejectCode(raw, "Corvane");
     if (code == "EchoTest")
@@ -468,25 +481,25 @@ CSimResponse CSimProcessor::Corvane(const CSimRequest& request) {
     return response;
 }
 
-unsigned& CSimProcessor::BatchOf(const std::string& merchant) {
+unsigned& CSimProcessor::BatchOf(std::string_view merchant) {
     auto it = m_batches.find(merchant);
     if (it != m_batches.end())
         return it->second;
     if (m_batches.size() >= kMaxMerchants)
         RejectServer(rc::kCapacity, "Too many merchants (" + std::to_string(kMaxMerchants) + ")");
-    return m_batches.emplace(merchant, 1u).first->second;
+    return m_batches.emplace(std::string(merchant), 1u).first->second;
 }
 
-std::int64_t& CSimProcessor::GiftBalance(const std::string& account) {
+std::int64_t& CSimProcessor::GiftBalance(std::string_view account) {
     auto it = m_giftBalances.find(account);
     if (it != m_giftBalances.end())
         return it->second;
     if (m_giftBalances.size() >= kMaxGiftAccounts)
         RejectServer(rc::kCapacity, "Too many gift accounts (" + std::to_string(kMaxGiftAccounts) + ")");
-    return m_giftBalances.emplace(account, kGiftOpeningBalance).first->second;
+    return m_giftBalances.emplace(std::string(account), kGiftOpeningBalance).first->second;
 }
 
-CSimProcessor::SRecord& CSimProcessor::AddRecord(SRecord record) {
+CSimProcessor::SRecord& CSimProcessor::AddRecord(SRecord&& record) {
     if (m_records.size() >= kMaxRecords) {
         // Forget the oldest record that can no longer change.
         auto it = std::find_if(m_records.begin(), m_records.end(),
@@ -494,25 +507,49 @@ CSimProcessor::SRecord& CSimProcessor::AddRecord(SRecord record) {
         if (it == m_records.end())
             RejectServer(rc::kCapacity, "Record store full (" + std::to_string(kMaxRecords) +
                                             " open records): close the batch");
-        auto index = m_byRecordNo.find(it->second.strRecordNo);
-        if (index != m_byRecordNo.end() && index->second == it->first)
-            m_byRecordNo.erase(index);
         m_records.erase(it);
     }
     record.nSeq = ++m_nSeq;
-    std::string key = record.strMerchant + "|" + std::to_string(record.nSeq);
-    record.strAuthCode = AuthCodeFor(Mix("auth|" + key));
-    record.strRecordNo = "R" + Hex8(Mix("rec|" + key)) + Padded(record.nSeq, 6);
-    record.strAcqRefData = "b" + Padded(BatchOf(record.strMerchant), 3) + "c" + Padded(record.nSeq, 6) + "d" +
-                           record.strAuthCode;
-    std::uint64_t trace = (static_cast<std::uint64_t>(Mix("proc|" + key)) << 32) | Mix("data|" + key);
-    record.strProcessData = "|00|" + Padded(trace, 12);
-    std::uint64_t seq = record.nSeq;
-    m_byRecordNo[record.strRecordNo] = seq;
-    return m_records.emplace(seq, std::move(record)).first->second;
+    const std::string& merchant = record.strMerchant;
+    const std::uint64_t seq = record.nSeq;
+    record.strAuthCode = AuthCodeFor(TokenHash("auth", merchant, seq));
+    record.strRecordNo = "R";
+    record.strRecordNo += Hex8(TokenHash("rec", merchant, seq));
+    record.strRecordNo += Padded(seq, 6);
+    record.strAcqRefData = "b";
+    record.strAcqRefData += Padded(BatchOf(merchant), 3);
+    record.strAcqRefData += 'c';
+    record.strAcqRefData += Padded(seq, 6);
+    record.strAcqRefData += 'd';
+    record.strAcqRefData += record.strAuthCode;
+    std::uint64_t trace = (static_cast<std::uint64_t>(TokenHash("proc", merchant, seq)) << 32) |
+                          TokenHash("data", merchant, seq);
+    record.strProcessData = "|00|";
+    record.strProcessData += Padded(trace, 12);
+    return m_records.emplace_hint(m_records.end(), seq, std::move(record))->second;
 }
 
-CSimProcessor::SBatchTotals CSimProcessor::Totals(const std::string& merchant, unsigned batch) const {
+CSimProcessor::SRecord* CSimProcessor::FindRecord(std::string_view recordNo) {
+    // A RecordNo ends in its sequence modulo 10^6, so only those sequences can hold it; the
+    // newest wins should two ever share one.
+    constexpr std::uint64_t kWrap = 1000000;
+    if (recordNo.size() != kRecordNoLength || !IsDigits(recordNo.substr(kRecordNoLength - 6)))
+        return nullptr;
+    std::uint64_t low = 0;
+    for (char c : recordNo.substr(kRecordNoLength - 6))
+        low = low * 10 + static_cast<std::uint64_t>(c - '0');
+    if (low > m_nSeq)
+        return nullptr;
+    for (std::uint64_t seq = low + (m_nSeq - low) / kWrap * kWrap;; seq -= kWrap) {
+        auto it = m_records.find(seq);
+        if (it != m_records.end() && it->second.strRecordNo == recordNo)
+            return &it->second;
+        if (seq < kWrap)
+            return nullptr;
+    }
+}
+
+CSimProcessor::SBatchTotals CSimProcessor::Totals(std::string_view merchant, unsigned batch) const {
     SBatchTotals totals;
     for (const auto& [seq, record] : m_records) {
         if (record.strMerchant != merchant || record.nBatch != batch || record.bSettled)
@@ -531,11 +568,11 @@ CSimProcessor::SBatchTotals CSimProcessor::Totals(const std::string& merchant, u
     return totals;
 }
 
-void CSimProcessor::Describe(CSimResponse& response, const SRecord& record, const std::string& code) const {
+void CSimProcessor::Describe(CSimResponse& response, const SRecord& record, std::string_view code) const {
     response.SetBody("TranResponse");
     response.Add("MerchantID", record.strMerchant);
-    response.Add("TerminalID", record.strTerminal.empty() ? "001" : record.strTerminal);
-    response.Add("OperatorID", record.strOperator.empty() ? "TEST" : record.strOperator);
+    response.Add("TerminalID", record.strTerminal.empty() ? std::string_view("001") : record.strTerminal);
+    response.Add("OperatorID", record.strOperator.empty() ? std::string_view("TEST") : record.strOperator);
     response.Add("TranType", record.strTranType);
     response.Add("TranCode", code);
     response.Add("AcctNo", MaskAccount(record.strAccount));

@@ -6,7 +6,6 @@
 #include <map>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "sim/SimRequest.h"
 #include "sim/SimResponse.h"
@@ -48,18 +47,19 @@ private:
 
     CSimResponse Run(const CSimRequest& request);
     CSimResponse Transaction(const CSimRequest& request);
-    CSimResponse NewTransaction(const CSimRequest& request, const std::string& code, const std::string& type);
-    CSimResponse FollowUp(const CSimRequest& request, const std::string& code, const std::string& type);
+    CSimResponse NewTransaction(const CSimRequest& request, std::string_view code, std::string_view type);
+    CSimResponse FollowUp(const CSimRequest& request, std::string_view code, std::string_view type);
     CSimResponse Admin(const CSimRequest& request);
     CSimResponse Corvane(const CSimRequest& request);
 
-    unsigned& BatchOf(const std::string& merchant);
-    std::int64_t& GiftBalance(const std::string& account);
-    SRecord& AddRecord(SRecord record);
-    SBatchTotals Totals(const std::string& merchant, unsigned batch) const;
+    unsigned& BatchOf(std::string_view merchant);
+    std::int64_t& GiftBalance(std::string_view account);
+    SRecord& AddRecord(SRecord&& record);
+    SRecord* FindRecord(std::string_view recordNo); // null: unknown or forgotten
+    SBatchTotals Totals(std::string_view merchant, unsigned batch) const;
 
     // The TranResponse fields every answer about a card transaction carries.
-    void Describe(CSimResponse& response, const SRecord& record, const std::string& code) const;
+    void Describe(CSimResponse& response, const SRecord& record, std::string_view code) const;
     void AddTokens(CSimResponse& response, const SRecord& record) const;
     void AddSignature(CSimResponse& response, const CSimRequest& request);
 
@@ -67,9 +67,8 @@ private:
     std::uint64_t m_nSeq = 0;
     std::uint32_t m_nSignatures = 0;
     std::map<std::uint64_t, SRecord> m_records;
-    std::unordered_map<std::string, std::uint64_t> m_byRecordNo;
-    std::map<std::string, unsigned> m_batches;          // merchant -> open batch number
-    std::map<std::string, std::int64_t> m_giftBalances; // account -> cents
+    std::map<std::string, unsigned, std::less<>> m_batches;          // merchant -> open batch number
+    std::map<std::string, std::int64_t, std::less<>> m_giftBalances; // account -> cents
 };
 
 } // namespace tvxsim

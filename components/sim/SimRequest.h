@@ -1,9 +1,11 @@
-// A request document taken apart: its block kind and the first value of every element name in it.
+// A request document taken apart: its block kind and the elements in it, found by name.
 #pragma once
 
-#include <map>
+#include <pugixml.hpp>
+
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sim/SimResponse.h"
 
@@ -21,21 +23,31 @@ class CSimRequest {
 public:
     // Parses a TStream document holding exactly one Transaction, Admin or Corvane block; throws
     // CSimReject (origin "Client") when the text is empty, too large, not XML or laid out otherwise.
-    static CSimRequest Parse(std::string_view text);
+    explicit CSimRequest(std::string_view text);
+    // Names and values are views into the parsed document, which lives as long as the request.
+    CSimRequest(const CSimRequest&) = delete;
+    CSimRequest& operator=(const CSimRequest&) = delete;
 
-    const std::string& Block() const { return m_strBlock; }
+    std::string_view Block() const { return m_strBlock; }
 
     // Element values are trimmed; an empty element counts as absent. Lookups take the first
     // element of that name anywhere in the block, as the window does.
-    bool Has(const std::string& name) const;
-    std::string Get(const std::string& name) const;
+    bool Has(std::string_view name) const;
+    std::string_view Get(std::string_view name) const;
 
     // Like Get, but a missing value stops the request with a "Client" error naming the field.
-    std::string Require(const std::string& name) const;
+    std::string_view Require(std::string_view name) const;
+
+    struct SField {
+        std::string_view name, value;
+    };
 
 private:
-    std::string m_strBlock;
-    std::map<std::string, std::string> m_mapFields;
+    const SField* Find(std::string_view name) const;
+
+    pugi::xml_document m_doc;
+    std::string_view m_strBlock;
+    std::vector<SField> m_arrFields; // document order, repeats kept: the first one counts
 };
 
 // Shorthand for the rejections every part raises.

@@ -5,10 +5,25 @@
 
 namespace tvxsim {
 
-CSimXmlWriter::CSimXmlWriter() : m_strOut("<?xml version=\"1.0\"?>\r\n") {}
+namespace {
+
+// Room for a whole answer, so that writing one does not grow the text on the way.
+constexpr std::size_t kAnswerReserve = 1024;
+constexpr std::size_t kBodyReserve = 512;
+constexpr std::size_t kBodyDepth = 2; // RStream, then the body
+
+} // namespace
+
+CSimXmlWriter::CSimXmlWriter() {
+    m_strOut.reserve(kAnswerReserve);
+    m_arrOpen.reserve(4);
+    m_strOut = "<?xml version=\"1.0\"?>\r\n";
+}
+
+CSimXmlWriter::CSimXmlWriter(std::size_t depth) : m_nDepth(depth) {}
 
 void CSimXmlWriter::Indent() {
-    m_strOut.append(m_arrOpen.size(), '\t');
+    m_strOut.append(m_nDepth + m_arrOpen.size(), '\t');
 }
 
 void CSimXmlWriter::Open(std::string_view name) {
@@ -28,13 +43,9 @@ void CSimXmlWriter::Close() {
 
 void CSimXmlWriter::Leaf(std::string_view name, std::string_view value) {
     Indent();
-    m_strOut.append("<")
-        .append(name)
-        .append(">")
-        .append(EscapeXml(value))
-        .append("</")
-        .append(name)
-        .append(">\r\n");
+    m_strOut.append("<").append(name).append(">");
+    AppendEscaped(m_strOut, value);
+    m_strOut.append("</").append(name).append(">\r\n");
 }
 
 std::string CSimXmlWriter::Take() {
@@ -45,27 +56,32 @@ std::string CSimXmlWriter::Take() {
 
 CSimResponse::CSimResponse(std::string origin, std::string returnCode, std::string status, std::string text)
     : m_strOrigin(std::move(origin)), m_strReturnCode(std::move(returnCode)), m_strStatus(std::move(status)),
-      m_strText(std::move(text)) {}
+      m_strText(std::move(text)), m_items(kBodyDepth) {}
 
 CSimResponse CSimResponse::Error(std::string origin, std::string returnCode, std::string text) {
     return CSimResponse(std::move(origin), std::move(returnCode), kStatusError, std::move(text));
 }
 
-void CSimResponse::Add(std::string name, std::string value) {
-    m_arrItems.push_back({SItem::Leaf, std::move(name), std::move(value)});
+void CSimResponse::SetBody(std::string name) {
+    m_strBody = std::move(name);
+    m_items.Reserve(kBodyReserve);
 }
 
-void CSimResponse::AddIfAny(std::string name, std::string value) {
+void CSimResponse::Add(std::string_view name, std::string_view value) {
+    m_items.Leaf(name, value);
+}
+
+void CSimResponse::AddIfAny(std::string_view name, std::string_view value) {
     if (!value.empty())
-        Add(std::move(name), std::move(value));
+        Add(name, value);
 }
 
-void CSimResponse::Begin(std::string name) {
-    m_arrItems.push_back({SItem::Open, std::move(name), {}});
+void CSimResponse::Begin(std::string_view name) {
+    m_items.Open(name);
 }
 
 void CSimResponse::End() {
-    m_arrItems.push_back({SItem::Close, {}, {}});
+    m_items.Close();
 }
 
 std::string CSimResponse::ToXml() const {
@@ -80,17 +96,11 @@ std::string CSimResponse::ToXml() const {
     out.Close();
     if (!m_strBody.empty()) {
         out.Open(m_strBody);
-        int groups = 0;
-        for (const SItem& item : m_arrItems) {
-            if (item.kind == SItem::Leaf) {
-                out.Leaf(item.name, item.value);
-            } else if (item.kind == SItem::Open) {
-                out.Open(item.name);
-                ++groups;
-            } else if (groups > 0) { // never closes the body itself
-                out.Close();
-                --groups;
-            }
+        if (m_items.AllClosed()) {
+            out.Append(m_items.Text());
+        } else { // a group left open is closed before the body
+            CSimXmlWriter items = m_items;
+            out.Append(items.Take());
         }
     }
     return out.Take();

@@ -11,15 +11,25 @@ namespace tvxsim {
 // level, text escaped.
 class CSimXmlWriter {
 public:
+    // A document, starting with the XML declaration.
     CSimXmlWriter();
+    // A fragment without declaration, indented for a place depth levels down in a document.
+    explicit CSimXmlWriter(std::size_t depth);
+
     void Open(std::string_view name);
-    void Close();
+    void Close(); // closes the innermost element this writer opened, if any
     void Leaf(std::string_view name, std::string_view value);
-    std::string Take();
+    void Append(std::string_view xml) { m_strOut.append(xml); }
+    void Reserve(std::size_t bytes) { m_strOut.reserve(bytes); }
+
+    bool AllClosed() const { return m_arrOpen.empty(); }
+    const std::string& Text() const { return m_strOut; }
+    std::string Take(); // closes what is still open
 
 private:
     void Indent();
     std::string m_strOut;
+    std::size_t m_nDepth = 0;
     std::vector<std::string> m_arrOpen;
 };
 
@@ -60,24 +70,19 @@ public:
     static CSimResponse Error(std::string origin, std::string returnCode, std::string text);
 
     void SetUserTrace(std::string trace) { m_strUserTrace = std::move(trace); }
-    void SetBody(std::string name) { m_strBody = std::move(name); }
-    void Add(std::string name, std::string value);
-    void AddIfAny(std::string name, std::string value);
-    void Begin(std::string name);
-    void End();
+    void SetBody(std::string name);
+    void Add(std::string_view name, std::string_view value);
+    void AddIfAny(std::string_view name, std::string_view value);
+    void Begin(std::string_view name); // a group inside the body
+    void End();                        // closes the last group; never the body itself
 
     const std::string& Status() const { return m_strStatus; }
     const std::string& Text() const { return m_strText; }
     std::string ToXml() const;
 
 private:
-    struct SItem {
-        enum Kind { Leaf, Open, Close } kind;
-        std::string name;
-        std::string value;
-    };
     std::string m_strOrigin, m_strReturnCode, m_strStatus, m_strText, m_strUserTrace, m_strBody;
-    std::vector<SItem> m_arrItems;
+    CSimXmlWriter m_items; // the body's elements, written as they are added
 };
 
 } // namespace tvxsim

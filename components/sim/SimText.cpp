@@ -8,7 +8,20 @@ namespace tvxsim {
 std::string EscapeXml(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) {
+    AppendEscaped(out, text);
+    return out;
+}
+
+void AppendEscaped(std::string& out, std::string_view text) {
+    // Plain runs go in whole; most values have no character to change.
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool plain = c != '&' && c != '<' && c != '>' && static_cast<unsigned char>(c) >= 0x20;
+        if (plain)
+            continue;
+        out.append(text.substr(run, i - run));
+        run = i + 1;
         switch (c) {
         case '&':
             out += "&amp;";
@@ -20,20 +33,20 @@ std::string EscapeXml(std::string_view text) {
             out += "&gt;";
             break;
         default:
-            out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+            out += ' ';
             break;
         }
     }
-    return out;
+    out.append(text.substr(run));
 }
 
-std::string Trim(std::string_view text) {
+std::string_view Trim(std::string_view text) {
     const char* blanks = " \t\r\n";
     std::size_t first = text.find_first_not_of(blanks);
     if (first == std::string_view::npos)
         return {};
     std::size_t last = text.find_last_not_of(blanks);
-    return std::string(text.substr(first, last - first + 1));
+    return text.substr(first, last - first + 1);
 }
 
 std::string Lower(std::string_view text) {
@@ -86,10 +99,14 @@ bool ParseAmount(std::string_view text, std::int64_t& cents) {
 }
 
 std::string FormatAmount(std::int64_t cents) {
-    std::string sign = cents < 0 ? "-" : "";
     std::uint64_t magnitude =
         cents < 0 ? static_cast<std::uint64_t>(-cents) : static_cast<std::uint64_t>(cents);
-    return sign + std::to_string(magnitude / 100) + "." + Padded(magnitude % 100, 2);
+    std::string out = cents < 0 ? "-" : "";
+    out += std::to_string(magnitude / 100);
+    out += '.';
+    out += static_cast<char>('0' + magnitude % 100 / 10);
+    out += static_cast<char>('0' + magnitude % 10);
+    return out;
 }
 
 std::string Padded(std::uint64_t value, int width) {
@@ -101,8 +118,8 @@ std::string Padded(std::uint64_t value, int width) {
     return out;
 }
 
-std::uint32_t Fnv1a(std::string_view text) {
-    std::uint32_t hash = 2166136261u;
+std::uint32_t Fnv1a(std::string_view text, std::uint32_t start) {
+    std::uint32_t hash = start;
     for (char c : text) {
         hash ^= static_cast<unsigned char>(c);
         hash *= 16777619u;

@@ -547,3 +547,59 @@ TEST(SimSample, SampleScriptWalksThroughOnBothComponents) {
         EXPECT_EQ(signatures, kind == ESimKind::Device ? 2 : 0);
     }
 }
+
+// The record store: records are found by RecordNo, and a full store forgets the oldest settled
+// record, never an open one.
+TEST(SimLimits, AFullStoreForgetsTheOldestSettledRecordOnly) {
+    Session s;
+    const int submit = tvxsim::DispidsOf(ESimKind::Client).nSubmitRequest;
+    const std::string quickSale = Request("Transaction", {{"MerchantID", Session::kMerchant},
+                                                          {"TranCode", "Sale"},
+                                                          {"InvoiceNo", "9"},
+                                                          {"AcctNo", Session::kVisa},
+                                                          {"ExpDate", "1228"},
+                                                          {"Purchase", "1.00"}});
+    std::string oldest = s.Sale("1.00", "1").Get("RecordNo");
+    std::string hold = s.Tran({{"MerchantID", Session::kMerchant},
+                               {"TranCode", "PreAuth"},
+                               {"InvoiceNo", "2"},
+                               {"AcctNo", Session::kVisa},
+                               {"ExpDate", "1228"},
+                               {"Authorize", "5.00"}})
+                           .Get("RecordNo");
+    std::string third = s.Sale("1.00", "3").Get("RecordNo");
+    for (int i = 3; i < 10000; ++i)
+        s.Component().Invoke(submit, {quickSale, std::int16_t{0}, std::string(), std::string("TRANVEX")});
+
+    Response full = s.Sale("1.00", "4");
+    ExpectError(full, "Server", "005004");
+    EXPECT_EQ(s.Admin("BatchSummary").Get("SaleCount"), "9999") << "the refused sale is not in the batch";
+
+    s.Admin("BatchClose");
+    std::string newest = s.Sale("1.00", "5").Get("RecordNo");
+    ASSERT_FALSE(newest.empty());
+    ExpectError(s.FollowUp("VoidSale", oldest), "Server", "005001");
+    ExpectDeclined(s.FollowUp("VoidSale", third), "ALREADY SETTLED");
+    ExpectApproved(s.FollowUp("PreAuthCapture", hold, {{"Purchase", "5.00"}}));
+    ExpectApproved(s.FollowUp("VoidSale", newest));
+
+    // Only the whole RecordNo names a record: the same sequence under another hash does not.
+    std::string forged = "R00000000" + newest.substr(9);
+    ASSERT_NE(forged, newest);
+    ExpectError(s.FollowUp("VoidSale", forged), "Server", "005001");
+    ExpectError(s.FollowUp("VoidSale", newest.substr(0, 14)), "Server", "005001");
+}
+
+// Fields are found at any depth, and a deeply nested request is walked without exhausting the stack.
+TEST(SimLimits, FieldsAreFoundAtAnyDepth) {
+    Session s;
+    std::string open, close;
+    for (int i = 0; i < 100000; ++i) {
+        open += "<a>";
+        close += "</a>";
+    }
+    Response r = s.Submit("<TStream><Corvane>" + open + "<TranCode>EchoTest</TranCode>" + close +
+                          "<TranCode>Bogus</TranCode></Corvane></TStream>");
+    EXPECT_EQ(r.Status(), "Success") << r.Xml();
+    EXPECT_EQ(r.Text(), "Echo test OK") << "the first TranCode in document order counts";
+}
