@@ -3,11 +3,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include "RatioReporter.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -85,18 +86,6 @@ void BM_SplitScript(benchmark::State& state) {
 }
 BENCHMARK(BM_SplitScript)->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's CPU time (steadier than wall time on a shared machine) for the ratio.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                m_times[run.benchmark_name()] = run.GetAdjustedCPUTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> m_times;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -107,19 +96,15 @@ int main(int argc, char** argv) {
     WriteScript(g_path);
 
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    CRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     std::filesystem::remove_all(dir);
 
-    const auto base = reporter.m_times.find("BM_GetlineLoop");
-    const auto store = reporter.m_times.find("BM_GetlineAndStore");
-    const auto split = reporter.m_times.find("BM_SplitScript");
-    const auto end = reporter.m_times.end();
-    if (base != end && split != end)
-        std::printf("script %.1f MB: split / getline time ratio %.2f (goal <= 1.5)\n", g_bytes / 1e6,
-                    split->second / base->second);
-    if (base != end && store != end)
-        std::printf("floor: getline-and-store / getline time ratio %.2f\n", store->second / base->second);
+    char what[64];
+    std::snprintf(what, sizeof what, "script %.1f MB: split / getline time", g_bytes / 1e6);
+    reporter.PrintRatio(what, "BM_SplitScript", "BM_GetlineLoop", "goal <= 1.5");
+    reporter.PrintRatio("floor: getline-and-store / getline time", "BM_GetlineAndStore", "BM_GetlineLoop",
+                        "what storing the texts costs by itself");
     return 0;
 }

@@ -5,9 +5,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include "RatioReporter.h"
+
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <string>
 
 namespace {
@@ -72,37 +73,15 @@ void BM_SimSale(benchmark::State& state) {
 }
 BENCHMARK(BM_SimSale);
 
-// Keeps each benchmark's CPU time (steadier than wall time on a shared machine) for the ratio: the
-// median when repeated (--benchmark_repetitions), else the single run.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !m_medians.count(run.run_name.function_name))
-                m_times[run.run_name.function_name] = run.GetAdjustedCPUTime();
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-                m_times[run.run_name.function_name] = run.GetAdjustedCPUTime();
-                m_medians[run.run_name.function_name] = true;
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> m_times;
-    std::map<std::string, bool> m_medians;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    CRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    const auto base = reporter.m_times.find("BM_LoadGetXml");
-    const auto sale = reporter.m_times.find("BM_SimSale");
-    if (base != reporter.m_times.end() && sale != reporter.m_times.end())
-        std::printf("sale of %zu bytes: Invoke / (Load + GetXml) time ratio %.2f (goal <= 2)\n", kSale.size(),
-                    sale->second / base->second);
+    const std::string what = "sale of " + std::to_string(kSale.size()) + " bytes: Invoke / (Load + GetXml) time";
+    reporter.PrintRatio(what.c_str(), "BM_SimSale", "BM_LoadGetXml", "goal <= 2");
     return 0;
 }

@@ -2,10 +2,11 @@
 #include "xml/XmlDocHelper.h"
 
 #include <benchmark/benchmark.h>
+
+#include "RatioReporter.h"
 #include <pugixml.hpp>
 
 #include <cstdio>
-#include <map>
 #include <string>
 
 namespace {
@@ -60,30 +61,15 @@ void BM_HelperLoadGetXml(benchmark::State& state) {
 }
 BENCHMARK(BM_HelperLoadGetXml);
 
-// Keeps each benchmark's CPU time (steadier than wall time on a shared machine) for the ratio.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                m_times[run.benchmark_name()] = run.GetAdjustedCPUTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> m_times;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    CRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    const auto base = reporter.m_times.find("BM_PugiLoadSave");
-    const auto helper = reporter.m_times.find("BM_HelperLoadGetXml");
-    if (base != reporter.m_times.end() && helper != reporter.m_times.end())
-        std::printf("request of %zu bytes: helper / pugixml time ratio %.2f (goal <= 2)\n", kRequest.size(),
-                    helper->second / base->second);
+    const std::string what = "request of " + std::to_string(kRequest.size()) + " bytes: helper / pugixml time";
+    reporter.PrintRatio(what.c_str(), "BM_HelperLoadGetXml", "BM_PugiLoadSave", "goal <= 2");
     return 0;
 }
