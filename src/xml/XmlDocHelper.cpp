@@ -222,6 +222,12 @@ pugi::xml_node_struct* CXmlDocHelper::Find(const CString& strName) {
     return it == m_pIndex->firstByName.end() ? nullptr : it->second;
 }
 
+bool CXmlDocHelper::RequireDocument() noexcept {
+    if (!m_bLoaded)
+        SetError(kNoDocEn, kNoDocFr);
+    return m_bLoaded;
+}
+
 void CXmlDocHelper::SetError(const char* english, const char* french) noexcept {
     try {
         m_error = CXmlDocError(XML_ERROR_FAILED, english, french);
@@ -278,10 +284,8 @@ bool CXmlDocHelper::Load(const CString& strXml) {
 }
 
 bool CXmlDocHelper::GetXml(CString& strOut) {
-    if (!m_bLoaded) {
-        SetError(kNoDocEn, kNoDocFr);
+    if (!RequireDocument())
         return false;
-    }
     try {
         // The layout is about as long as the text that was loaded.
         strOut.reserve(m_nLoadedSize + m_nLoadedSize / 4 + 64);
@@ -297,10 +301,8 @@ bool CXmlDocHelper::GetXml(CString& strOut) {
 }
 
 bool CXmlDocHelper::ReadValue(const CString& strName, CString& strOut) {
-    if (!m_bLoaded) {
-        SetError(kNoDocEn, kNoDocFr);
+    if (!RequireDocument())
         return false;
-    }
     try {
         strOut.clear();
         const pugi::xml_node element(Find(strName));
@@ -329,10 +331,8 @@ CString CXmlDocHelper::GetValue(const CString& strName) {
 }
 
 bool CXmlDocHelper::SetValue(const CString& strName, const CString& strText) {
-    if (!m_bLoaded) {
-        SetError(kNoDocEn, kNoDocFr);
+    if (!RequireDocument())
         return false;
-    }
     try {
         pugi::xml_node element(Find(strName));
         if (!element) {
@@ -356,10 +356,8 @@ bool CXmlDocHelper::SetValue(const CString& strName, const CString& strText) {
 }
 
 bool CXmlDocHelper::HasElement(const CString& strName) {
-    if (!m_bLoaded) {
-        SetError(kNoDocEn, kNoDocFr);
+    if (!RequireDocument())
         return false;
-    }
     try {
         return Find(strName) != nullptr;
     } catch (...) {
@@ -368,10 +366,8 @@ bool CXmlDocHelper::HasElement(const CString& strName) {
 }
 
 bool CXmlDocHelper::AddElement(const CString& strParent, const CString& strName, const CString& strText) {
-    if (!m_bLoaded) {
-        SetError(kNoDocEn, kNoDocFr);
+    if (!RequireDocument())
         return false;
-    }
     try {
         pugi::xml_node parent(Find(strParent));
         if (!parent) {

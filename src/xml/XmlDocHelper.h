@@ -52,6 +52,8 @@ private:
     // The first element of a name, through an index made on first use after the tree last changed.
     pugi::xml_node_struct* Find(const CString& strName);
 
+    // False, with the "no document" record, when nothing is loaded.
+    bool RequireDocument() noexcept;
     void SetError(const char* english, const char* french) noexcept;
     void SetNotFound(const CString& strName) noexcept;
 
