@@ -4,11 +4,14 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QFontDatabase>
 #include <QFontMetrics>
+#include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -64,6 +67,57 @@ void SetWidgetText(QWidget* widget, const CString& text) {
     }
 }
 
+QColor ToQColor(COLORREF color) { return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF); }
+
+QFont FontFor(DlgFont font, const QFont& dialogFont) {
+    return font == DlgFont::SystemFixed ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : dialogFont;
+}
+
+void ApplyTextColor(QWidget* widget, COLORREF color) {
+    QPalette palette = widget->palette();
+    const QColor qcolor = ToQColor(color);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(role, qcolor);
+    widget->setPalette(palette);
+}
+
+void ApplyBackground(QWidget* widget, COLORREF color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, ToQColor(color));
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+UINT CtlColorKind(DlgKind kind) {
+    switch (kind) {
+    case DlgKind::Edit:
+        return CTLCOLOR_EDIT;
+    case DlgKind::PushButton:
+    case DlgKind::CheckBox:
+    case DlgKind::RadioButton:
+        return CTLCOLOR_BTN;
+    default:
+        return CTLCOLOR_STATIC;
+    }
+}
+
+// Hands a static control's paint events to the CStatic bound to it.
+class CPaintRouter : public QObject {
+public:
+    CPaintRouter(QWidget* widget, CStatic* owner) : QObject(widget), m_pOwner(owner) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Paint)
+            return false;
+        QPainter dc(static_cast<QWidget*>(watched));
+        return m_pOwner->OnPaint(dc);
+    }
+
+private:
+    CStatic* m_pOwner;
+};
+
 } // namespace
 
 // ---- control objects
@@ -81,6 +135,31 @@ void CWnd::SetWindowText(const CString& text) {
 }
 
 CString CWnd::GetWindowText() const { return m_pWidget ? WidgetText(m_pWidget) : CString(); }
+
+void CWnd::SetFont(DlgFont font) {
+    if (m_pWidget)
+        m_pWidget->setFont(FontFor(font, m_pWidget->parentWidget() ? m_pWidget->parentWidget()->font()
+                                                                     : m_pWidget->font()));
+}
+
+void CWnd::Invalidate() {
+    if (m_pWidget)
+        m_pWidget->update();
+}
+
+CStatic::~CStatic() { delete m_pPaintRouter; }
+
+void CStatic::Attach(QWidget* widget) {
+    delete m_pPaintRouter;
+    m_pPaintRouter = nullptr;
+    CWnd::Attach(widget);
+    if (widget) {
+        m_pPaintRouter = new CPaintRouter(widget, this);
+        widget->installEventFilter(m_pPaintRouter);
+    }
+}
+
+bool CStatic::OnPaint(QPainter&) { return false; }
 
 void CEdit::LimitText(int nChars) {
     if (auto* edit = qobject_cast<QLineEdit*>(m_pWidget))
@@ -162,6 +241,13 @@ void CDialog::BuildFromTemplate() {
             widget->setEnabled(false);
         if (item.id != IDC_STATIC)
             m_items[item.id] = widget;
+        m_allItems.emplace_back(&item, widget);
+        if (item.font != DlgFont::Dialog)
+            widget->setFont(FontFor(item.font, font));
+        if (item.textColor != CLR_DEFAULT)
+            ApplyTextColor(widget, item.textColor);
+        if (item.bkColor != CLR_DEFAULT)
+            ApplyBackground(widget, item.bkColor);
 
         if (auto* radio = qobject_cast<QRadioButton*>(widget)) {
             if (!radioGroup || (item.style & DS_GROUP))
@@ -241,6 +327,11 @@ QWidget* CDialog::CreateItem(const DlgItem& item) {
         placeholder->hide();
         return placeholder;
     }
+    case DlgKind::Picture: {
+        auto* frame = new QFrame(this);
+        frame->setFocusPolicy(Qt::NoFocus);
+        return frame;
+    }
     }
     return new QWidget(this);
 }
@@ -254,9 +345,27 @@ CDialog::ModalHook& CDialog::CurrentModalHook() {
     return hook;
 }
 
+void CDialog::OnCtlColor(CCtlColorDC*, QWidget*, UINT) {}
+
+void CDialog::RefreshCtlColors() {
+    for (auto [item, widget] : m_allItems) {
+        CCtlColorDC dc;
+        dc.SetTextColor(item->textColor);
+        OnCtlColor(&dc, widget, CtlColorKind(item->kind));
+        if (dc.GetTextColor() != CLR_DEFAULT)
+            ApplyTextColor(widget, dc.GetTextColor());
+    }
+}
+
+void CDialog::showEvent(QShowEvent* event) {
+    RefreshCtlColors();
+    QDialog::showEvent(event);
+}
+
 int CDialog::DoModal() {
     m_nModalResult = IDCANCEL;
     OnInitDialog();
+    RefreshCtlColors();
     if (CurrentModalHook())
         return CurrentModalHook()(*this);
     exec();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <vector>
@@ -12,8 +13,19 @@
 #include "platform/MfcTypes.h"
 
 class QAbstractButton;
+class QPainter;
 
-enum class DlgKind { GroupBox, Label, Icon, Edit, PushButton, CheckBox, RadioButton, HostedControl };
+// Picture: a bitmap static whose painting belongs to the CStatic object bound to it.
+enum class DlgKind { GroupBox, Label, Icon, Edit, PushButton, CheckBox, RadioButton, HostedControl, Picture };
+
+// The font a control is made with: the dialog's own, or the system's fixed-pitch font.
+enum class DlgFont { Dialog, SystemFixed };
+
+using COLORREF = std::uint32_t; // 0x00BBGGRR, as the window system packs it
+constexpr COLORREF RGB(int r, int g, int b) {
+    return static_cast<COLORREF>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
+}
+constexpr COLORREF CLR_DEFAULT = 0xFF000000; // no colour of its own: the style's
 
 // Style bits of a template item (only the ones this program uses).
 enum DlgStyle : unsigned {
@@ -39,6 +51,9 @@ struct DlgItem {
     const char* caption;
     int x, y, w, h; // dialog units
     unsigned style;
+    DlgFont font = DlgFont::Dialog;
+    COLORREF textColor = CLR_DEFAULT;
+    COLORREF bkColor = CLR_DEFAULT;
 };
 
 struct DlgTemplate {
@@ -60,19 +75,52 @@ struct CDataExchange {
     int m_nLastControl = IDC_STATIC; // the control DDV_ routines apply to
 };
 
+// What kind of control a colour is asked for (the nCtlColor of OnCtlColor).
+constexpr UINT CTLCOLOR_EDIT = 1;
+constexpr UINT CTLCOLOR_BTN = 3;
+constexpr UINT CTLCOLOR_STATIC = 6;
+
+// Stands in for the device context handed to OnCtlColor: the text colour the control is drawn with.
+class CCtlColorDC {
+public:
+    void SetTextColor(COLORREF color) { m_textColor = color; }
+    COLORREF GetTextColor() const { return m_textColor; }
+
+private:
+    COLORREF m_textColor = CLR_DEFAULT;
+};
+
 // A control object bound to a template control (DDX_Control).
 class CWnd {
 public:
     virtual ~CWnd() = default;
-    void Attach(QWidget* widget) { m_pWidget = widget; }
+    virtual void Attach(QWidget* widget) { m_pWidget = widget; }
     QWidget* GetWidget() const { return m_pWidget; }
     void EnableWindow(BOOL bEnable);
     BOOL IsWindowEnabled() const;
     void SetWindowText(const CString& text);
     CString GetWindowText() const;
+    void SetFont(DlgFont font);
+    // Asks for a repaint of the whole control.
+    void Invalidate();
 
 protected:
     QWidget* m_pWidget = nullptr;
+};
+
+// A static control whose painting can be taken over: once attached, the widget's paint events go to
+// OnPaint, which returns false to leave the painting to the widget itself.
+class CStatic : public CWnd {
+public:
+    CStatic() = default;
+    ~CStatic() override;
+    CStatic(const CStatic&) = delete;
+    CStatic& operator=(const CStatic&) = delete;
+    void Attach(QWidget* widget) override;
+    virtual bool OnPaint(QPainter& dc);
+
+private:
+    QObject* m_pPaintRouter = nullptr;
 };
 
 class CEdit : public CWnd {
@@ -117,6 +165,11 @@ public:
     // Pixels for a rectangle in dialog units, from this dialog's font.
     QRect MapDialogRect(int x, int y, int w, int h) const;
 
+    // Asks OnCtlColor for every control's text colour and applies the answers; DoModal and showing
+    // the dialog do this, after OnInitDialog has set up what the colours depend on.
+    void RefreshCtlColors();
+    virtual void OnCtlColor(CCtlColorDC* pDC, QWidget* pWnd, UINT nCtlColor);
+
     // Runs a handler; an exception escaping it is reported in a message box and the window goes on.
     static void Dispatch(const std::function<void()>& handler);
     // Sends a control's click to its command-table handler, through the dispatcher.
@@ -135,12 +188,14 @@ protected:
     void accept() override;
     void reject() override;
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void BuildFromTemplate();
     QWidget* CreateItem(const DlgItem& item);
     DlgTemplate m_template;
     std::map<int, QWidget*> m_items;
+    std::vector<std::pair<const DlgItem*, QWidget*>> m_allItems; // statics included
     std::map<int, std::function<void()>> m_commands;
     int m_nBaseX = 6, m_nBaseY = 13;
     int m_nModalResult = IDCANCEL;
