@@ -5,6 +5,11 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "GuiFixture.h"
 #include "admin/ResultsDlg.h"
 #include "controls/ResponseDataDlg.h"
@@ -275,6 +280,61 @@ TEST_F(AdminTest, ADeviceListThatIsNotXmlIsReportedAndLeavesNoLastResponse) {
         EXPECT_EQ(m_dlg->m_strLastResponse, "");
         EXPECT_TRUE(m_shown.empty());
     }
+}
+
+// The whole road on the real simulated components, against a listener on 127.0.0.1 and a port
+// just closed.
+class AdminOnSimulatorTest : public AdminTest {
+protected:
+    void RegisterComponents() override { setenv("TRANVEX_COMPONENT_PATH", TRANVEX_COMPONENT_DIR, 1); }
+};
+
+std::pair<int, std::string> LoopbackSocket(bool listening) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof addr;
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), size), 0);
+    EXPECT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &size), 0);
+    EXPECT_EQ(listening ? ::listen(fd, 4) : ::close(fd), 0);
+    return {listening ? fd : -1, std::to_string(ntohs(addr.sin_port))};
+}
+
+TEST_F(AdminOnSimulatorTest, ServerListAndDeviceListOnBothComponents) {
+    const auto [listener, open] = LoopbackSocket(true);
+    const std::string closed = LoopbackSocket(false).second;
+    for (int target : {IDC_TARGET_CLIENT, IDC_TARGET_DEVICE}) {
+        SCOPED_TRACE(target);
+        m_shown.clear();
+        Click(target);
+        m_dlg->SetDlgItemText(IDC_SERVER_NAME, "127.0.0.1:" + open + "; 127.0.0.1:" + closed);
+        Click(IDC_STORE_SERVER_LIST);
+        Click(IDC_PING_SERVER_LIST);
+        m_dlg->SetDlgItemText(IDC_SERVER_NAME, "127.0.0.1");
+        Click(IDC_GET_IP_FROM_NAME);
+        Click(IDC_USE_PING_PORT);
+        m_dlg->SetDlgItemText(IDC_PING_PORT, closed);
+        Click(IDC_PING_SINGLE_IP);
+        Click(IDC_USE_PING_PORT);
+        Click(IDC_GET_DEVICE_LIST);
+
+        ASSERT_EQ(m_shown.size(), target == IDC_TARGET_DEVICE ? 5u : 4u);
+        EXPECT_EQ(m_shown[0].detail, "TextResponse = Server list stored: 2 servers (127.0.0.1:" + open +
+                                         ", 127.0.0.1:" + closed + ")");
+        EXPECT_EQ(m_shown[1].banner, "* SUCCESS *");
+        EXPECT_EQ(m_shown[1].detail.rfind("TextResponse = 1 of 2 servers answered: 127.0.0.1:" + open, 0),
+                  0u);
+        EXPECT_EQ(m_shown[2].detail, "TextResponse = 127.0.0.1 = 127.0.0.1");
+        EXPECT_EQ(m_shown[3].banner, "*** ERROR ***");
+        EXPECT_EQ(m_shown[3].colour, kRed);
+        EXPECT_NE(m_shown[3].detail.find(closed + " refused the connection"), std::string::npos);
+        if (target == IDC_TARGET_DEVICE) {
+            EXPECT_NE(m_shown[4].results.find("<DeviceList>\r\n"), std::string::npos);
+        }
+    }
+    EXPECT_EQ(m_messages, std::vector<std::string>{"Invalid OCX Control Target for GetDevices Command"});
+    ::close(listener);
 }
 
 } // namespace
