@@ -17,37 +17,19 @@ using tvxsim::SLookup;
 
 namespace {
 
-// A TCP socket on 127.0.0.1 with an ephemeral port: listening, or closed again so that its port
-// refuses connections.
-class LoopbackPort {
-public:
-    explicit LoopbackPort(bool listening, int backlog = 16) {
-        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof addr;
-        EXPECT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), size), 0);
-        EXPECT_EQ(::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &size), 0);
-        m_port = std::to_string(ntohs(addr.sin_port));
-        if (listening)
-            EXPECT_EQ(::listen(m_fd, backlog), 0);
-        else
-            Close();
-    }
-    ~LoopbackPort() { Close(); }
-    const std::string& Port() const { return m_port; }
-    int Fd() const { return m_fd; }
-
-private:
-    void Close() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-    int m_fd = -1;
-    std::string m_port;
-};
+// A TCP socket on 127.0.0.1 with an ephemeral port: listening (closed by the test), or closed at
+// once so that its port refuses connections.
+std::pair<int, std::string> LoopbackPort(bool listening, int backlog = 16) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof addr;
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), size), 0);
+    EXPECT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &size), 0);
+    EXPECT_EQ(listening ? ::listen(fd, backlog) : ::close(fd), 0);
+    return {listening ? fd : -1, std::to_string(ntohs(addr.sin_port))};
+}
 
 class SimAdmin : public ::testing::Test {
 protected:
@@ -70,18 +52,17 @@ protected:
     tvxsim::SSimDispids m_ids;
 };
 
-// Status, origin and text of a CmdResponse-only answer; the text as a pattern.
-void ExpectAnswer(const Response& r, const char* status, const char* origin, const std::string& pattern) {
+// Status, origin and text of a CmdResponse-only answer; in text, "#" stands for a number of ms.
+void ExpectAnswer(const Response& r, const char* status, const char* origin, const std::string& text) {
     ASSERT_TRUE(r.WellFormed()) << r.Xml();
     EXPECT_EQ(r.Status(), status) << r.Text();
     EXPECT_EQ(r.Origin(), origin) << r.Text();
     EXPECT_EQ(r.Code(), std::string(status) == "Success" ? "000000" : *origin == 'C' ? "004009" : "005005");
     EXPECT_FALSE(r.Has("TranResponse"));
-    EXPECT_TRUE(std::regex_match(r.Text(), std::regex(pattern))) << r.Text() << "\n  vs " << pattern;
-}
-
-std::string Escaped(const std::string& text) {
-    return std::regex_replace(text, std::regex(R"([.\[\]()*+?])"), R"(\$&)");
+    const std::string escaped = std::regex_replace(text, std::regex(R"([.\[\]()*+?^$|{}\\])"), R"(\$&)");
+    EXPECT_TRUE(
+        std::regex_match(r.Text(), std::regex(std::regex_replace(escaped, std::regex("#"), "[0-9]+"))))
+        << r.Text() << "\n  vs " << text;
 }
 
 TEST_F(SimAdmin, StoreServerListNamesEveryBadEntryExactly) {
@@ -91,24 +72,23 @@ TEST_F(SimAdmin, StoreServerListNamesEveryBadEntryExactly) {
     const std::pair<std::string, std::string> bad[] = {
         {"", "The server list is empty"},
         {" ;, \t", "The server list is empty"},
-        {"good.example.net, bad_name", R"(Invalid server name or address "bad_name")"},
-        {"10.0.0.256", R"(Invalid server name or address "10.0.0.256")"},
-        {"host:0", R"(Invalid port "0" in "host:0": use a number from 1 to 65535)"},
-        {"host:70000", R"(Invalid port "70000" in "host:70000": use a number from 1 to 65535)"},
-        {"host:12a", R"(Invalid port "12a" in "host:12a": use a number from 1 to 65535)"},
-        {"host:", R"(Invalid port "" in "host:": use a number from 1 to 65535)"},
-        {"[::1", R"(Invalid server name or address "[::1")"},
-        {"[::1]9", R"(Invalid server name or address "[::1]9")"},
-        {"1:2:zz::", R"(Invalid IPv6 address "1:2:zz::")"},
+        {"good.example.net, bad_name", "Invalid server name or address \"bad_name\""},
+        {"10.0.0.256", "Invalid server name or address \"10.0.0.256\""},
+        {"host:0", "Invalid port \"0\" in \"host:0\": use a number from 1 to 65535"},
+        {"host:70000", "Invalid port \"70000\" in \"host:70000\": use a number from 1 to 65535"},
+        {"host:12a", "Invalid port \"12a\" in \"host:12a\": use a number from 1 to 65535"},
+        {"host:", "Invalid port \"\" in \"host:\": use a number from 1 to 65535"},
+        {"[::1", "Invalid server name or address \"[::1\""},
+        {"[::1]9", "Invalid server name or address \"[::1]9\""},
+        {"1:2:zz::", "Invalid IPv6 address \"1:2:zz::\""},
         {std::string(5000, 'a'), "Server list longer than 4096 characters"},
         {many, "More than 16 servers in the list"},
     };
     ExpectAnswer(Store(" 127.0.0.1:9100 ; gw-1.example.net,[::1]:80  GW-1.example.net\t::1"), "Success",
-                 "Client",
-                 Escaped("Server list stored: 4 servers (127.0.0.1:9100, gw-1.example.net, [::1]:80, ::1)"));
+                 "Client", "Server list stored: 4 servers (127.0.0.1:9100, gw-1.example.net, [::1]:80, ::1)");
     for (const auto& [list, text] : bad) {
         SCOPED_TRACE(list.substr(0, 40));
-        ExpectAnswer(Store(list), "Error", "Client", Escaped(text));
+        ExpectAnswer(Store(list), "Error", "Client", text);
     }
 }
 
@@ -117,63 +97,62 @@ TEST_F(SimAdmin, BadPortsAndMissingListAreClientErrors) {
     Store("127.0.0.1");
     for (const char* port : {"0", "70000", "12a", "-1", "123456"}) {
         const std::string text =
-            Escaped(std::string("Invalid ping port \"") + port + "\": use a number from 1 to 65535");
+            std::string("Invalid ping port \"") + port + "\": use a number from 1 to 65535";
         ExpectAnswer(PingList(port), "Error", "Client", text);
         ExpectAnswer(PingOne("127.0.0.1", port), "Error", "Client", text);
     }
     ExpectAnswer(PingOne(" ", ""), "Error", "Client", "No server name or IP address given");
     ExpectAnswer(PingOne("a b", ""), "Error", "Client",
-                 R"(Give one server name or IP address, not a list: "a b")");
+                 "Give one server name or IP address, not a list: \"a b\"");
 }
 
 TEST_F(SimAdmin, PingsConnectOverTcpAndTimeEachServer) {
-    LoopbackPort open(true), closed(false);
-    const std::string up = "127.0.0.1:" + open.Port(), down = "127.0.0.1:" + closed.Port();
-    const std::string answered = " answered in [0-9]+ ms",
-                      refused = " refused the connection after [0-9]+ ms";
+    const auto [listener, open] = LoopbackPort(true);
+    const std::string closed = LoopbackPort(false).second;
+    const std::string up = "127.0.0.1:" + open + " answered in # ms";
+    const std::string down = "127.0.0.1:" + closed + " refused the connection after # ms";
 
-    ExpectAnswer(PingOne("127.0.0.1", open.Port()), "Success", "Client", Escaped(up) + answered);
-    ExpectAnswer(PingOne(up, ""), "Success", "Client", Escaped(up) + answered);
-    // The given port wins over the server's own.
-    ExpectAnswer(PingOne(down, open.Port()), "Success", "Client", Escaped(up) + answered);
-    ExpectAnswer(PingOne(down, ""), "Error", "Server", Escaped(down) + refused);
+    ExpectAnswer(PingOne("127.0.0.1", open), "Success", "Client", up);
+    ExpectAnswer(PingOne("127.0.0.1:" + open, ""), "Success", "Client", up);
+    ExpectAnswer(PingOne("127.0.0.1:" + closed, open), "Success", "Client", up); // the given port wins
+    ExpectAnswer(PingOne("127.0.0.1:" + closed, ""), "Error", "Server", down);
 
-    Store(up + "," + down);
-    ExpectAnswer(PingList(""), "Success", "Client",
-                 "1 of 2 servers answered: " + Escaped(up) + answered + "; " + Escaped(down) + refused);
-    ExpectAnswer(PingList(closed.Port()), "Error", "Server",
-                 "None of 2 servers answered: " + Escaped(down) + refused + "; " + Escaped(down) +
-                     refused);
+    Store("127.0.0.1:" + open + ",127.0.0.1:" + closed);
+    ExpectAnswer(PingList(""), "Success", "Client", "1 of 2 servers answered: " + up + "; " + down);
+    ExpectAnswer(PingList(closed), "Error", "Server", "None of 2 servers answered: " + down + "; " + down);
     Store("127.0.0.1");
-    EXPECT_NE(PingList("").Text().find(" 1 server answered: 127.0.0.1:9000 "), std::string::npos) << "the default port";
+    EXPECT_NE(PingList("").Text().find(" 1 server answered: 127.0.0.1:9000 "), std::string::npos)
+        << "default port";
+    ::close(listener);
 }
 
-// A listener whose queue is full lets SYNs go unanswered: the connect gives up at the limit.
+// A listener whose queue is full leaves SYNs unanswered: the connect gives up at the limit.
 TEST_F(SimAdmin, ASilentServerIsGivenUpAfterTheLimit) {
-    LoopbackPort full(true, 0);
-    std::vector<int> fillers;
+    const auto [listener, port] = LoopbackPort(true, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(static_cast<uint16_t>(std::stoi(full.Port())));
+    addr.sin_port = htons(static_cast<uint16_t>(std::stoi(port)));
+    std::vector<int> fillers;
     for (int i = 0; i < 3; ++i) {
         fillers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
         ::connect(fillers.back(), reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     }
-    ExpectAnswer(PingOne("127.0.0.1", full.Port()), "Error", "Server",
-                 Escaped("127.0.0.1:" + full.Port()) + " gave no answer within [0-9]+ ms");
+    ExpectAnswer(PingOne("127.0.0.1", port), "Error", "Server",
+                 "127.0.0.1:" + port + " gave no answer within # ms");
     for (int fd : fillers)
         ::close(fd);
+    ::close(listener);
 }
 
 TEST_F(SimAdmin, GetIPFromServerNameListsEveryAddress) {
-    ExpectAnswer(GetIP("127.0.0.1"), "Success", "Client", Escaped("127.0.0.1 = 127.0.0.1"));
-    ExpectAnswer(GetIP(" ::1 "), "Success", "Client", Escaped("::1 = ::1"));
-    ExpectAnswer(GetIP("localhost"), "Success", "Client", "localhost = .*127\\.0\\.0\\.1.*");
+    ExpectAnswer(GetIP("127.0.0.1"), "Success", "Client", "127.0.0.1 = 127.0.0.1");
+    ExpectAnswer(GetIP(" ::1 "), "Success", "Client", "::1 = ::1");
+    EXPECT_NE(GetIP("localhost").Text().find("127.0.0.1"), std::string::npos);
     ExpectAnswer(GetIP(""), "Error", "Client", "No server name given");
     ExpectAnswer(GetIP("a.example.net;b.example.net"), "Error", "Client",
-                 R"(Give one server name, not a list: "a\.example\.net;b\.example\.net")");
-    ExpectAnswer(GetIP("bad_name"), "Error", "Client", R"(Invalid server name or address "bad_name")");
+                 "Give one server name, not a list: \"a.example.net;b.example.net\"");
+    ExpectAnswer(GetIP("bad_name"), "Error", "Client", "Invalid server name or address \"bad_name\"");
 }
 
 // Names that the resolver does not know, without asking a name server.
@@ -191,16 +170,15 @@ protected:
 
 TEST_F(SimAdminOffline, UnknownAndSilentNamesAreServerErrors) {
     ExpectAnswer(GetIP("nosuch.example.net"), "Error", "Server",
-                 R"(Server name not found: "nosuch\.example\.net" \(Name or service not known\))");
+                 "Server name not found: \"nosuch.example.net\" (Name or service not known)");
     ExpectAnswer(GetIP("slow.example.net"), "Error", "Server",
-                 R"(No answer for "slow\.example\.net" from the name service within 2000 ms)");
+                 "No answer for \"slow.example.net\" from the name service within 2000 ms");
     ExpectAnswer(PingOne("nosuch.example.net", "9100"), "Error", "Server",
-                 R"(nosuch\.example\.net:9100: name not found \(Name or service not known\))");
+                 "nosuch.example.net:9100: name not found (Name or service not known)");
     Store("slow.example.net nosuch.example.net:81");
-    ExpectAnswer(
-        PingList(""), "Error", "Server",
-        R"(None of 2 servers answered: slow\.example\.net:9000: the name lookup gave no answer in time; )"
-        R"(nosuch\.example\.net:81: name not found \(Name or service not known\))");
+    ExpectAnswer(PingList(""), "Error", "Server",
+                 "None of 2 servers answered: slow.example.net:9000: the name lookup gave no answer in time; "
+                 "nosuch.example.net:81: name not found (Name or service not known)");
 }
 
 TEST(SimDispids, EachComponentAnswersItsOwnNumbers) {
