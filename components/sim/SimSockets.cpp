@@ -64,12 +64,17 @@ SLookup SystemLookup(const std::string& host, SimClock::time_point deadline) {
         const timespec wait{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
         const int waited = gai_suspend(list, 1, &wait);
         rc = gai_error(&pending->request);
-        if (rc == EAI_INPROGRESS && waited == EAI_AGAIN) {
-            if (gai_cancel(&pending->request) == EAI_NOTCANCELED)
-                pending.release(); // the resolver still writes into it: leave it to the resolver
-            lookup.result = SLookup::EResult::TimedOut;
-            return lookup;
+        if (rc != EAI_INPROGRESS || waited != EAI_AGAIN)
+            continue;
+        const int cancelled = gai_cancel(&pending->request);
+        if (cancelled == EAI_ALLDONE) { // finished after all: use its answer
+            rc = gai_error(&pending->request);
+            break;
         }
+        if (cancelled == EAI_NOTCANCELED)
+            pending.release(); // the resolver still writes into it: leave it to the resolver
+        lookup.result = SLookup::EResult::TimedOut;
+        return lookup;
     }
     if (rc != 0) {
         lookup.reason = gai_strerror(rc);
