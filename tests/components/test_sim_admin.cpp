@@ -7,7 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <regex>
+#include <cctype>
+#include <string_view>
 
 #include "SimTestSupport.h"
 
@@ -52,6 +53,18 @@ protected:
     tvxsim::SSimDispids m_ids;
 };
 
+// Whether actual is pattern with each "#" standing for a number.
+bool Matches(std::string_view actual, std::string_view pattern) {
+    const std::size_t hash = pattern.find('#');
+    if (hash == std::string_view::npos)
+        return actual == pattern;
+    std::size_t end = hash;
+    while (end < actual.size() && std::isdigit(static_cast<unsigned char>(actual[end])))
+        ++end;
+    return actual.substr(0, hash) == pattern.substr(0, hash) && end > hash &&
+           Matches(actual.substr(end), pattern.substr(hash + 1));
+}
+
 // Status, origin and text of a CmdResponse-only answer; in text, "#" stands for a number of ms.
 void ExpectAnswer(const Response& r, const char* status, const char* origin, const std::string& text) {
     ASSERT_TRUE(r.WellFormed()) << r.Xml();
@@ -59,10 +72,7 @@ void ExpectAnswer(const Response& r, const char* status, const char* origin, con
     EXPECT_EQ(r.Origin(), origin) << r.Text();
     EXPECT_EQ(r.Code(), std::string(status) == "Success" ? "000000" : *origin == 'C' ? "004009" : "005005");
     EXPECT_FALSE(r.Has("TranResponse"));
-    const std::string escaped = std::regex_replace(text, std::regex(R"([.\[\]()*+?^$|{}\\])"), R"(\$&)");
-    EXPECT_TRUE(
-        std::regex_match(r.Text(), std::regex(std::regex_replace(escaped, std::regex("#"), "[0-9]+"))))
-        << r.Text() << "\n  vs " << text;
+    EXPECT_TRUE(Matches(r.Text(), text)) << r.Text() << "\n  vs " << text;
 }
 
 TEST_F(SimAdmin, StoreServerListNamesEveryBadEntryExactly) {
