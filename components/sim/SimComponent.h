@@ -21,7 +21,10 @@ SSimDispids DispidsOf(ESimKind kind);
 
 class CSimComponent : public IComponent {
 public:
-    explicit CSimComponent(ESimKind kind) : m_kind(kind), m_processor(kind == ESimKind::Device) {}
+    // lookup answers the server-list methods' name lookups: the system resolver unless the
+    // component is kept off the network.
+    explicit CSimComponent(ESimKind kind, CSimNetwork::Lookup lookup = SystemLookup)
+        : m_kind(kind), m_processor(kind == ESimKind::Device), m_network(std::move(lookup)) {}
 
     // Unknown DISPIDs, a wrong argument count or types throw CDispatchError with the
     // Automation texts "Member not found.", "Invalid number of parameters." and "Type mismatch.".

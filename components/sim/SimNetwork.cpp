@@ -1,6 +1,9 @@
-// The simulated network of the server-list methods.
+// The server-list methods over the real network.
 #include "sim/SimNetwork.h"
 
+#include <arpa/inet.h>
+
+#include <algorithm>
 #include <cctype>
 
 #include "sim/SimRequest.h"
@@ -10,62 +13,60 @@ namespace tvxsim {
 
 namespace {
 
+constexpr std::string_view kSeparators = " \t\r\n,;";
+
 CSimResponse Done(std::string text) {
     return CSimResponse(kOriginClient, rc::kOk, kStatusSuccess, std::move(text));
 }
 
-// "" means the default port.
-int ReadPort(const std::string& text) {
-    std::string port(Trim(text));
-    if (port.empty())
-        return kDefaultPingPort;
-    if (port.size() > 5 || !IsDigits(port) || std::stoi(port) < 1 || std::stoi(port) > 65535)
-        RejectClient(rc::kBadArgument, "Invalid ping port: " + Clip(port) + " (1 to 65535)");
-    return std::stoi(port);
+CSimResponse Unreachable(std::string text) {
+    return CSimResponse::Error(kOriginServer, rc::kUnreachable, std::move(text));
 }
 
-std::string ReadServer(const std::string& text) {
-    std::string server(Trim(text));
-    if (server.empty())
-        RejectClient(rc::kBadArgument, "No server name or IP address given");
-    if (server.find_first_of(",;") != std::string::npos)
-        RejectClient(rc::kBadArgument, "Give one server name or IP address, not a list");
-    if (!CSimNetwork::NormalizeIPv4(server) && !CSimNetwork::IsHostName(server))
-        RejectClient(rc::kBadArgument, "Invalid server name or IP address: " + Clip(server));
-    return server;
+std::string Quoted(std::string_view text) {
+    std::string out(1, '"');
+    out.append(Clip(text)).push_back('"');
+    return out;
 }
 
-// "name (address) reply 12 ms", "name (address) no reply" or "name not found".
-std::string PingOne(const std::string& server, bool& answered) {
-    std::optional<std::string> address = CSimNetwork::Resolve(server);
-    answered = address && CSimNetwork::Answers(*address);
-    if (!address)
-        return server + " not found";
-    std::string who = *address == server ? server : server + " (" + *address + ")";
-    if (!answered)
-        return who + " no reply";
-    return who + " reply " + std::to_string(CSimNetwork::LatencyMs(*address)) + " ms";
+bool IsAddress(int family, const std::string& text) {
+    unsigned char raw[16];
+    return inet_pton(family, text.c_str(), raw) == 1;
+}
+
+// 1 to 65535, digits only; 0 for anything else.
+int PortNumber(std::string_view text) {
+    if (text.empty() || text.size() > 5 || !IsDigits(text))
+        return 0;
+    const int port = std::stoi(std::string(text));
+    return port <= 65535 ? port : 0;
+}
+
+std::string HostPort(const std::string& host, int port) {
+    const bool v6 = host.find(':') != std::string::npos;
+    return (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
+std::string Outcome(const SProbe& probe) {
+    const std::string ms = std::to_string(probe.ms) + " ms";
+    switch (probe.result) {
+    case SProbe::EResult::Answered:
+        return "answered in " + ms;
+    case SProbe::EResult::Refused:
+        return "refused the connection after " + ms;
+    case SProbe::EResult::TimedOut:
+        return "gave no answer within " + ms;
+    case SProbe::EResult::Failed:
+        break;
+    }
+    return "could not be reached after " + ms + " (" + probe.reason + ")";
+}
+
+SimClock::time_point Earlier(SimClock::time_point a, SimClock::time_point b) {
+    return std::min(a, b);
 }
 
 } // namespace
-
-std::optional<std::string> CSimNetwork::NormalizeIPv4(std::string_view text) {
-    std::string out;
-    std::size_t pos = 0;
-    for (int part = 0; part < 4; ++part) {
-        std::size_t end = part < 3 ? text.find('.', pos) : text.size();
-        if (end == std::string_view::npos)
-            return std::nullopt;
-        std::string_view piece = text.substr(pos, end - pos);
-        if (!IsDigits(piece) || piece.size() > 3 || std::stoi(std::string(piece)) > 255)
-            return std::nullopt;
-        if (part)
-            out += '.';
-        out += std::to_string(std::stoi(std::string(piece)));
-        pos = end + 1;
-    }
-    return out;
-}
 
 bool CSimNetwork::IsHostName(std::string_view text) {
     if (text.empty() || text.size() > 253)
@@ -88,107 +89,169 @@ bool CSimNetwork::IsHostName(std::string_view text) {
             break;
         pos = end + 1;
     }
-    return !allNumeric; // all digits and dots must be a valid address instead
+    return !allNumeric; // digits and dots only must be a valid IPv4 address instead
 }
 
-std::optional<std::string> CSimNetwork::Resolve(std::string_view name) {
-    if (auto address = NormalizeIPv4(name))
-        return address;
-    if (!IsHostName(name))
-        return std::nullopt;
-    std::string lower = Lower(name);
-    if (lower == "localhost")
-        return "127.0.0.1";
-    std::string first = lower.substr(0, lower.find('.'));
-    if (lower == "invalid" || (lower.size() > 8 && lower.compare(lower.size() - 8, 8, ".invalid") == 0) ||
-        first.rfind("unknown", 0) == 0)
-        return std::nullopt;
-    std::uint32_t hash = Fnv1a(lower);
-    unsigned last = first.rfind("down", 0) == 0 ? 200 + hash % 54 : 1 + hash % 199;
-    return "10." + std::to_string((hash >> 24) & 0xFF) + "." + std::to_string((hash >> 16) & 0xFF) + "." +
-           std::to_string(last);
+// "host", "host:port", "1.2.3.4:port", "::1", "[::1]" or "[::1]:port".
+SServer CSimNetwork::ParseServer(std::string_view entry) {
+    SServer server;
+    std::string_view port;
+    if (!entry.empty() && entry.front() == '[') {
+        const std::size_t close = entry.find(']');
+        if (close == std::string_view::npos || (close + 1 < entry.size() && entry[close + 1] != ':'))
+            RejectClient(rc::kBadArgument, "Invalid server name or address " + Quoted(entry));
+        server.host = entry.substr(1, close - 1);
+        if (close + 1 < entry.size())
+            port = entry.substr(close + 2);
+        if (!IsAddress(AF_INET6, server.host))
+            RejectClient(rc::kBadArgument, "Invalid IPv6 address " + Quoted(server.host));
+    } else if (std::count(entry.begin(), entry.end(), ':') > 1) {
+        server.host = entry; // a bare IPv6 address, which has no room for a port
+        if (!IsAddress(AF_INET6, server.host))
+            RejectClient(rc::kBadArgument, "Invalid IPv6 address " + Quoted(server.host));
+    } else {
+        const std::size_t colon = entry.find(':');
+        server.host = entry.substr(0, colon);
+        if (colon != std::string_view::npos)
+            port = entry.substr(colon + 1);
+        if (!IsAddress(AF_INET, server.host) && !IsHostName(server.host))
+            RejectClient(rc::kBadArgument, "Invalid server name or address " + Quoted(server.host));
+    }
+    if (port.data() && (server.port = PortNumber(port)) == 0)
+        RejectClient(rc::kBadArgument, "Invalid port " + Quoted(port) + " in " + Quoted(entry) +
+                                           ": use a number from 1 to 65535");
+    return server;
 }
 
-bool CSimNetwork::Answers(const std::string& address) {
-    std::size_t dot = address.rfind('.');
-    int last = std::stoi(address.substr(dot + 1));
-    return last >= 1 && last <= 199;
-}
-
-int CSimNetwork::LatencyMs(const std::string& address) {
-    if (address.rfind("127.", 0) == 0)
-        return 1;
-    return 2 + static_cast<int>(Fnv1a(address) % 47);
-}
-
-CSimResponse CSimNetwork::StoreServerList(const std::string& list) {
+std::vector<SServer> CSimNetwork::ParseServerList(std::string_view list) {
     if (list.size() > kMaxServerListText)
         RejectClient(rc::kBadArgument,
                      "Server list longer than " + std::to_string(kMaxServerListText) + " characters");
-    std::vector<std::string> servers;
-    std::size_t pos = 0;
-    while (pos <= list.size()) {
-        std::size_t end = list.find_first_of(",;", pos);
-        if (end == std::string::npos)
-            end = list.size();
-        std::string entry(Trim(std::string_view(list).substr(pos, end - pos)));
-        pos = end + 1;
-        if (entry.empty())
-            continue;
-        if (!NormalizeIPv4(entry) && !IsHostName(entry))
-            RejectClient(rc::kBadArgument, "Invalid server name or IP address: " + Clip(entry));
-        bool seen = false;
-        for (const std::string& known : servers)
-            seen = seen || EqualsNoCase(known, entry);
+    std::vector<SServer> servers;
+    std::size_t pos = list.find_first_not_of(kSeparators);
+    while (pos != std::string_view::npos) {
+        const std::size_t end = std::min(list.find_first_of(kSeparators, pos), list.size());
+        SServer server = ParseServer(list.substr(pos, end - pos));
+        const bool seen = std::any_of(servers.begin(), servers.end(), [&](const SServer& known) {
+            return known.port == server.port && EqualsNoCase(known.host, server.host);
+        });
         if (!seen)
-            servers.push_back(entry);
+            servers.push_back(std::move(server));
         if (servers.size() > kMaxServers)
-            RejectClient(rc::kBadArgument, "At most " + std::to_string(kMaxServers) + " servers");
+            RejectClient(rc::kBadArgument,
+                         "More than " + std::to_string(kMaxServers) + " servers in the list");
+        pos = list.find_first_not_of(kSeparators, end);
     }
     if (servers.empty())
-        RejectClient(rc::kBadArgument, "Empty server list");
-    m_arrServers = servers;
-    std::string names;
-    for (const std::string& server : servers)
-        names += (names.empty() ? "" : ", ") + server;
-    return Done("Server list stored: " + std::to_string(servers.size()) +
-                (servers.size() == 1 ? " server (" : " servers (") + names + ")");
+        RejectClient(rc::kBadArgument, "The server list is empty");
+    return servers;
 }
 
-CSimResponse CSimNetwork::PingServerList(const std::string& port) const {
-    int number = ReadPort(port);
+int CSimNetwork::ParsePingPort(std::string_view text) {
+    const std::string_view port = Trim(text);
+    if (port.empty())
+        return 0;
+    const int number = PortNumber(port);
+    if (number == 0)
+        RejectClient(rc::kBadArgument,
+                     "Invalid ping port " + Quoted(port) + ": use a number from 1 to 65535");
+    return number;
+}
+
+std::string CSimNetwork::Ping(const SServer& server, int port, SimClock::time_point deadline,
+                              bool& answered) const {
+    answered = false;
+    const std::string who = HostPort(server.host, port);
+    const SLookup lookup = m_lookup(server.host, deadline);
+    if (lookup.result == SLookup::EResult::TimedOut)
+        return who + ": the name lookup gave no answer in time";
+    if (lookup.result == SLookup::EResult::NotFound)
+        return who + ": name not found (" + lookup.reason + ")";
+
+    // An address typed as such is not repeated after it.
+    const bool literal = lookup.addresses.size() == 1 && lookup.addresses[0].text == server.host;
+    std::string tried;
+    for (const SAddress& address : lookup.addresses) {
+        if (!tried.empty() && SimClock::now() >= deadline)
+            break; // each address in turn, while time is left
+        const SProbe probe = ProbeTcp(address, port, deadline);
+        answered = probe.result == SProbe::EResult::Answered;
+        tried += (tried.empty() ? "" : ", ") + (literal ? "" : address.text + " ") + Outcome(probe);
+        if (answered)
+            break;
+    }
+    return who + (literal ? " " : ": ") + tried;
+}
+
+CSimResponse CSimNetwork::StoreServerList(const std::string& list) {
+    m_arrServers = ParseServerList(list);
+    std::string names;
+    for (const SServer& server : m_arrServers)
+        names +=
+            (names.empty() ? "" : ", ") + (server.port ? HostPort(server.host, server.port) : server.host);
+    return Done("Server list stored: " + std::to_string(m_arrServers.size()) +
+                (m_arrServers.size() == 1 ? " server (" : " servers (") + names + ")");
+}
+
+CSimResponse CSimNetwork::PingServerList(const std::string& portText) const {
+    const int port = ParsePingPort(portText);
     if (m_arrServers.empty())
         RejectClient(rc::kBadArgument, "No server list stored");
+
+    const SimClock::time_point end = SimClock::now() + kListTimeout;
     std::string details;
     std::size_t answered = 0;
-    for (const std::string& server : m_arrServers) {
-        bool ok = false;
-        details += (details.empty() ? "" : "; ") + PingOne(server, ok);
-        answered += ok ? 1 : 0;
+    for (const SServer& server : m_arrServers) {
+        const int use = port ? port : server.port ? server.port : kDefaultPingPort;
+        std::string line;
+        if (SimClock::now() >= end) {
+            line = HostPort(server.host, use) + ": not tried, the " +
+                   std::to_string(kListTimeout.count() / 1000) + " s for the whole list were used up";
+        } else {
+            bool ok = false;
+            line = Ping(server, use, Earlier(SimClock::now() + kServerTimeout, end), ok);
+            answered += ok ? 1 : 0;
+        }
+        details += (details.empty() ? "" : "; ") + line;
     }
-    std::string text = "Port " + std::to_string(number) + ": " + std::to_string(answered) + " of " +
-                       std::to_string(m_arrServers.size()) + " servers answered. " + details;
+    const std::size_t count = m_arrServers.size();
+    const std::string servers = std::to_string(count) + (count == 1 ? " server" : " servers");
     if (answered == 0)
-        return CSimResponse::Error(kOriginServer, rc::kUnreachable, text);
-    return Done(text);
+        return Unreachable("None of " + servers + " answered: " + details);
+    return Done(std::to_string(answered) + " of " + servers + " answered: " + details);
 }
 
 CSimResponse CSimNetwork::GetIPFromServerName(const std::string& name) const {
-    std::string server = ReadServer(name);
-    std::optional<std::string> address = Resolve(server);
-    if (!address)
-        return CSimResponse::Error(kOriginServer, rc::kUnreachable, "Server name not found: " + server);
-    return Done(server + " = " + *address);
+    const std::string_view text = Trim(name);
+    if (text.empty())
+        RejectClient(rc::kBadArgument, "No server name given");
+    if (text.find_first_of(kSeparators) != std::string_view::npos)
+        RejectClient(rc::kBadArgument, "Give one server name, not a list: " + Quoted(text));
+    const SServer server = ParseServer(text);
+    const SLookup lookup = m_lookup(server.host, SimClock::now() + kServerTimeout);
+    if (lookup.result == SLookup::EResult::TimedOut)
+        return Unreachable("No answer for " + Quoted(server.host) + " from the name service within " +
+                           std::to_string(kServerTimeout.count()) + " ms");
+    if (lookup.result == SLookup::EResult::NotFound)
+        return Unreachable("Server name not found: " + Quoted(server.host) + " (" + lookup.reason + ")");
+    std::string addresses;
+    for (const SAddress& address : lookup.addresses)
+        addresses += (addresses.empty() ? "" : ", ") + address.text;
+    return Done(server.host + " = " + addresses);
 }
 
-CSimResponse CSimNetwork::PingSingleIP(const std::string& server, const std::string& port) const {
-    std::string name = ReadServer(server);
-    int number = ReadPort(port);
+CSimResponse CSimNetwork::PingSingleIP(const std::string& serverText, const std::string& portText) const {
+    const std::string_view text = Trim(serverText);
+    if (text.empty())
+        RejectClient(rc::kBadArgument, "No server name or IP address given");
+    if (text.find_first_of(kSeparators) != std::string_view::npos)
+        RejectClient(rc::kBadArgument, "Give one server name or IP address, not a list: " + Quoted(text));
+    const SServer server = ParseServer(text);
+    const int port = ParsePingPort(portText);
+    const int use = port ? port : server.port ? server.port : kDefaultPingPort;
     bool ok = false;
-    std::string text = "Port " + std::to_string(number) + ": " + PingOne(name, ok);
-    if (!ok)
-        return CSimResponse::Error(kOriginServer, rc::kUnreachable, text);
-    return Done(text);
+    std::string line = Ping(server, use, SimClock::now() + kServerTimeout, ok);
+    return ok ? Done(std::move(line)) : Unreachable(std::move(line));
 }
 
 } // namespace tvxsim

@@ -126,6 +126,12 @@ void CTranvexDlg::ConnectCommandTable() {
         {IDC_VIEW_UPDATED_XML, &CTranvexDlg::OnViewUpdatedXml},
         {IDC_VIEW_LAST_XML, &CTranvexDlg::OnViewLastXml},
         {IDC_EXIT, &CTranvexDlg::OnExit},
+        {IDC_STORE_SERVER_LIST, &CTranvexDlg::OnStoreServerList},
+        {IDC_PING_SERVER_LIST, &CTranvexDlg::OnPingServerList},
+        {IDC_GET_IP_FROM_NAME, &CTranvexDlg::OnGetIPFromServerName},
+        {IDC_PING_SINGLE_IP, &CTranvexDlg::OnPingSingleIP},
+        {IDC_USE_PING_PORT, &CTranvexDlg::OnUsePingPort},
+        {IDC_GET_DEVICE_LIST, &CTranvexDlg::OnGetDeviceList},
     };
     for (const Entry& entry : table)
         ConnectCommand(entry.nID, [this, handler = entry.pHandler] { (this->*handler)(); });

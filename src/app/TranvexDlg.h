@@ -69,6 +69,14 @@ public:
     void OnRunIt();
     void OnRunItAndLoadNext();
 
+    // Server administration
+    void OnStoreServerList();
+    void OnPingServerList();
+    void OnGetIPFromServerName();
+    void OnPingSingleIP();
+    void OnUsePingPort();
+    void OnGetDeviceList();
+
     // Viewers
     void OnViewXml();
     void OnViewUpdatedXml();

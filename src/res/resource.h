@@ -70,3 +70,14 @@ constexpr int IDC_COPY_RECORDNO = 1059;
 constexpr int IDC_GET_DEVICE_LIST = 1060;
 constexpr int IDC_VIEW_LAST_SIGN = 1061;
 constexpr int IDC_USE_PING_PORT = 1064;
+
+// Results dialog
+constexpr int IDD_RESULTS = 134;
+constexpr int IDC_RESULTS_TEXT = 1061;
+
+// Response Data dialog
+constexpr int IDD_RESPONSE_DATA = 156;
+constexpr int IDC_RESPONSE_BANNER = 1052;
+constexpr int IDC_RESPONSE_ORIGIN = 1054;
+constexpr int IDC_RESPONSE_DETAIL = 1055;
+constexpr int IDC_RESPONSE_FRAME = 1056;

@@ -1,0 +1,235 @@
+// The server-list commands, "Use Ping Port", the device list and their two dialogs, on the real
+// widgets against fake components.
+#include <QAbstractButton>
+#include <QFontInfo>
+#include <QLabel>
+
+#include "GuiFixture.h"
+#include "admin/ResultsDlg.h"
+#include "controls/ResponseDataDlg.h"
+#include "res/resource.h"
+
+namespace {
+
+std::string Response(const char* status, const char* origin, const char* text, const char* tran = nullptr) {
+    std::string out =
+        std::string("<?xml version=\"1.0\"?>\r\n<RStream>\r\n<CmdResponse>\r\n<ResponseOrigin>") + origin +
+        "</ResponseOrigin><CmdStatus>" + status + "</CmdStatus><TextResponse>" + text +
+        "</TextResponse></CmdResponse>\r\n";
+    if (tran)
+        out += std::string("<TranResponse>\r\n") + tran + "</TranResponse>\r\n";
+    return out + "</RStream>\r\n";
+}
+
+// What a dialog showed when it ran.
+struct Shown {
+    std::string banner, origin, detail, results;
+    QColor colour;
+    bool fixedBanner = false;
+};
+
+QColor TextColour(QWidget* widget) {
+    return widget->palette().color(QPalette::WindowText);
+}
+
+class AdminTest : public GuiFixture {
+protected:
+    void SetUp() override {
+        GuiFixture::SetUp();
+        MakeWindow();
+        m_modal = std::make_unique<CDialog::ModalHookGuard>([this](CDialog& dlg) {
+            Shown shown;
+            if (auto* data = dynamic_cast<CResponseDataDlg*>(&dlg)) {
+                shown = {data->GetDlgItemText(IDC_RESPONSE_BANNER),
+                         data->GetDlgItemText(IDC_RESPONSE_ORIGIN),
+                         data->GetDlgItemText(IDC_RESPONSE_DETAIL),
+                         "",
+                         TextColour(data->GetDlgItem(IDC_RESPONSE_BANNER)),
+                         QFontInfo(data->GetDlgItem(IDC_RESPONSE_BANNER)->font()).fixedPitch()};
+                for (int id : {IDC_RESPONSE_ORIGIN, IDC_RESPONSE_DETAIL, IDC_RESPONSE_FRAME})
+                    EXPECT_EQ(TextColour(data->GetDlgItem(id)), shown.colour) << id;
+                EXPECT_NE(TextColour(data->GetDlgItem(IDOK)), shown.colour);
+                EXPECT_FALSE(QFontInfo(data->GetDlgItem(IDC_RESPONSE_DETAIL)->font()).fixedPitch());
+            } else if (auto* results = dynamic_cast<CResultsDlg*>(&dlg)) {
+                shown.results = results->GetDlgItemText(IDC_RESULTS_TEXT);
+            }
+            m_shown.push_back(shown);
+            return IDOK;
+        });
+        m_client->answer =
+            m_device->answer = [](int, const DispArgs&) { return Response("Success", "Client", "done"); };
+    }
+    void Click(int id) { qobject_cast<QAbstractButton*>(m_dlg->GetDlgItem(id))->click(); }
+
+    std::unique_ptr<CDialog::ModalHookGuard> m_modal;
+    std::vector<Shown> m_shown;
+};
+
+const QColor kBlue(0, 0, 255), kRed(255, 0, 0);
+
+TEST_F(AdminTest, ResponseDataShowsBannerLinesAndColourForEachOutcome) {
+    const char* tran = "<AuthCode>A1B2</AuthCode><RefNo>0042</RefNo><CaptureStatus>Captured</CaptureStatus>";
+    struct Row {
+        std::string response;
+        const char *banner, *origin, *detail;
+        bool blue;
+        const char* message; // of the scan, if any
+    };
+    const Row rows[] = {
+        {Response("Success", "Client", "stored"), "* SUCCESS *", "Client", "TextResponse = stored", true,
+         nullptr},
+        {Response("Approved", "Processor", "AP", tran), "* APPROVED *", "Processor",
+         "AuthCode: A1B2   RefNo: 0042   Captured", true, nullptr},
+        {Response("Declined", "Processor", "NO"), "* DECLINED *", "Processor", "TextResponse = NO", false,
+         nullptr},
+        {Response("Error", "Server", "down"), "*** ERROR ***", "Server", "TextResponse = down", false,
+         nullptr},
+        {Response("S", "Server", "both flags", tran), "* APPROVED *", "Server",
+         "AuthCode: A1B2   RefNo: 0042   Captured", true, nullptr},
+        {"garbage", "* DECLINED *", "", "TextResponse = ", false, "No XML Response or <RStream> in XML"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.banner);
+        m_shown.clear();
+        m_messages.clear();
+        CResponseDataDlg dlg;
+        dlg.ParseResponse(row.response);
+        EXPECT_EQ(dlg.DoModal(), IDOK);
+        EXPECT_EQ(m_messages,
+                  row.message ? std::vector<std::string>{row.message} : std::vector<std::string>{});
+        ASSERT_EQ(m_shown.size(), 1u);
+        EXPECT_EQ(m_shown[0].banner, row.banner);
+        EXPECT_EQ(m_shown[0].origin, std::string("Response Origin = ") + row.origin);
+        EXPECT_EQ(m_shown[0].detail, row.detail);
+        EXPECT_EQ(m_shown[0].colour, row.blue ? kBlue : kRed);
+        EXPECT_TRUE(m_shown[0].fixedBanner);
+    }
+}
+
+// Each command on each target: its DISPID and arguments, with the port box ticked and unticked.
+TEST_F(AdminTest, CommandsCallTheirDispidWithThePortRule) {
+    struct Row {
+        int button, clientDispid, deviceDispid;
+        DispArgs unticked, ticked;
+    };
+    const std::string server = "127.0.0.1:9100; gw.example.net";
+    const std::int16_t zero = 0;
+    const Row rows[] = {
+        {IDC_STORE_SERVER_LIST, 2, 7, {server, zero}, {server, zero}},
+        {IDC_PING_SERVER_LIST, 3, 6, {std::string(), zero}, {std::string("9200"), zero}},
+        {IDC_GET_IP_FROM_NAME, 5, 4, {server, zero}, {server, zero}},
+        {IDC_PING_SINGLE_IP, 6, 3, {server, std::string(), zero}, {server, std::string("9200"), zero}},
+    };
+    m_dlg->SetDlgItemText(IDC_SERVER_NAME, server);
+    m_dlg->SetDlgItemText(IDC_PING_PORT, "9200"); // held, but unticked: not sent
+    for (bool ticked : {false, true}) {
+        if (ticked)
+            Click(IDC_USE_PING_PORT);
+        for (const Row& row : rows) {
+            for (int target : {IDC_TARGET_CLIENT, IDC_TARGET_DEVICE}) {
+                SCOPED_TRACE(std::to_string(row.button) + (ticked ? " ticked " : " unticked ") +
+                             std::to_string(target));
+                m_client->calls.clear();
+                m_device->calls.clear();
+                m_shown.clear();
+                Click(target);
+                Click(row.button);
+                const auto& calls = target == IDC_TARGET_CLIENT ? m_client->calls : m_device->calls;
+                const auto& others = target == IDC_TARGET_CLIENT ? m_device->calls : m_client->calls;
+                ASSERT_EQ(calls.size(), 1u);
+                EXPECT_TRUE(others.empty());
+                EXPECT_EQ(calls[0].dispid, target == IDC_TARGET_CLIENT ? row.clientDispid : row.deviceDispid);
+                EXPECT_EQ(calls[0].args, ticked ? row.ticked : row.unticked);
+                ASSERT_EQ(m_shown.size(), 1u);
+                EXPECT_EQ(m_shown[0].banner, "* SUCCESS *");
+            }
+        }
+    }
+    EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(AdminTest, UsePingPortReadsTheCheckBoxItself) {
+    QWidget* port = m_dlg->GetDlgItem(IDC_PING_PORT);
+    EXPECT_FALSE(port->isEnabled());
+    m_dlg->SetDlgItemText(IDC_PING_PORT, "9100");
+    Click(IDC_USE_PING_PORT);
+    EXPECT_TRUE(port->isEnabled());
+    EXPECT_EQ(m_dlg->GetDlgItemText(IDC_PING_PORT), "9100");
+    EXPECT_EQ(m_dlg->m_bUsePingPort, FALSE) << "the handler leaves the members alone";
+    Click(IDC_USE_PING_PORT);
+    EXPECT_FALSE(port->isEnabled());
+    EXPECT_EQ(m_dlg->GetDlgItemText(IDC_PING_PORT), "");
+    m_dlg->m_bUsePingPort = TRUE; // a stale member does not decide
+    m_dlg->OnUsePingPort();
+    EXPECT_FALSE(port->isEnabled());
+}
+
+TEST_F(AdminTest, WithoutATargetEachCommandWarnsOnceLogsOnceAndCallsNothing) {
+    for (int button : {IDC_STORE_SERVER_LIST, IDC_PING_SERVER_LIST, IDC_GET_IP_FROM_NAME, IDC_PING_SINGLE_IP,
+                       IDC_GET_DEVICE_LIST})
+        Click(button);
+    EXPECT_EQ(m_messages, std::vector<std::string>(5, "Please Select a Valid OCX Control to Target!"));
+    EXPECT_TRUE(m_client->calls.empty());
+    EXPECT_TRUE(m_device->calls.empty());
+    EXPECT_TRUE(m_shown.empty());
+    const std::string log = FlushedLog();
+    std::size_t entries = 0;
+    for (std::size_t at = log.find("]Invalid OCX Control Target\n"); at != std::string::npos;
+         at = log.find("]Invalid OCX Control Target\n", at + 1))
+        ++entries;
+    EXPECT_EQ(entries, 5u);
+}
+
+TEST_F(AdminTest, ResponsesAreLoggedVerbatimAndTheDialogFollowsEvenAScanFailure) {
+    const std::string odd = "100% %s %n <RStream><CmdResponse>";
+    m_device->answer = [&](int, const DispArgs&) { return odd; };
+    Click(IDC_TARGET_DEVICE);
+    Click(IDC_PING_SINGLE_IP);
+    EXPECT_EQ(m_messages, std::vector<std::string>{"No <CmdStatus> in Response XML"});
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_EQ(m_shown[0].banner, "* DECLINED *");
+    EXPECT_EQ(m_shown[0].colour, kRed);
+    const std::string log = FlushedLog();
+    EXPECT_NE(log.find("]" + odd + "\n----------\n"), std::string::npos) << log;
+}
+
+TEST_F(AdminTest, DeviceListGoesToTheResultsDialogFromTheDeviceOnly) {
+    const std::string list = "<?xml version=\"1.0\"?>\r\n<DeviceList>\r\n\t<Device>PinPad 50%</Device>\r\n"
+                             "</DeviceList>\r\n";
+    m_device->answer = [&](int, const DispArgs&) { return list; };
+    m_dlg->m_strLastResponse = "older";
+    Click(IDC_TARGET_CLIENT);
+    Click(IDC_GET_DEVICE_LIST);
+    EXPECT_EQ(m_messages, std::vector<std::string>{"Invalid OCX Control Target for GetDevices Command"});
+    EXPECT_TRUE(m_client->calls.empty());
+    EXPECT_TRUE(m_device->calls.empty());
+    EXPECT_EQ(m_dlg->m_strLastResponse, "");
+    EXPECT_NE(FlushedLog().find("]Invalid OCX Control Target for GetDevices Command\n"), std::string::npos);
+
+    m_messages.clear();
+    Click(IDC_TARGET_DEVICE);
+    Click(IDC_GET_DEVICE_LIST);
+    ASSERT_EQ(m_device->calls.size(), 1u);
+    EXPECT_EQ(m_device->calls[0].dispid, 9);
+    EXPECT_TRUE(m_device->calls[0].args.empty());
+    EXPECT_TRUE(m_messages.empty());
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_EQ(m_shown[0].results, list) << "shown as returned, not re-serialised";
+    EXPECT_EQ(m_dlg->m_strLastResponse, list);
+    EXPECT_NE(FlushedLog().find("]" + list + "\n----------\n"), std::string::npos);
+
+    // An empty or malformed list: the parse message, no dialog, no last response.
+    for (const std::string answer : {"", "<DeviceList><Device></DeviceList>"}) {
+        SCOPED_TRACE(answer);
+        m_messages.clear();
+        m_shown.clear();
+        m_device->answer = [&](int, const DispArgs&) { return answer; };
+        Click(IDC_GET_DEVICE_LIST);
+        ASSERT_EQ(m_messages.size(), 1u);
+        EXPECT_EQ(m_messages[0].rfind("PArsing Response->XML Parse Error", 0), 0u) << m_messages[0];
+        EXPECT_EQ(m_dlg->m_strLastResponse, "");
+        EXPECT_TRUE(m_shown.empty());
+    }
+}
+
+} // namespace
