@@ -125,6 +125,9 @@ void CTranvexDlg::ConnectCommandTable() {
         {IDC_VIEW_XML, &CTranvexDlg::OnViewXml},
         {IDC_VIEW_UPDATED_XML, &CTranvexDlg::OnViewUpdatedXml},
         {IDC_VIEW_LAST_XML, &CTranvexDlg::OnViewLastXml},
+        {IDC_VIEW_LAST_SIGN, &CTranvexDlg::OnViewLastSign},
+        {IDC_EDIT_AND_RELOAD, &CTranvexDlg::OnEditAndReload},
+        {IDC_OPEN_IN_EDITOR, &CTranvexDlg::OnOpenInEditor},
         {IDC_EXIT, &CTranvexDlg::OnExit},
     };
     for (const Entry& entry : table)

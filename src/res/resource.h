@@ -70,3 +70,7 @@ constexpr int IDC_COPY_RECORDNO = 1059;
 constexpr int IDC_GET_DEVICE_LIST = 1060;
 constexpr int IDC_VIEW_LAST_SIGN = 1061;
 constexpr int IDC_USE_PING_PORT = 1064;
+
+// Signature
+constexpr int IDD_SIGNATURE = 135;
+constexpr int IDC_SIGNATURE_PICTURE = 1064;
