@@ -9,7 +9,7 @@ void CPictureBox::LoadBitmapFile(CString path) {
     m_strPath = std::move(path);
     QImage loaded;
     // Only a BMP file counts, whatever else the name might point at.
-    if (loaded.load(QString::fromStdString(m_strPath), "BMP"))
+    if (!m_strPath.empty() && loaded.load(QString::fromStdString(m_strPath), "BMP"))
         m_bitmap = std::move(loaded);
     m_bmInfo = m_bitmap.size();
     Invalidate();
