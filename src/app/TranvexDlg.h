@@ -81,6 +81,11 @@ public:
     void OnViewXml();
     void OnViewUpdatedXml();
     void OnViewLastXml();
+    void OnEditAndReload();
+    void OnOpenInEditor();
+
+    // Signature
+    void OnViewLastSign();
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;

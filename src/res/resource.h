@@ -81,3 +81,7 @@ constexpr int IDC_RESPONSE_BANNER = 1052;
 constexpr int IDC_RESPONSE_ORIGIN = 1054;
 constexpr int IDC_RESPONSE_DETAIL = 1055;
 constexpr int IDC_RESPONSE_FRAME = 1056;
+
+// Signature
+constexpr int IDD_SIGNATURE = 135;
+constexpr int IDC_SIGNATURE_PICTURE = 1064;
