@@ -44,9 +44,14 @@ std::size_t MaskDigitRun(std::string_view text, std::size_t pos, CString& out) {
     const std::size_t length = end - pos;
     const bool trackAccount = length >= 12 && length <= 19 && end < text.size() && (text[end] == '=' || text[end] == '^');
     if (trackAccount) {
-        // The rest of the track up to its end sentinel, or to the first character no track holds.
-        while (end < text.size() && text[end] != '?' && text[end] != '<' && text[end] != '\n' && text[end] != ' ')
-            ++end;
+        // The rest of the track to its end sentinel: digits and separators on track 2, the name and
+        // data fields on track 1.
+        if (text[end] == '=')
+            while (end < text.size() && (IsDigit(text[end]) || text[end] == '='))
+                ++end;
+        else
+            while (end < text.size() && text[end] != '?' && text[end] != '<' && text[end] != '\n')
+                ++end;
         if (end < text.size() && text[end] == '?')
             ++end;
         out += CCardMasker::kReplaced;
