@@ -13,6 +13,8 @@ constexpr std::string_view kReplacedElements[] = {"Track1", "Track2", "Track3", 
                                                   "CVV2",   "CVVData", "CVC",   "CVC2",      "CID"};
 
 EField FieldOf(std::string_view name) {
+    if (name.empty() || (name[0] != 'A' && name[0] != 'C' && name[0] != 'P' && name[0] != 'T'))
+        return EField::eOther; // most names, at the cost of one comparison
     if (std::find(std::begin(kAccountElements), std::end(kAccountElements), name) != std::end(kAccountElements))
         return EField::eAccount;
     if (std::find(std::begin(kReplacedElements), std::end(kReplacedElements), name) != std::end(kReplacedElements))
@@ -21,6 +23,8 @@ EField FieldOf(std::string_view name) {
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool IsNameEnd(char c) { return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 bool PassesLuhn(std::string_view digits) {
     int sum = 0;
@@ -89,29 +93,29 @@ CString CCardMasker::operator()(std::string_view text) const {
     out.reserve(text.size());
     std::size_t pos = 0;
     while (pos < text.size()) {
-        const char c = text[pos];
-        if (IsDigit(c) && (pos == 0 || !IsDigit(text[pos - 1]))) {
+        const std::size_t start = pos;
+        while (pos < text.size() && text[pos] != '<' && !IsDigit(text[pos]))
+            ++pos;
+        out.append(text.data() + start, pos - start);
+        if (pos == text.size())
+            break;
+        if (IsDigit(text[pos])) {
             pos += MaskDigitRun(text, pos, out);
             continue;
         }
-        if (c != '<') {
-            out += c;
-            ++pos;
-            continue;
-        }
-        // An element's opening tag: its text is masked by the element's name.
-        const std::size_t nameEnd = text.find_first_of("> \t\r\n/", pos + 1);
-        const std::size_t tagEnd = text.find('>', pos);
-        if (nameEnd == std::string_view::npos || tagEnd == std::string_view::npos || text[tagEnd - 1] == '/') {
-            out += c;
-            ++pos;
-            continue;
-        }
+        // An opening tag of a card field: its text is masked by the element's name.
+        std::size_t nameEnd = pos + 1;
+        while (nameEnd < text.size() && !IsNameEnd(text[nameEnd]))
+            ++nameEnd;
         const EField field = FieldOf(text.substr(pos + 1, nameEnd - pos - 1));
+        const std::size_t tagEnd = field == EField::eOther ? std::string_view::npos : text.find('>', nameEnd);
+        if (tagEnd == std::string_view::npos || text[tagEnd - 1] == '/') {
+            out += '<'; // anything else is scanned like free text
+            ++pos;
+            continue;
+        }
         out.append(text.substr(pos, tagEnd + 1 - pos));
         pos = tagEnd + 1;
-        if (field == EField::eOther)
-            continue;
         const std::size_t valueEnd = std::min(text.find('<', pos), text.size());
         const std::string_view value = text.substr(pos, valueEnd - pos);
         if (field == EField::eAccount)
@@ -121,4 +125,23 @@ CString CCardMasker::operator()(std::string_view text) const {
         pos = valueEnd;
     }
     return out;
+}
+
+void MaskResults(std::vector<SScriptResult>& scripts, const CCardMasker& mask) {
+    const auto apply = [&mask](CString& text) { text = mask(text); };
+    for (SScriptResult& script : scripts) {
+        apply(script.strPath);
+        apply(script.strName);
+        std::for_each(script.arrProblems.begin(), script.arrProblems.end(), apply);
+        for (STransactionResult& t : script.transactions) {
+            for (CString* text : {&t.strName, &t.strTranCode, &t.strRequest, &t.strResponse, &t.strCmdStatus, &t.strError})
+                apply(*text);
+            for (SCheckResult& check : t.checks)
+                for (CString* text : {&check.strCheck, &check.strField, &check.strExpected, &check.strActual})
+                    apply(*text);
+            for (SDifference& d : t.differences)
+                for (CString* text : {&d.strPath, &d.strExpected, &d.strActual})
+                    apply(*text);
+        }
+    }
 }

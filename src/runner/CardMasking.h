@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/MfcTypes.h"
+#include "runner/RunResult.h"
 
 class CCardMasker {
 public:
@@ -23,3 +24,6 @@ public:
 private:
     bool m_bEnabled;
 };
+
+// Masks every text of the results in place, before they leave as reports.
+void MaskResults(std::vector<SScriptResult>& scripts, const CCardMasker& mask);

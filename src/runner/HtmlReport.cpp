@@ -25,10 +25,9 @@ a{color:#1f4fa3}
 
 class CHtmlWriter {
 public:
-    CHtmlWriter(std::ostream& out, const CCardMasker& mask) : m_out(out), m_mask(mask) {}
+    explicit CHtmlWriter(std::ostream& out) : m_out(out) {}
 
-    // Masked and escaped.
-    std::ostream& Text(std::string_view text) { return m_out << Escaped(m_mask(text)); }
+    std::ostream& Text(std::string_view text) { return m_out << Escaped(text); }
 
     void Summary(const std::vector<SScriptResult>& scripts);
     void Transaction(std::size_t nScript, const SScriptResult& script, const STransactionResult& t);
@@ -38,7 +37,6 @@ private:
     void Differences(const STransactionResult& t);
 
     std::ostream& m_out;
-    const CCardMasker& m_mask;
 };
 
 const char* VerdictClass(bool bPassed) { return bPassed ? "pass" : "fail"; }
@@ -129,14 +127,13 @@ void CHtmlWriter::Transaction(std::size_t nScript, const SScriptResult& script, 
 
 } // namespace
 
-void WriteHtmlReport(std::ostream& out, const std::vector<SScriptResult>& scripts, const SReportHeading& heading,
-                     const CCardMasker& mask) {
+void WriteHtmlReport(std::ostream& out, const std::vector<SScriptResult>& scripts, const SReportHeading& heading) {
     int nTotal = 0, nFailed = 0;
     for (const SScriptResult& script : scripts) {
         nTotal += static_cast<int>(script.transactions.size());
         nFailed += script.FailedCount();
     }
-    CHtmlWriter writer(out, mask);
+    CHtmlWriter writer(out);
     out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
            "<title>tranvex-run report</title>\n<style>"
         << kStyle << "</style>\n</head>\n<body>\n<h1>tranvex-run report</h1>\n<p class=\"meta\">";

@@ -6,8 +6,8 @@
 namespace {
 
 // Attribute text: escaped, line ends kept out.
-CString Attr(const CCardMasker& mask, std::string_view text) {
-    CString value = Escaped(mask(text));
+CString Attr(std::string_view text) {
+    CString value = Escaped(text);
     for (char& c : value)
         if (c == '\n' || c == '\t')
             c = ' ';
@@ -28,25 +28,26 @@ CString FailureDetails(const STransactionResult& t) {
     return details;
 }
 
-void WriteCase(std::ostream& out, const SScriptResult& script, const STransactionResult& t, const CCardMasker& mask) {
-    out << "    <testcase name=\"" << Attr(mask, t.strName) << "\" classname=\"" << Attr(mask, script.strName)
+void WriteCase(std::ostream& out, const SScriptResult& script, const STransactionResult& t) {
+    out << "    <testcase name=\"" << Attr(t.strName) << "\" classname=\"" << Attr(script.strName)
         << "\" time=\"" << FormatSeconds(t.dSeconds) << "\">\n";
     if (!t.Passed()) {
         // A transaction that got no usable answer is an error; a wrong answer is a failure.
         const char* tag = t.strError.empty() ? "failure" : "error";
-        out << "      <" << tag << " message=\"" << Attr(mask, t.FailureSummary()) << "\" type=\""
-            << (t.strError.empty() ? "check" : "transaction") << "\">" << Escaped(mask(FailureDetails(t))) << "</"
+        out << "      <" << tag << " message=\"" << Attr(t.FailureSummary()) << "\" type=\""
+            << (t.strError.empty() ? "check" : "transaction") << "\">" << Escaped(FailureDetails(t)) << "</"
             << tag << ">\n";
     }
-    out << "      <system-out>Block " << t.nNumber << " (" << Escaped(t.strKind) << ")\nRequest:\n"
-        << Escaped(mask(t.strRequest)) << "\nResponse:\n"
-        << Escaped(mask(t.strResponse)) << "</system-out>\n"
-        << "    </testcase>\n";
+    CString texts = "Block " + std::to_string(t.nNumber) + " (" + Escaped(t.strKind) + ")\nRequest:\n";
+    AppendCData(texts, t.strRequest);
+    texts += "\nResponse:\n";
+    AppendCData(texts, t.strResponse);
+    out << "      <system-out>" << texts << "</system-out>\n    </testcase>\n";
 }
 
 } // namespace
 
-void WriteJUnitReport(std::ostream& out, const std::vector<SScriptResult>& scripts, const CCardMasker& mask) {
+void WriteJUnitReport(std::ostream& out, const std::vector<SScriptResult>& scripts) {
     int nTests = 0, nFailures = 0, nErrors = 0;
     double dSeconds = 0;
     for (const SScriptResult& script : scripts) {
@@ -68,22 +69,22 @@ void WriteJUnitReport(std::ostream& out, const std::vector<SScriptResult>& scrip
             if (!t.Passed())
                 ++(t.strError.empty() ? nSuiteFailures : nSuiteErrors);
         const std::size_t nSuiteTests = script.transactions.size() + (script.bUnreadable ? 1 : 0);
-        out << "  <testsuite name=\"" << Attr(mask, script.strName) << "\" tests=\"" << nSuiteTests
+        out << "  <testsuite name=\"" << Attr(script.strName) << "\" tests=\"" << nSuiteTests
             << "\" failures=\"" << nSuiteFailures << "\" errors=\"" << nSuiteErrors << "\" skipped=\"0\" time=\""
-            << FormatSeconds(script.dSeconds) << "\" file=\"" << Attr(mask, script.strPath) << "\">\n";
+            << FormatSeconds(script.dSeconds) << "\" file=\"" << Attr(script.strPath) << "\">\n";
         if (script.bUnreadable) {
             // A script that cannot be run still shows up, as one erroneous case.
             const CString problem = script.arrProblems.empty() ? CString() : script.arrProblems.front();
-            out << "    <testcase name=\"Load script\" classname=\"" << Attr(mask, script.strName)
-                << "\" time=\"0.000\">\n      <error message=\"" << Attr(mask, problem) << "\" type=\"script\">"
-                << Escaped(mask(problem)) << "</error>\n    </testcase>\n";
+            out << "    <testcase name=\"Load script\" classname=\"" << Attr(script.strName)
+                << "\" time=\"0.000\">\n      <error message=\"" << Attr(problem) << "\" type=\"script\">"
+                << Escaped(problem) << "</error>\n    </testcase>\n";
         }
         for (const STransactionResult& t : script.transactions)
-            WriteCase(out, script, t, mask);
+            WriteCase(out, script, t);
         if (!script.arrProblems.empty() && !script.bUnreadable) {
             out << "    <system-err>";
             for (const CString& problem : script.arrProblems)
-                out << Escaped(mask(problem)) << "\n";
+                out << Escaped(problem) << "\n";
             out << "</system-err>\n";
         }
         out << "  </testsuite>\n";

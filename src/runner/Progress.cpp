@@ -9,19 +9,21 @@ void CProgressPrinter::ClearLine() {
 
 void CProgressPrinter::Transaction(const SScriptResult& script, const STransactionResult& t, int nTotal) {
     const bool bPassed = t.Passed();
-    const CString line = m_mask(script.strName + " " + std::to_string(t.nNumber) + "/" + std::to_string(nTotal) +
-                                " " + (t.strKind.empty() ? CString("?") : t.strKind) + " " +
-                                (t.strTranCode.empty() ? CString("-") : t.strTranCode) + " " +
-                                (t.strCmdStatus.empty() ? CString("-") : t.strCmdStatus));
-    ClearLine();
-    std::fprintf(m_out, "%s %s %.3fs", line.c_str(), bPassed ? "passed" : "FAILED", t.dSeconds);
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, " %.3fs", t.dSeconds);
+    CString line = m_bLineOpen ? "\r\033[K" : "";
+    line.append(m_mask(script.strName + " " + std::to_string(t.nNumber) + "/" + std::to_string(nTotal) + " " +
+                       (t.strKind.empty() ? CString("?") : t.strKind) + " " +
+                       (t.strTranCode.empty() ? CString("-") : t.strTranCode) + " " +
+                       (t.strCmdStatus.empty() ? CString("-") : t.strCmdStatus)));
+    line.append(bPassed ? " passed" : " FAILED").append(seconds);
     if (!bPassed)
-        std::fprintf(m_out, "\n    %s", m_mask(t.FailureSummary()).c_str());
-    if (m_bTerminal && bPassed) {
-        m_bLineOpen = true;
-    } else {
-        std::fputc('\n', m_out);
-    }
+        line.append("\n    ").append(m_mask(t.FailureSummary()));
+    // On a terminal a passed transaction's line is overwritten by the next one.
+    m_bLineOpen = m_bTerminal && bPassed;
+    if (!m_bLineOpen)
+        line += '\n';
+    std::fputs(line.c_str(), m_out); // one write per transaction
     std::fflush(m_out);
 }
 

@@ -1,6 +1,7 @@
 // Escaping for the XML and HTML reports.
 #include "runner/ReportText.h"
 
+#include <array>
 #include <cstdio>
 
 namespace {
@@ -25,11 +26,35 @@ std::size_t Utf8Length(std::string_view text, std::size_t pos) {
     return length;
 }
 
+// Bytes that go out as they are.
+constexpr auto kPlain = [] {
+    std::array<bool, 256> plain{};
+    for (int c = 0x20; c < 0x7F; ++c)
+        plain[c] = c != '&' && c != '<' && c != '>' && c != '"' && c != '\'';
+    plain['\n'] = plain['\t'] = true;
+    return plain;
+}();
+
+// Bytes that go into a CDATA section as they are.
+constexpr auto kInCData = [] {
+    std::array<bool, 256> plain{};
+    for (int c = 0x20; c < 0x7F; ++c)
+        plain[c] = c != ']';
+    plain['\n'] = plain['\t'] = true;
+    return plain;
+}();
+
 } // namespace
 
 void AppendEscaped(CString& out, std::string_view text) {
     std::size_t pos = 0;
     while (pos < text.size()) {
+        const std::size_t start = pos;
+        while (pos < text.size() && kPlain[static_cast<unsigned char>(text[pos])])
+            ++pos;
+        out.append(text.data() + start, pos - start);
+        if (pos == text.size())
+            break;
         const char c = text[pos];
         const unsigned char u = static_cast<unsigned char>(c);
         if (u >= 0x80) {
@@ -53,21 +78,46 @@ void AppendEscaped(CString& out, std::string_view text) {
             if (pos + 1 >= text.size() || text[pos + 1] != '\n')
                 out += '\n';
             break;
-        case '\n':
-        case '\t': out += c; break;
-        default:
-            if (u < 0x20 || u == 0x7F)
-                out += kReplacement;
-            else
-                out += c;
+        default: out += kReplacement; // other control characters
         }
         ++pos;
     }
 }
 
+void AppendCData(CString& out, std::string_view text) {
+    out += "<![CDATA[";
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t start = pos;
+        while (pos < text.size() && kInCData[static_cast<unsigned char>(text[pos])])
+            ++pos;
+        out.append(text.data() + start, pos - start);
+        if (pos == text.size())
+            break;
+        const unsigned char u = static_cast<unsigned char>(text[pos]);
+        std::size_t length = 1;
+        if (text.substr(pos, 3) == "]]>") {
+            out += "]]]]><![CDATA[>"; // "]]>" cannot stand inside one section
+            length = 3;
+        } else if (u == ']') {
+            out += ']';
+        } else if (u == '\r') {
+            if (pos + 1 >= text.size() || text[pos + 1] != '\n')
+                out += '\n';
+        } else if (u >= 0x80 && (length = Utf8Length(text, pos)) > 0) {
+            out.append(text.substr(pos, length));
+        } else {
+            out += kReplacement;
+            length = 1;
+        }
+        pos += length;
+    }
+    out += "]]>";
+}
+
 CString Escaped(std::string_view text) {
     CString out;
-    out.reserve(text.size() + 16);
+    out.reserve(text.size() + text.size() / 4 + 16); // markup is about a fifth of a document
     AppendEscaped(out, text);
     return out;
 }

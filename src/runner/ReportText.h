@@ -10,5 +10,8 @@
 void AppendEscaped(CString& out, std::string_view text);
 CString Escaped(std::string_view text);
 
+// Text as an XML CDATA section: the same checks for valid characters, no escaping ("]]>" is split).
+void AppendCData(CString& out, std::string_view text);
+
 // Seconds with three decimals, as JUnit readers expect ("0.012").
 CString FormatSeconds(double dSeconds);

@@ -85,10 +85,12 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
     progress.Finish(nTotal, nFailed,
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 
-    const bool bJUnit = WriteReport(options.strJUnitFile, err,
-                                    [&](std::ostream& file) { WriteJUnitReport(file, results, mask); });
-    const bool bHtml = WriteReport(options.strHtmlFile, err,
-                                   [&](std::ostream& file) { WriteHtmlReport(file, results, heading, mask); });
+    if (!options.strJUnitFile.empty() || !options.strHtmlFile.empty())
+        MaskResults(results, mask);
+    const bool bJUnit =
+        WriteReport(options.strJUnitFile, err, [&](std::ostream& file) { WriteJUnitReport(file, results); });
+    const bool bHtml =
+        WriteReport(options.strHtmlFile, err, [&](std::ostream& file) { WriteHtmlReport(file, results, heading); });
     if (bUnreadable || !bJUnit || !bHtml)
         return kExitUsage;
     return nFailed > 0 ? kExitFailed : kExitPassed;

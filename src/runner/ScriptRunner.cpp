@@ -104,7 +104,7 @@ bool CScriptRunner::RunBlock(const CString& strStored, const std::vector<SCheck>
 
     // Run It.
     CTransactionCycle::UpdateRequest(request, fields);
-    result.strTranCode = request.GetValue("TranCode");
+    result.strTranCode = fields.strTranCode;
     if (!request.GetXml(result.strRequest)) {
         result.strRequest.clear();
         result.strError = request.GetError().m_strMessage;
