@@ -45,8 +45,8 @@ std::vector<SBlockNote> ReadBlockNotes(std::istream& file) {
     int nHeaderLines = 0;
     bool bInBlock = false;
     while (reader.ReadLine(line)) {
-        if (line.empty())
-            continue;
+        if (line.find_first_not_of(" \t") == std::string_view::npos)
+            continue; // blank, as the script reader counts blank lines
         if (!comment && Contains(line, kOpen)) {
             const std::string_view body = line.substr(line.find(kOpen) + kOpen.size());
             comment = CString(body.substr(0, body.find(kClose)));

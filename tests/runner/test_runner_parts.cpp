@@ -68,7 +68,7 @@ TEST(ScriptNotesTest, EachStoredBlockGetsTheCommentDirectlyBeforeIt) {
                               "<?xml version=\"1.0\"?>\n<TStream>\n"
                               "<!-- first\n  Expect: Approved -->\n\n"
                               "<Transaction>\n<!-- inside: not a note -->\n</Transaction>\n"
-                              "<Admin></Admin>\n"
+                              " \t\n<Admin></Admin>\n"
                               "<!-- stale --><Corvane>\n" // commented out, with the line it shares
                               "<!-- third -->\r\n<Corvane>\n<TranCode>EchoTest</TranCode></Admin>\n"
                               "<Admin id=\"x\">\n<!-- after the scan -->\n<Admin>\n</Admin>\n");
