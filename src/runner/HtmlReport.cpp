@@ -3,6 +3,8 @@
 
 #include "runner/ReportText.h"
 
+#include <cstdio>
+
 namespace {
 
 constexpr const char* kStyle = R"(
@@ -16,9 +18,10 @@ th{background:#eef1f5}td.num{text-align:right}
 .verdict.pass,.totals .pass{color:#14612a}.verdict.fail,.totals .fail{color:#a11616}
 section.txn{border:1px solid #c9ced6;border-left:6px solid #3c9a55;border-radius:4px;padding:10px 14px;margin:14px 0;break-inside:avoid-page}
 section.txn.failed{border-left-color:#c62828}
+section.txn h2{margin-top:4px}
 .error{background:#fbe2e2;border:1px solid #e3a0a0;padding:6px 10px;white-space:pre-wrap;font-family:monospace}
 .texts{display:grid;grid-template-columns:1fr 1fr;gap:12px}
-pre{background:#f6f7f9;border:1px solid #dde1e6;padding:8px;margin:0;white-space:pre-wrap;word-break:break-all;font-size:12px}
+pre{tab-size:4;background:#f6f7f9;border:1px solid #dde1e6;padding:8px;margin:0;white-space:pre-wrap;word-break:break-all;font-size:12px}
 a{color:#1f4fa3}
 @media print{body{margin:0;font-size:11px}a{color:inherit;text-decoration:none}.texts{grid-template-columns:1fr}}
 )";
@@ -39,6 +42,12 @@ private:
     std::ostream& m_out;
 };
 
+CString Milliseconds(double dSeconds) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.1f", dSeconds * 1000);
+    return buffer;
+}
+
 const char* VerdictClass(bool bPassed) { return bPassed ? "pass" : "fail"; }
 const char* VerdictText(bool bPassed) { return bPassed ? "passed" : "failed"; }
 
@@ -50,7 +59,7 @@ CString Anchor(std::size_t nScript, int nNumber) {
 
 void CHtmlWriter::Summary(const std::vector<SScriptResult>& scripts) {
     m_out << "<table class=\"summary\"><thead><tr><th>Script</th><th>#</th><th>Transaction</th><th>Kind</th>"
-             "<th>TranCode</th><th>CmdStatus</th><th>Verdict</th><th>Time (s)</th></tr></thead><tbody>\n";
+             "<th>TranCode</th><th>CmdStatus</th><th>Verdict</th><th>Time (ms)</th></tr></thead><tbody>\n";
     for (std::size_t s = 0; s < scripts.size(); ++s) {
         const SScriptResult& script = scripts[s];
         if (script.bUnreadable) {
@@ -67,7 +76,7 @@ void CHtmlWriter::Summary(const std::vector<SScriptResult>& scripts) {
             Text(t.strKind) << "</td><td>";
             Text(t.strTranCode) << "</td><td>";
             Text(t.strCmdStatus) << "</td><td class=\"verdict " << VerdictClass(bPassed) << "\">"
-                                 << VerdictText(bPassed) << "</td><td class=\"num\">" << FormatSeconds(t.dSeconds)
+                                 << VerdictText(bPassed) << "</td><td class=\"num\">" << Milliseconds(t.dSeconds)
                                  << "</td></tr>\n";
         }
     }
@@ -112,8 +121,8 @@ void CHtmlWriter::Transaction(std::size_t nScript, const SScriptResult& script, 
                     << ")</span></h2>\n<p class=\"meta\">";
     Text(t.strKind) << " block, TranCode ";
     Text(t.strTranCode.empty() ? CString("(none)") : t.strTranCode) << ", CmdStatus ";
-    Text(t.strCmdStatus.empty() ? CString("(none)") : t.strCmdStatus) << ", " << FormatSeconds(t.dSeconds)
-                                                                      << " s</p>\n";
+    Text(t.strCmdStatus.empty() ? CString("(none)") : t.strCmdStatus) << ", " << Milliseconds(t.dSeconds)
+                                                                      << " ms</p>\n";
     if (!t.strError.empty()) {
         m_out << "<div class=\"error\">";
         Text(t.strError) << "</div>\n";

@@ -9,14 +9,14 @@ void CProgressPrinter::ClearLine() {
 
 void CProgressPrinter::Transaction(const SScriptResult& script, const STransactionResult& t, int nTotal) {
     const bool bPassed = t.Passed();
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, " %.3fs", t.dSeconds);
+    char time[32];
+    std::snprintf(time, sizeof time, " %.1f ms", t.dSeconds * 1000);
     CString line = m_bLineOpen ? "\r\033[K" : "";
     line.append(m_mask(script.strName + " " + std::to_string(t.nNumber) + "/" + std::to_string(nTotal) + " " +
                        (t.strKind.empty() ? CString("?") : t.strKind) + " " +
                        (t.strTranCode.empty() ? CString("-") : t.strTranCode) + " " +
                        (t.strCmdStatus.empty() ? CString("-") : t.strCmdStatus)));
-    line.append(bPassed ? " passed" : " FAILED").append(seconds);
+    line.append(bPassed ? " passed" : " FAILED").append(time);
     if (!bPassed)
         line.append("\n    ").append(m_mask(t.FailureSummary()));
     // On a terminal a passed transaction's line is overwritten by the next one.
