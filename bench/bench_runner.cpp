@@ -35,9 +35,11 @@ struct Workspace {
         text << "<?xml version=\"1.0\"?>\n<TStream>\n";
         for (int i = 1; i <= kSales; ++i)
             text << "<!-- Sale " << i << ". Expect: Approved; AuthCode=*; RecordNo~^R -->\n"
-                 << "\t<Transaction>\n\t\t<MerchantID>880012345678</MerchantID>\n\t\t<TranType>Credit</TranType>\n"
+                 << "\t<Transaction>\n\t\t<MerchantID>880012345678</MerchantID>\n\t\t<TranType>Credit</"
+                    "TranType>\n"
                  << "\t\t<TranCode>Sale</TranCode>\n\t\t<InvoiceNo>" << i << "</InvoiceNo>\n\t\t<RefNo>" << i
-                 << "</RefNo>\n\t\t<Account>\n\t\t\t<AcctNo>4111111111111111</AcctNo>\n\t\t\t<ExpDate>1228</ExpDate>\n"
+                 << "</RefNo>\n\t\t<Account>\n\t\t\t<AcctNo>4111111111111111</AcctNo>\n\t\t\t<ExpDate>1228</"
+                    "ExpDate>\n"
                  << "\t\t</Account>\n\t\t<Amount>\n\t\t\t<Purchase>10.00</Purchase>\n\t\t</Amount>\n"
                  << "\t</Transaction>\n";
         text << "</TStream>\n";
@@ -91,8 +93,9 @@ void BM_CoreCycle(benchmark::State& state) {
 // The whole program: script cut, notes read and checked, JUnit and HTML reports written.
 void BM_RunnerWithReports(benchmark::State& state) {
     const Workspace& ws = Shared();
-    const std::vector<CString> args = {"--no-log", "--junit", (ws.dir / "r.xml").string(),
-                                       "--html",   (ws.dir / "r.html").string(), ws.script.string()};
+    const std::vector<CString> args = {
+        "--no-log",        "--junit", (ws.dir / "r.xml").string(), "--html", (ws.dir / "r.html").string(),
+        ws.script.string()};
     int status = 0;
     for (auto _ : state) {
         std::FILE* sink = std::fopen("/dev/null", "w");

@@ -10,10 +10,11 @@
 
 namespace {
 
-const char kResponse[] = "<?xml version=\"1.0\"?>\r\n<RStream><CmdResponse><CmdStatus>Approved</CmdStatus>"
-                         "<TextResponse>APPROVED</TextResponse><Empty/></CmdResponse><TranResponse>"
-                         "<AuthCode>VZFU5U</AuthCode><Amount><Purchase>10.00</Purchase></Amount></TranResponse>"
-                         "</RStream>";
+const char kResponse[] =
+    "<?xml version=\"1.0\"?>\r\n<RStream><CmdResponse><CmdStatus>Approved</CmdStatus>"
+    "<TextResponse>APPROVED</TextResponse><Empty/></CmdResponse><TranResponse>"
+    "<AuthCode>VZFU5U</AuthCode><Amount><Purchase>10.00</Purchase></Amount></TranResponse>"
+    "</RStream>";
 
 } // namespace
 

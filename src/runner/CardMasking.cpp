@@ -9,22 +9,28 @@ namespace {
 enum class EField { eOther, eAccount, eReplaced };
 
 constexpr std::string_view kAccountElements[] = {"AcctNo", "AccountNo", "CardNumber", "PAN"};
-constexpr std::string_view kReplacedElements[] = {"Track1", "Track2", "Track3", "TrackData", "CVV",
-                                                  "CVV2",   "CVVData", "CVC",   "CVC2",      "CID"};
+constexpr std::string_view kReplacedElements[] = {"Track1", "Track2",  "Track3", "TrackData", "CVV",
+                                                  "CVV2",   "CVVData", "CVC",    "CVC2",      "CID"};
 
 EField FieldOf(std::string_view name) {
     if (name.empty() || (name[0] != 'A' && name[0] != 'C' && name[0] != 'P' && name[0] != 'T'))
         return EField::eOther; // most names, at the cost of one comparison
-    if (std::find(std::begin(kAccountElements), std::end(kAccountElements), name) != std::end(kAccountElements))
+    if (std::find(std::begin(kAccountElements), std::end(kAccountElements), name) !=
+        std::end(kAccountElements))
         return EField::eAccount;
-    if (std::find(std::begin(kReplacedElements), std::end(kReplacedElements), name) != std::end(kReplacedElements))
+    if (std::find(std::begin(kReplacedElements), std::end(kReplacedElements), name) !=
+        std::end(kReplacedElements))
         return EField::eReplaced;
     return EField::eOther;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
-bool IsNameEnd(char c) { return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsNameEnd(char c) {
+    return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 bool PassesLuhn(std::string_view digits) {
     int sum = 0;
@@ -46,7 +52,8 @@ std::size_t MaskDigitRun(std::string_view text, std::size_t pos, CString& out) {
     while (end < text.size() && IsDigit(text[end]))
         ++end;
     const std::size_t length = end - pos;
-    const bool trackAccount = length >= 12 && length <= 19 && end < text.size() && (text[end] == '=' || text[end] == '^');
+    const bool trackAccount =
+        length >= 12 && length <= 19 && end < text.size() && (text[end] == '=' || text[end] == '^');
     if (trackAccount) {
         // The rest of the track to its end sentinel: digits and separators on track 2, the name and
         // data fields on track 1.
@@ -134,7 +141,8 @@ void MaskResults(std::vector<SScriptResult>& scripts, const CCardMasker& mask) {
         apply(script.strName);
         std::for_each(script.arrProblems.begin(), script.arrProblems.end(), apply);
         for (STransactionResult& t : script.transactions) {
-            for (CString* text : {&t.strName, &t.strTranCode, &t.strRequest, &t.strResponse, &t.strCmdStatus, &t.strError})
+            for (CString* text :
+                 {&t.strName, &t.strTranCode, &t.strRequest, &t.strResponse, &t.strCmdStatus, &t.strError})
                 apply(*text);
             for (SCheckResult& check : t.checks)
                 for (CString* text : {&check.strCheck, &check.strField, &check.strExpected, &check.strActual})

@@ -76,7 +76,9 @@ bool ReadCheck(std::string_view text, SCheck& check, CString& why) {
     return true;
 }
 
-CString Quoted(const CString& text) { return "\"" + text + "\""; }
+CString Quoted(const CString& text) {
+    return "\"" + text + "\"";
+}
 
 } // namespace
 

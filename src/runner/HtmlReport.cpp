@@ -48,8 +48,12 @@ CString Milliseconds(double dSeconds) {
     return buffer;
 }
 
-const char* VerdictClass(bool bPassed) { return bPassed ? "pass" : "fail"; }
-const char* VerdictText(bool bPassed) { return bPassed ? "passed" : "failed"; }
+const char* VerdictClass(bool bPassed) {
+    return bPassed ? "pass" : "fail";
+}
+const char* VerdictText(bool bPassed) {
+    return bPassed ? "passed" : "failed";
+}
 
 CString Anchor(std::size_t nScript, int nNumber) {
     CString anchor = "s";
@@ -76,8 +80,8 @@ void CHtmlWriter::Summary(const std::vector<SScriptResult>& scripts) {
             Text(t.strKind) << "</td><td>";
             Text(t.strTranCode) << "</td><td>";
             Text(t.strCmdStatus) << "</td><td class=\"verdict " << VerdictClass(bPassed) << "\">"
-                                 << VerdictText(bPassed) << "</td><td class=\"num\">" << Milliseconds(t.dSeconds)
-                                 << "</td></tr>\n";
+                                 << VerdictText(bPassed) << "</td><td class=\"num\">"
+                                 << Milliseconds(t.dSeconds) << "</td></tr>\n";
         }
     }
     m_out << "</tbody></table>\n";
@@ -121,8 +125,8 @@ void CHtmlWriter::Transaction(std::size_t nScript, const SScriptResult& script, 
                     << ")</span></h2>\n<p class=\"meta\">";
     Text(t.strKind) << " block, TranCode ";
     Text(t.strTranCode.empty() ? CString("(none)") : t.strTranCode) << ", CmdStatus ";
-    Text(t.strCmdStatus.empty() ? CString("(none)") : t.strCmdStatus) << ", " << Milliseconds(t.dSeconds)
-                                                                      << " ms</p>\n";
+    Text(t.strCmdStatus.empty() ? CString("(none)") : t.strCmdStatus)
+        << ", " << Milliseconds(t.dSeconds) << " ms</p>\n";
     if (!t.strError.empty()) {
         m_out << "<div class=\"error\">";
         Text(t.strError) << "</div>\n";
@@ -136,7 +140,8 @@ void CHtmlWriter::Transaction(std::size_t nScript, const SScriptResult& script, 
 
 } // namespace
 
-void WriteHtmlReport(std::ostream& out, const std::vector<SScriptResult>& scripts, const SReportHeading& heading) {
+void WriteHtmlReport(std::ostream& out, const std::vector<SScriptResult>& scripts,
+                     const SReportHeading& heading) {
     int nTotal = 0, nFailed = 0;
     for (const SScriptResult& script : scripts) {
         nTotal += static_cast<int>(script.transactions.size());
@@ -147,10 +152,12 @@ void WriteHtmlReport(std::ostream& out, const std::vector<SScriptResult>& script
            "<title>tranvex-run report</title>\n<style>"
         << kStyle << "</style>\n</head>\n<body>\n<h1>tranvex-run report</h1>\n<p class=\"meta\">";
     writer.Text(heading.strStarted) << ", target ";
-    writer.Text(heading.strTarget) << " component, " << scripts.size() << (scripts.size() == 1 ? " script" : " scripts")
+    writer.Text(heading.strTarget) << " component, " << scripts.size()
+                                   << (scripts.size() == 1 ? " script" : " scripts")
                                    << "</p>\n<p class=\"totals\"><span>" << nTotal
                                    << " transactions</span><span class=\"pass\">" << nTotal - nFailed
-                                   << " passed</span><span class=\"fail\">" << nFailed << " failed</span></p>\n";
+                                   << " passed</span><span class=\"fail\">" << nFailed
+                                   << " failed</span></p>\n";
     writer.Summary(scripts);
     for (std::size_t s = 0; s < scripts.size(); ++s) {
         for (const CString& problem : scripts[s].arrProblems) {

@@ -13,4 +13,5 @@ struct SReportHeading {
     CString strStarted; // when the run began, local time
 };
 
-void WriteHtmlReport(std::ostream& out, const std::vector<SScriptResult>& scripts, const SReportHeading& heading);
+void WriteHtmlReport(std::ostream& out, const std::vector<SScriptResult>& scripts,
+                     const SReportHeading& heading);

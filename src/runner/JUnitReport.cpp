@@ -24,7 +24,8 @@ CString FailureDetails(const STransactionResult& t) {
             details += "Check " + check.strCheck + ": " + check.strField + " expected " + check.strExpected +
                        ", actual " + check.strActual + "\n";
     for (const SDifference& d : t.differences)
-        details += "Known-good " + d.strPath + ": expected \"" + d.strExpected + "\", actual \"" + d.strActual + "\"\n";
+        details += "Known-good " + d.strPath + ": expected \"" + d.strExpected + "\", actual \"" +
+                   d.strActual + "\"\n";
     return details;
 }
 
@@ -61,8 +62,8 @@ void WriteJUnitReport(std::ostream& out, const std::vector<SScriptResult>& scrip
         dSeconds += script.dSeconds;
     }
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        << "<testsuites name=\"tranvex-run\" tests=\"" << nTests << "\" failures=\"" << nFailures << "\" errors=\""
-        << nErrors << "\" time=\"" << FormatSeconds(dSeconds) << "\">\n";
+        << "<testsuites name=\"tranvex-run\" tests=\"" << nTests << "\" failures=\"" << nFailures
+        << "\" errors=\"" << nErrors << "\" time=\"" << FormatSeconds(dSeconds) << "\">\n";
     for (const SScriptResult& script : scripts) {
         int nSuiteFailures = 0, nSuiteErrors = script.bUnreadable ? 1 : 0;
         for (const STransactionResult& t : script.transactions)
@@ -70,8 +71,9 @@ void WriteJUnitReport(std::ostream& out, const std::vector<SScriptResult>& scrip
                 ++(t.strError.empty() ? nSuiteFailures : nSuiteErrors);
         const std::size_t nSuiteTests = script.transactions.size() + (script.bUnreadable ? 1 : 0);
         out << "  <testsuite name=\"" << Attr(script.strName) << "\" tests=\"" << nSuiteTests
-            << "\" failures=\"" << nSuiteFailures << "\" errors=\"" << nSuiteErrors << "\" skipped=\"0\" time=\""
-            << FormatSeconds(script.dSeconds) << "\" file=\"" << Attr(script.strPath) << "\">\n";
+            << "\" failures=\"" << nSuiteFailures << "\" errors=\"" << nSuiteErrors
+            << "\" skipped=\"0\" time=\"" << FormatSeconds(script.dSeconds) << "\" file=\""
+            << Attr(script.strPath) << "\">\n";
         if (script.bUnreadable) {
             // A script that cannot be run still shows up, as one erroneous case.
             const CString problem = script.arrProblems.empty() ? CString() : script.arrProblems.front();

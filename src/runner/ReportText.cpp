@@ -11,15 +11,18 @@ constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
 // Length of the well-formed UTF-8 sequence at text[pos], or 0.
 std::size_t Utf8Length(std::string_view text, std::size_t pos) {
     const unsigned char lead = static_cast<unsigned char>(text[pos]);
-    std::size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead < 0xE0 ? 2 : 0;
+    std::size_t length = lead >= 0xF0 && lead <= 0xF4  ? 4
+                         : lead >= 0xE0                ? 3
+                         : lead >= 0xC2 && lead < 0xE0 ? 2
+                                                       : 0;
     if (length == 0 || pos + length > text.size())
         return 0;
     for (std::size_t i = 1; i < length; ++i)
         if ((static_cast<unsigned char>(text[pos + i]) & 0xC0) != 0x80)
             return 0;
     const unsigned char second = static_cast<unsigned char>(text[pos + 1]);
-    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) || (lead == 0xF0 && second < 0x90) ||
-        (lead == 0xF4 && second >= 0x90))
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
+        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90))
         return 0; // overlong, surrogate or beyond U+10FFFF
     if (lead == 0xEF && second == 0xBF && (static_cast<unsigned char>(text[pos + 2]) & 0xFE) == 0xBE)
         return 0; // U+FFFE and U+FFFF are not characters
@@ -69,16 +72,27 @@ void AppendEscaped(CString& out, std::string_view text) {
             continue;
         }
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
         case '\r':
             if (pos + 1 >= text.size() || text[pos + 1] != '\n')
                 out += '\n';
             break;
-        default: out += kReplacement; // other control characters
+        default:
+            out += kReplacement; // other control characters
         }
         ++pos;
     }

@@ -42,9 +42,9 @@ struct STransactionResult {
 
 struct SScriptResult {
     CString strPath;
-    CString strName;                 // the file name without its extension
+    CString strName;                  // the file name without its extension
     std::vector<CString> arrProblems; // what the script reader reported, as the window would show it
-    bool bUnreadable = false;        // nothing could be run
+    bool bUnreadable = false;         // nothing could be run
     std::vector<STransactionResult> transactions;
     double dSeconds = 0;
 

@@ -72,10 +72,9 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
     bool bUnreadable = false;
     int nTotal = 0, nFailed = 0;
     for (const CString& strScript : options.scripts) {
-        results.push_back(runner.Run(strScript, [&progress](const SScriptResult& script,
-                                                            const STransactionResult& t, int nCount) {
-            progress.Transaction(script, t, nCount);
-        }));
+        results.push_back(
+            runner.Run(strScript, [&progress](const SScriptResult& script, const STransactionResult& t,
+                                              int nCount) { progress.Transaction(script, t, nCount); }));
         const SScriptResult& script = results.back();
         progress.ScriptProblems(script);
         bUnreadable |= script.bUnreadable;
@@ -89,8 +88,8 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
         MaskResults(results, mask);
     const bool bJUnit =
         WriteReport(options.strJUnitFile, err, [&](std::ostream& file) { WriteJUnitReport(file, results); });
-    const bool bHtml =
-        WriteReport(options.strHtmlFile, err, [&](std::ostream& file) { WriteHtmlReport(file, results, heading); });
+    const bool bHtml = WriteReport(options.strHtmlFile, err,
+                                   [&](std::ostream& file) { WriteHtmlReport(file, results, heading); });
     if (bUnreadable || !bJUnit || !bHtml)
         return kExitUsage;
     return nFailed > 0 ? kExitFailed : kExitPassed;

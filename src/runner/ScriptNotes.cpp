@@ -13,7 +13,9 @@ constexpr std::string_view kClose = "-->";
 constexpr std::string_view kOpeners[] = {"<Transaction>", "<Admin>", "<Corvane>"};
 constexpr std::string_view kClosers[] = {"</Transaction>", "</Admin>", "</Corvane>"};
 
-bool Contains(std::string_view line, std::string_view tag) { return line.find(tag) != std::string_view::npos; }
+bool Contains(std::string_view line, std::string_view tag) {
+    return line.find(tag) != std::string_view::npos;
+}
 
 bool ContainsCloser(std::string_view line) {
     for (std::string_view tag : kClosers)

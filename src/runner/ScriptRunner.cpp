@@ -54,7 +54,8 @@ SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progres
         return script;
     }
     CStringArray stored;
-    CScriptSplitter splitter(file, [&script](const CString& message) { script.arrProblems.push_back(message); });
+    CScriptSplitter splitter(file,
+                             [&script](const CString& message) { script.arrProblems.push_back(message); });
     splitter.SplitScript(stored);
     file.clear();
     file.seekg(0);
@@ -135,7 +136,8 @@ void CScriptRunner::KeepAnswer(const SScriptResult& script, STransactionResult& 
         return; // no answer came back to keep or compare
     if (!m_options.strKnownGoodDir.empty()) {
         CString strKnownGood;
-        if (ReadWholeFile(KnownGoodFile(m_options.strKnownGoodDir, script.strName, result.nNumber), strKnownGood))
+        if (ReadWholeFile(KnownGoodFile(m_options.strKnownGoodDir, script.strName, result.nNumber),
+                          strKnownGood))
             result.differences = CompareAnswers(strKnownGood, result.strResponse, m_options.ignored);
         else
             result.differences.push_back({"/", "(no known-good answer stored)", "an answer"});

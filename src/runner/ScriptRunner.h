@@ -14,7 +14,8 @@
 
 class CScriptRunner {
 public:
-    using Progress = std::function<void(const SScriptResult& script, const STransactionResult& done, int nTotal)>;
+    using Progress =
+        std::function<void(const SScriptResult& script, const STransactionResult& done, int nTotal)>;
 
     // The components are made here, through the component registry, as the window makes them.
     CScriptRunner(const SRunnerOptions& options, CTransactionCycle::LogSink log);

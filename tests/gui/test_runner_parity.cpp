@@ -29,7 +29,8 @@ private:
 std::vector<std::string> Entries(const std::string& log) {
     std::vector<std::string> entries;
     const std::string separator = "\n----------\n";
-    for (std::size_t at = 0, end; (end = log.find(separator, at)) != std::string::npos; at = end + separator.size()) {
+    for (std::size_t at = 0, end; (end = log.find(separator, at)) != std::string::npos;
+         at = end + separator.size()) {
         const std::string entry = log.substr(at + 10, end - at - 10); // after "[HH:MM:SS]"
         if (entry.rfind("Startup", 0) != 0 && entry.rfind("test marker", 0) != 0)
             entries.push_back(entry);
@@ -62,7 +63,8 @@ TEST_P(RunnerParityTest, TheSampleSendsTheWindowsRequestsAndLogsItsEntries) {
     m_pSink = &window;
     MakeWindow();
     LoadScript(ReadWholeFile(TRANVEX_SAMPLE_SCRIPT));
-    qobject_cast<QAbstractButton*>(m_dlg->GetDlgItem(target == "client" ? IDC_TARGET_CLIENT : IDC_TARGET_DEVICE))
+    qobject_cast<QAbstractButton*>(
+        m_dlg->GetDlgItem(target == "client" ? IDC_TARGET_CLIENT : IDC_TARGET_DEVICE))
         ->click();
     for (std::size_t i = 0; i < m_dlg->m_arrTransactions.size(); ++i)
         m_dlg->OnRunItAndLoadNext();
@@ -70,7 +72,8 @@ TEST_P(RunnerParityTest, TheSampleSendsTheWindowsRequestsAndLogsItsEntries) {
 
     m_pSink = &runner;
     std::FILE* out = std::tmpfile();
-    ASSERT_EQ(RunTranvexRun({"--target", target, (m_dir / "TStream.xml").string()}, out, out, false), kExitPassed);
+    ASSERT_EQ(RunTranvexRun({"--target", target, (m_dir / "TStream.xml").string()}, out, out, false),
+              kExitPassed);
     std::fclose(out);
     std::vector<std::string> runnerLog = Entries(FlushedLog());
     runnerLog.erase(runnerLog.begin(), runnerLog.begin() + static_cast<std::ptrdiff_t>(windowLog.size()));

@@ -13,8 +13,9 @@
 
 namespace {
 
-const char kResponse[] = "<RStream><CmdResponse><CmdStatus>Declined</CmdStatus><TextResponse>DECLINE</TextResponse>"
-                         "<Empty></Empty></CmdResponse><TranResponse><AuthCode>A1B2</AuthCode></TranResponse></RStream>";
+const char kResponse[] =
+    "<RStream><CmdResponse><CmdStatus>Declined</CmdStatus><TextResponse>DECLINE</TextResponse>"
+    "<Empty></Empty></CmdResponse><TranResponse><AuthCode>A1B2</AuthCode></TranResponse></RStream>";
 
 struct CheckCase {
     const char* note;
@@ -45,7 +46,8 @@ TEST(ExpectNoteTest, EachKindOfCheckPassesAndFails) {
     for (const CheckCase& c : cases) {
         const SExpectNote note = ParseExpectNote(c.note);
         ASSERT_EQ(note.checks.size() + note.errors.size(), 1u) << c.note;
-        const SCheckResult result = note.errors.empty() ? EvaluateCheck(note.checks[0], response) : note.errors[0];
+        const SCheckResult result =
+            note.errors.empty() ? EvaluateCheck(note.checks[0], response) : note.errors[0];
         EXPECT_EQ(result.bPassed, c.passed) << c.note;
         EXPECT_EQ(result.strField, c.field) << c.note;
         EXPECT_EQ(result.strActual, c.actual) << c.note;
@@ -119,13 +121,16 @@ TEST(KnownGoodTest, LeavesAreComparedByPathTextAndPresence) {
         std::vector<CString> paths;
     } cases[] = {
         {kStored, {}, {}},
-        {"<R>\n <C><Status>Approved</Status><Code>A2</Code></C><Item>1</Item><Item>3</Item><Sig><P>9</P></Sig></R>",
+        {"<R>\n "
+         "<C><Status>Approved</Status><Code>A2</Code></C><Item>1</Item><Item>3</Item><Sig><P>9</P></Sig></R>",
          {},
          {"/R/C/Code", "/R/Item[2]", "/R/Sig/P"}},
         {"<R><C><Status>Approved</Status></C><Item>1</Item><Item>2</Item><Sig><P>1,2</P></Sig><New/></R>",
          {},
          {"/R/C/Code", "/R/New"}},
-        {"<R><C><Status>Approved</Status><Code>B</Code></C><Item>1</Item><Item>2</Item></R>", {"Code", "Sig"}, {}},
+        {"<R><C><Status>Approved</Status><Code>B</Code></C><Item>1</Item><Item>2</Item></R>",
+         {"Code", "Sig"},
+         {}},
         {"not xml", {}, {"/"}},
     };
     for (const auto& c : cases) {
@@ -142,8 +147,8 @@ TEST(KnownGoodTest, LeavesAreComparedByPathTextAndPresence) {
 TEST(RunnerOptionsTest, ValuesAndUsageErrors) {
     SRunnerOptions options;
     CString error;
-    ASSERT_TRUE(ParseRunnerOptions({"--target=device", "--ignore", "AuthCode,RecordNo", "--ignore=Sig", "--no-mask",
-                                    "--junit", "j.xml", "a.xml", "--", "--b.xml"},
+    ASSERT_TRUE(ParseRunnerOptions({"--target=device", "--ignore", "AuthCode,RecordNo", "--ignore=Sig",
+                                    "--no-mask", "--junit", "j.xml", "a.xml", "--", "--b.xml"},
                                    options, error))
         << error;
     EXPECT_EQ(options.nTarget, 1);
@@ -152,8 +157,11 @@ TEST(RunnerOptionsTest, ValuesAndUsageErrors) {
     EXPECT_EQ(options.strJUnitFile, "j.xml");
     EXPECT_EQ(options.scripts, (std::vector<CString>{"a.xml", "--b.xml"}));
 
-    for (const std::vector<CString>& bad : std::vector<std::vector<CString>>{
-             {}, {"--target", "both", "a.xml"}, {"--record"}, {"--frobnicate", "a.xml"}, {"--no-log=1", "a.xml"}}) {
+    for (const std::vector<CString>& bad : std::vector<std::vector<CString>>{{},
+                                                                             {"--target", "both", "a.xml"},
+                                                                             {"--record"},
+                                                                             {"--frobnicate", "a.xml"},
+                                                                             {"--no-log=1", "a.xml"}}) {
         SRunnerOptions rejected;
         EXPECT_FALSE(ParseRunnerOptions(bad, rejected, error)) << (bad.empty() ? "" : bad[0]);
     }

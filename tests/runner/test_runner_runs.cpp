@@ -28,7 +28,9 @@ class CScriptedComponent : public IComponent {
 public:
     using Answer = std::function<std::string(const std::string& request)>;
     explicit CScriptedComponent(Answer answer) : m_answer(std::move(answer)) {}
-    std::string Invoke(int, const DispArgs& args) override { return m_answer(std::get<std::string>(args.at(0))); }
+    std::string Invoke(int, const DispArgs& args) override {
+        return m_answer(std::get<std::string>(args.at(0)));
+    }
 
 private:
     Answer m_answer;
@@ -37,8 +39,10 @@ private:
 std::string Approved(const std::string& request) {
     const bool sale = request.find("<TranCode>Sale</TranCode>") != std::string::npos;
     return std::string("<?xml version=\"1.0\"?>\r\n<RStream><CmdResponse><CmdStatus>") +
-           (sale ? "Approved" : "Declined") + "</CmdStatus><TextResponse>card 4111111111111111</TextResponse>" +
-           "</CmdResponse><TranResponse><AuthCode>A1</AuthCode><RecordNo>R1</RecordNo></TranResponse></RStream>";
+           (sale ? "Approved" : "Declined") +
+           "</CmdStatus><TextResponse>card 4111111111111111</TextResponse>" +
+           "</CmdResponse><TranResponse><AuthCode>A1</AuthCode><RecordNo>R1</RecordNo></TranResponse></"
+           "RStream>";
 }
 
 class RunnerRunTest : public ::testing::Test {
@@ -65,8 +69,8 @@ protected:
     }
 
     void WriteScript(const std::string& name, const std::string& blocks) {
-        std::ofstream(m_dir / name, std::ios::binary) << "<?xml version=\"1.0\"?>\n<TStream>\n" << blocks
-                                                      << "</TStream>\n";
+        std::ofstream(m_dir / name, std::ios::binary) << "<?xml version=\"1.0\"?>\n<TStream>\n"
+                                                      << blocks << "</TStream>\n";
     }
 
     int Run(std::vector<CString> args) {
@@ -112,7 +116,8 @@ TEST_F(RunnerRunTest, ExitStatusAndWhatFailedTransactionsSay) {
         {"<!-- Expect: Approved -->\n<Transaction><TranCode>Return</TranCode></Transaction>\n", 1,
          "CmdStatus: expected \"Approved\", got \"Declined\""},
         {"<Transaction><TranCode>Boom</TranCode></Transaction>\n", 1, "Member not found."},
-        {"<Transaction><TranCode>Junk</TranCode></Transaction>\n", 1, "PArsing Response->XML Parse Error at line#:1"},
+        {"<Transaction><TranCode>Junk</TranCode></Transaction>\n", 1,
+         "PArsing Response->XML Parse Error at line#:1"},
         {"<Transaction><TranCode>Sale</Transaction>\n" // does not parse; the run goes on
          "<!-- Expect: Approved -->\n<Transaction><TranCode>Sale</TranCode></Transaction>\n",
          1, "XML Parse Error at line#:"},
@@ -134,8 +139,9 @@ TEST_F(RunnerRunTest, ExitStatusAndWhatFailedTransactionsSay) {
 
 TEST_F(RunnerRunTest, CardDataIsMaskedInEveryOutputUnlessAskedNotTo) {
     Answer(Approved);
-    WriteScript("s.xml", std::string(kSale) + "<!-- Expect: TextResponse=none -->\n<Transaction><TranCode>Sale</TranCode>"
-                                              "<Track2>;5454545454545454=28121010000012300000?</Track2></Transaction>\n");
+    WriteScript("s.xml", std::string(kSale) +
+                             "<!-- Expect: TextResponse=none -->\n<Transaction><TranCode>Sale</TranCode>"
+                             "<Track2>;5454545454545454=28121010000012300000?</Track2></Transaction>\n");
     const char* const secrets[] = {"4111111111111111", "5454545454545454", "=2812101"};
     for (const bool masked : {true, false}) {
         std::vector<CString> args = {"--no-log", "--junit", "r.xml", "--html", "r.html", "s.xml"};
@@ -153,9 +159,11 @@ TEST_F(RunnerRunTest, CardDataIsMaskedInEveryOutputUnlessAskedNotTo) {
 
 TEST_F(RunnerRunTest, ReportsHaveTheStructureTheirReadersNeed) {
     Answer(Approved);
-    WriteScript("first.xml", std::string(kSale) + "<!-- Expect: Approved -->\n<Admin><TranCode>X</TranCode></Admin>\n");
+    WriteScript("first.xml",
+                std::string(kSale) + "<!-- Expect: Approved -->\n<Admin><TranCode>X</TranCode></Admin>\n");
     WriteScript("second.xml", "<Transaction><TranCode>Sale</TranCode></Transaction>\n");
-    ASSERT_EQ(Run({"--no-log", "--junit", "r.xml", "--html", "r.html", "first.xml", "second.xml"}), kExitFailed);
+    ASSERT_EQ(Run({"--no-log", "--junit", "r.xml", "--html", "r.html", "first.xml", "second.xml"}),
+              kExitFailed);
 
     pugi::xml_document junit;
     ASSERT_TRUE(junit.load_file("r.xml"));
@@ -172,7 +180,8 @@ TEST_F(RunnerRunTest, ReportsHaveTheStructureTheirReadersNeed) {
     std::string out; // text and CDATA sections alike
     for (const pugi::xml_node& part : sale.child("system-out").children())
         out += part.value();
-    EXPECT_NE(out.find("Request:\n<?xml version=\"1.0\"?>\n<TStream>\n\t<Transaction>"), std::string::npos) << out;
+    EXPECT_NE(out.find("Request:\n<?xml version=\"1.0\"?>\n<TStream>\n\t<Transaction>"), std::string::npos)
+        << out;
     const pugi::xml_node admin = sale.next_sibling("testcase");
     EXPECT_STREQ(admin.attribute("name").value(), "Block 2 X");
     EXPECT_STREQ(admin.child("failure").attribute("message").value(),
@@ -200,15 +209,20 @@ TEST_F(RunnerRunTest, KnownGoodRecordThenCompare) {
     answer.replace(answer.find("\t\t<AVSResult>Y</AVSResult>\r\n"), 29, "");
     std::ofstream(stored, std::ios::binary) << answer;
 
-    EXPECT_EQ(Run({"--no-log", "--known-good", "good", "--junit", "r.xml", TRANVEX_SAMPLE_SCRIPT}), kExitFailed);
+    EXPECT_EQ(Run({"--no-log", "--known-good", "good", "--junit", "r.xml", TRANVEX_SAMPLE_SCRIPT}),
+              kExitFailed);
     const std::string junit = ReadFile("r.xml");
-    EXPECT_NE(junit.find("Known-good /RStream/CmdResponse/TextResponse: expected &quot;APPROVED!&quot;, actual "
-                         "&quot;APPROVED&quot;"),
-              std::string::npos)
+    EXPECT_NE(
+        junit.find("Known-good /RStream/CmdResponse/TextResponse: expected &quot;APPROVED!&quot;, actual "
+                   "&quot;APPROVED&quot;"),
+        std::string::npos)
         << junit;
-    EXPECT_NE(junit.find("Known-good /RStream/TranResponse/AVSResult: expected &quot;(absent)&quot;, actual &quot;Y"),
-              std::string::npos);
-    EXPECT_EQ(Run({"--no-log", "--known-good", "good", "--ignore", "TextResponse,AVSResult", TRANVEX_SAMPLE_SCRIPT}),
+    EXPECT_NE(
+        junit.find(
+            "Known-good /RStream/TranResponse/AVSResult: expected &quot;(absent)&quot;, actual &quot;Y"),
+        std::string::npos);
+    EXPECT_EQ(Run({"--no-log", "--known-good", "good", "--ignore", "TextResponse,AVSResult",
+                   TRANVEX_SAMPLE_SCRIPT}),
               kExitPassed)
         << m_err;
 }
