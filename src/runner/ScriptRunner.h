@@ -24,7 +24,7 @@ public:
     SScriptResult Run(const CString& strPath, const Progress& progress = {});
 
 private:
-    // Load Next's request, Run It's cycle, then the checks; false when no answer came back as XML.
+    // Load Next's request, Run It's cycle, then the checks; false when no answer that parses came back.
     bool RunBlock(const CString& strStored, const std::vector<SCheck>& checks, STransactionResult& result);
     void KeepAnswer(const SScriptResult& script, STransactionResult& result);
 
