@@ -8,7 +8,7 @@ namespace {
 
 constexpr const char* kAbsent = "(absent)";
 
-using LeafMap = std::map<CString, CString>; // path -> text, in path order
+using Leaves = std::vector<std::pair<CString, CString>>; // path and text, in document order
 
 bool HasElementChild(const pugi::xml_node& node) {
     for (const pugi::xml_node& child : node.children())
@@ -26,10 +26,10 @@ CString TextOf(const pugi::xml_node& node) {
 }
 
 void CollectLeaves(const pugi::xml_node& node, const CString& path, bool ignored,
-                   const std::set<CString>& ignoredNames, LeafMap& leaves) {
+                   const std::set<CString>& ignoredNames, Leaves& leaves) {
     if (!HasElementChild(node)) {
         if (!ignored)
-            leaves.emplace(path, TextOf(node));
+            leaves.emplace_back(path, TextOf(node));
         return;
     }
     std::map<CString, int> seen;
@@ -46,7 +46,7 @@ void CollectLeaves(const pugi::xml_node& node, const CString& path, bool ignored
     }
 }
 
-bool ReadLeaves(const CString& text, const std::set<CString>& ignored, LeafMap& leaves) {
+bool ReadLeaves(const CString& text, const std::set<CString>& ignored, Leaves& leaves) {
     pugi::xml_document doc;
     if (!doc.load_buffer(text.data(), text.size(), pugi::parse_default))
         return false;
@@ -67,7 +67,7 @@ std::filesystem::path KnownGoodFile(const std::filesystem::path& dir, const CStr
 
 std::vector<SDifference> CompareAnswers(const CString& strKnownGood, const CString& strActual,
                                         const std::set<CString>& ignored) {
-    LeafMap expected, actual;
+    Leaves expected, actual;
     const bool expectedIsXml = ReadLeaves(strKnownGood, ignored, expected);
     const bool actualIsXml = ReadLeaves(strActual, ignored, actual);
     if (!expectedIsXml || !actualIsXml) {
@@ -76,22 +76,22 @@ std::vector<SDifference> CompareAnswers(const CString& strKnownGood, const CStri
         return {{"/", expectedIsXml ? "an XML answer" : "a text that is not XML",
                  actualIsXml ? "an XML answer" : "a text that is not XML"}};
     }
+    // The known-good answer's order first, then what only this answer holds.
+    std::map<CString, const CString*> actualByPath;
+    for (const auto& [path, text] : actual)
+        actualByPath.emplace(path, &text);
     std::vector<SDifference> differences;
-    auto e = expected.begin();
-    auto a = actual.begin();
-    while (e != expected.end() || a != actual.end()) {
-        if (a == actual.end() || (e != expected.end() && e->first < a->first)) {
-            differences.push_back({e->first, e->second, kAbsent});
-            ++e;
-        } else if (e == expected.end() || a->first < e->first) {
-            differences.push_back({a->first, kAbsent, a->second});
-            ++a;
-        } else {
-            if (e->second != a->second)
-                differences.push_back({e->first, e->second, a->second});
-            ++e;
-            ++a;
-        }
+    for (const auto& [path, text] : expected) {
+        const auto found = actualByPath.find(path);
+        if (found == actualByPath.end())
+            differences.push_back({path, text, kAbsent});
+        else if (*found->second != text)
+            differences.push_back({path, text, *found->second});
+        if (found != actualByPath.end())
+            actualByPath.erase(found);
     }
+    for (const auto& [path, text] : actual)
+        if (actualByPath.count(path) > 0)
+            differences.push_back({path, kAbsent, text});
     return differences;
 }
