@@ -191,7 +191,7 @@ TEST_F(RunnerRunTest, ReportsHaveTheStructureTheirReadersNeed) {
     const std::string html = ReadFile("r.html");
     EXPECT_NE(html.find("<tr class=\"fail\"><td>Approved</td><td>CmdStatus</td>"), std::string::npos);
     const std::string check = std::string("python3 ") + TRANVEX_HTML_CHECKER + " r.html";
-    EXPECT_EQ(std::system(check.c_str()), 0);
+    EXPECT_EQ(std::system(check.c_str()), 0) << "not well-formed HTML5, or python3 is missing";
 }
 
 // Record the sample on the simulated client, compare a second run with it, then change one stored
