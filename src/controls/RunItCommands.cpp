@@ -1,57 +1,57 @@
-// Run It: the edited request fields go into the request, the request to the selected control, and the
-// response's fields into the response boxes.
+// Run It: the window's boxes feed the transaction cycle, and its answer fills the response boxes.
 #include "app/TranvexDlg.h"
+#include "controls/TransactionCycle.h"
 #include "log/LogWriter.h"
 #include "platform/MessageBox.h"
 #include "res/resource.h"
 
 namespace {
 
-struct RequestUpdate {
-    int nBox;
-    const char* pszElement;
-    const char* pszParent; // where the element goes when the request lacks it
-};
-
-// Rows 3 to 5 take the response column's boxes, so a run carries the last response's tokens forward.
-constexpr RequestUpdate kRequestUpdates[] = {
-    {IDC_REQ_REFNO, "RefNo", "Transaction"},
-    {IDC_REQ_AUTHCODE, "AuthCode", "Transaction"},
-    {IDC_RESP_ACQREFDATA, "AcqRefData", "Transaction"},
-    {IDC_RESP_PROCESSDATA, "ProcessData", "Transaction"},
-    {IDC_RESP_RECORDNO, "RecordNo", "Transaction"},
-    {IDC_REQ_PURCHASE, "Purchase", "Amount"},
-    {IDC_REQ_TRANCODE, "TranCode", "Transaction"},
-};
-
-struct ResponseField {
-    const char* pszElement;
+struct RequestBox {
+    CString SRequestFields::*pValue;
     int nBox;
 };
 
-constexpr ResponseField kResponseFields[] = {
-    {"RefNo", IDC_RESP_REFNO},           {"AuthCode", IDC_RESP_AUTHCODE},
-    {"ResponseOrigin", IDC_RESP_ORIGIN}, {"CmdStatus", IDC_RESP_CMDSTATUS},
-    {"TextResponse", IDC_RESP_TEXT},     {"Purchase", IDC_RESP_PURCHASE},
-    {"Gratuity", IDC_RESP_GRATUITY},     {"Authorize", IDC_RESP_AUTHORIZE},
-    {"AcqRefData", IDC_RESP_ACQREFDATA}, {"ProcessData", IDC_RESP_PROCESSDATA},
-    {"RecordNo", IDC_RESP_RECORDNO},     {"Balance", IDC_RESP_BALANCE},
+// AcqRefData, ProcessData and RecordNo come from the response column, so a run carries the last
+// response's tokens forward.
+constexpr RequestBox kRequestBoxes[] = {
+    {&SRequestFields::strRefNo, IDC_REQ_REFNO},
+    {&SRequestFields::strAuthCode, IDC_REQ_AUTHCODE},
+    {&SRequestFields::strAcqRefData, IDC_RESP_ACQREFDATA},
+    {&SRequestFields::strProcessData, IDC_RESP_PROCESSDATA},
+    {&SRequestFields::strRecordNo, IDC_RESP_RECORDNO},
+    {&SRequestFields::strPurchase, IDC_REQ_PURCHASE},
+    {&SRequestFields::strTranCode, IDC_REQ_TRANCODE},
 };
 
-constexpr const char* kCallerTag = "TRANVEX";
+struct ResponseBox {
+    CString SResponseFields::*pValue;
+    int nBox;
+};
+
+// In the cycle's reading order.
+constexpr ResponseBox kResponseBoxes[] = {
+    {&SResponseFields::strRefNo, IDC_RESP_REFNO},
+    {&SResponseFields::strAuthCode, IDC_RESP_AUTHCODE},
+    {&SResponseFields::strResponseOrigin, IDC_RESP_ORIGIN},
+    {&SResponseFields::strCmdStatus, IDC_RESP_CMDSTATUS},
+    {&SResponseFields::strTextResponse, IDC_RESP_TEXT},
+    {&SResponseFields::strPurchase, IDC_RESP_PURCHASE},
+    {&SResponseFields::strGratuity, IDC_RESP_GRATUITY},
+    {&SResponseFields::strAuthorize, IDC_RESP_AUTHORIZE},
+    {&SResponseFields::strAcqRefData, IDC_RESP_ACQREFDATA},
+    {&SResponseFields::strProcessData, IDC_RESP_PROCESSDATA},
+    {&SResponseFields::strRecordNo, IDC_RESP_RECORDNO},
+    {&SResponseFields::strBalance, IDC_RESP_BALANCE},
+};
 
 } // namespace
 
 void CTranvexDlg::UpdateRequestFromFields() {
-    for (const RequestUpdate& row : kRequestUpdates) {
-        const CString text = GetDlgItemText(row.nBox);
-        if (text.empty())
-            continue; // an empty box never removes or blanks an element
-        if (m_xmlRequest.HasElement(row.pszElement))
-            m_xmlRequest.SetValue(row.pszElement, text);
-        else
-            m_xmlRequest.AddElement(row.pszParent, row.pszElement, text);
-    }
+    SRequestFields fields;
+    for (const RequestBox& row : kRequestBoxes)
+        fields.*row.pValue = GetDlgItemText(row.nBox);
+    CTransactionCycle::UpdateRequest(m_xmlRequest, fields);
 }
 
 void CTranvexDlg::OnRunIt() {
@@ -70,28 +70,17 @@ void CTranvexDlg::OnRunIt() {
 
     m_strLastResponse.clear();
     const int nTarget = GetSelectedTarget(true);
-    GetLogWriter()->Write("%s", strRequest.c_str());
-
-    CString strResponse;
-    if (nTarget == 0) {
-        strResponse = m_ctlClient.SubmitRequest(strRequest, 0, "", kCallerTag);
-    } else if (nTarget == 1) {
-        strResponse = m_ctlDevice.SubmitRequest(strRequest, 0, "", kCallerTag);
-    } else {
-        GetLogWriter()->Write("%s", "Invalid OCX Control Target");
+    CTransactionCycle cycle(m_ctlClient, m_ctlDevice,
+                            [](const CString& entry) { GetLogWriter()->Write("%s", entry.c_str()); });
+    const SCycleAnswer answer = cycle.Submit(nTarget, strRequest);
+    if (answer.outcome == SCycleAnswer::eResponseNotXml)
+        AfxMessageBox(answer.strMessage);
+    if (answer.outcome != SCycleAnswer::eCompleted)
         return;
-    }
-    GetLogWriter()->Write("%s", strResponse.c_str());
 
-    CXmlDocHelper response;
-    if (!response.Load(strResponse)) {
-        AfxMessageBox("PArsing Response->" + response.GetError().m_strMessage);
-        return;
-    }
-    m_strLastResponse = strResponse;
-
-    for (const ResponseField& field : kResponseFields)
-        SetDlgItemText(field.nBox, response.GetValue(field.pszElement));
+    m_strLastResponse = answer.strResponse;
+    for (const ResponseBox& row : kResponseBoxes)
+        SetDlgItemText(row.nBox, answer.fields.*row.pValue);
 }
 
 void CTranvexDlg::OnRunItAndLoadNext() {

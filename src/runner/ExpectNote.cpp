@@ -1,0 +1,136 @@
+// Reading Expect notes and checking responses against them.
+#include "runner/ExpectNote.h"
+
+#include <cctype>
+#include <unordered_map>
+
+#include "xml/XmlDocHelper.h"
+
+namespace {
+
+constexpr std::string_view kMarker = "Expect:";
+constexpr const char* kAbsent = "(absent)";
+
+std::string_view Trim(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+bool IsElementName(std::string_view name) {
+    if (name.empty())
+        return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        const bool letter = std::isalpha(c) || c == '_' || c == ':' || c >= 0x80;
+        if (!(letter || (i > 0 && (std::isdigit(c) || c == '-' || c == '.'))))
+            return false;
+    }
+    return true;
+}
+
+// A script repeats its patterns from block to block; each is compiled once.
+std::shared_ptr<const std::regex> Compiled(const CString& pattern) {
+    static std::unordered_map<CString, std::shared_ptr<const std::regex>> compiled;
+    auto& slot = compiled[pattern];
+    if (!slot)
+        slot = std::make_shared<const std::regex>(pattern, std::regex::ECMAScript);
+    return slot;
+}
+
+SCheckResult Unreadable(std::string_view text, const CString& why) {
+    return {CString(text), "Expect", "a check (" + why + ")", CString(text), false};
+}
+
+// One check as written; false with the reason when it cannot be read.
+bool ReadCheck(std::string_view text, SCheck& check, CString& why) {
+    check.strText = text;
+    if (text.front() == '!') {
+        check.kind = SCheck::eAbsent;
+        check.strName = Trim(text.substr(1));
+    } else if (const auto op = text.find_first_of("=~"); op != std::string_view::npos) {
+        check.strName = Trim(text.substr(0, op));
+        check.strValue = Trim(text.substr(op + 1));
+        if (text[op] == '~') {
+            check.kind = SCheck::eMatches;
+            try {
+                check.pPattern = Compiled(check.strValue);
+            } catch (const std::regex_error& e) {
+                why = CString("bad pattern: ") + e.what();
+                return false;
+            }
+        } else {
+            check.kind = check.strValue == "*" ? SCheck::ePresent : SCheck::eEquals;
+        }
+    } else {
+        check.kind = SCheck::eEquals;
+        check.strName = "CmdStatus";
+        check.strValue = text;
+        return true;
+    }
+    if (!IsElementName(check.strName)) {
+        why = "not an element name: \"" + check.strName + "\"";
+        return false;
+    }
+    return true;
+}
+
+CString Quoted(const CString& text) {
+    return "\"" + text + "\"";
+}
+
+} // namespace
+
+SExpectNote ParseExpectNote(std::string_view comment) {
+    SExpectNote note;
+    const auto marker = comment.find(kMarker);
+    if (marker == std::string_view::npos)
+        return note;
+    std::string_view rest = comment.substr(marker + kMarker.size());
+    while (!rest.empty()) {
+        const auto end = rest.find_first_of(";\r\n");
+        const std::string_view text = Trim(rest.substr(0, end));
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        if (text.empty())
+            continue;
+        SCheck check;
+        CString why;
+        if (ReadCheck(text, check, why))
+            note.checks.push_back(std::move(check));
+        else
+            note.errors.push_back(Unreadable(text, why));
+    }
+    return note;
+}
+
+SCheckResult EvaluateCheck(const SCheck& check, CXmlDocHelper& response) {
+    SCheckResult result{check.strText, check.strName, {}, kAbsent, false};
+    const bool present = response.HasElement(check.strName);
+    const CString actual = present ? response.GetValue(check.strName) : CString();
+    if (present)
+        result.strActual = Quoted(actual);
+    switch (check.kind) {
+    case SCheck::eEquals:
+        result.strExpected = Quoted(check.strValue);
+        result.bPassed = present && actual == check.strValue;
+        break;
+    case SCheck::eMatches:
+        result.strExpected = "a match of /" + check.strValue + "/";
+        try {
+            result.bPassed = present && std::regex_search(actual, *check.pPattern);
+        } catch (const std::regex_error& e) { // a pattern too costly for this text
+            result.strExpected += CString(" (") + e.what() + ")";
+        }
+        break;
+    case SCheck::ePresent:
+        result.strExpected = "a value";
+        result.bPassed = present && !actual.empty();
+        break;
+    case SCheck::eAbsent:
+        result.strExpected = kAbsent;
+        result.bPassed = !present;
+        break;
+    }
+    return result;
+}

@@ -1,0 +1,133 @@
+// Reading tranvex-run's options: "--name value" or "--name=value"; "--" ends the options.
+#include "runner/RunnerOptions.h"
+
+#include <string_view>
+
+namespace {
+
+void AddIgnored(const CString& list, std::set<CString>& ignored) {
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t end = list.find(',', start);
+        if (end == CString::npos)
+            end = list.size();
+        const CString name = list.substr(start, end - start);
+        if (!name.empty())
+            ignored.insert(name);
+        start = end + 1;
+    }
+}
+
+} // namespace
+
+const char* RunnerUsage() {
+    return "Usage: tranvex-run [options] SCRIPT...\n"
+           "Runs transaction scripts without a window, as \"Run It and Load Next\" does for every block,\n"
+           "and checks each answer.\n"
+           "\n"
+           "Options:\n"
+           "  --target client|device  the payment component that gets the requests (default client)\n"
+           "  --record DIR            store each response as DIR/<script name>/<block number>.xml\n"
+           "  --known-good DIR        compare each response with the one stored in DIR, element by element\n"
+           "  --ignore NAME,...       leave these elements out of the comparison (may be repeated)\n"
+           "  --junit FILE            write a JUnit XML report\n"
+           "  --html FILE             write an HTML report\n"
+           "  --no-log                write nothing to the daily log in CORVANE_LOGS\n"
+           "  --no-mask               show card data in reports and output unmasked\n"
+           "  -h, --help              show this text\n"
+           "\n"
+           "Checks: a comment directly before a block may hold \"Expect:\" and checks separated by ';':\n"
+           "  Approved        CmdStatus equals Approved     Name=value  the element's text equals value\n"
+           "  Name~regex      the text matches (search)     Name=*      present and not empty\n"
+           "  !Name           the element is absent\n"
+           "\n"
+           "The scripts run one after another in one session, as in one window: the components and the\n"
+           "AcqRefData, ProcessData and RecordNo carried from each answer into the next request persist.\n"
+           "Components come from TRANVEX_COMPONENT_PATH or the program's components folder.\n"
+           "Progress goes to standard error.\n"
+           "\n"
+           "Exit status: 0 every transaction passed, 1 some failed, 2 usage error or unreadable script.\n";
+}
+
+bool ParseRunnerOptions(const std::vector<CString>& args, SRunnerOptions& options, CString& strError) {
+    bool bOptionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const CString& arg = args[i];
+        if (bOptionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            options.scripts.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            bOptionsEnded = true;
+            continue;
+        }
+        CString name = arg;
+        CString value;
+        bool bHasValue = false;
+        if (const auto eq = arg.find('='); eq != CString::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+            bHasValue = true;
+        }
+        const auto takeValue = [&]() {
+            if (bHasValue)
+                return true;
+            if (i + 1 >= args.size()) {
+                strError = "option " + name + " needs a value";
+                return false;
+            }
+            value = args[++i];
+            return true;
+        };
+        const auto noValue = [&]() {
+            if (bHasValue)
+                strError = "option " + name + " takes no value";
+            return !bHasValue;
+        };
+
+        if (name == "-h" || name == "--help") {
+            if (!noValue())
+                return false;
+            options.bHelp = true;
+        } else if (name == "--no-log") {
+            if (!noValue())
+                return false;
+            options.bLog = false;
+        } else if (name == "--no-mask") {
+            if (!noValue())
+                return false;
+            options.bMask = false;
+        } else if (name == "--target") {
+            if (!takeValue())
+                return false;
+            if (value != "client" && value != "device") {
+                strError = "--target must be client or device, not \"" + value + "\"";
+                return false;
+            }
+            options.nTarget = value == "client" ? 0 : 1;
+        } else if (name == "--record" || name == "--known-good" || name == "--junit" || name == "--html" ||
+                   name == "--ignore") {
+            if (!takeValue())
+                return false;
+            if (value.empty()) {
+                strError = "option " + name + " needs a value";
+                return false;
+            }
+            if (name == "--ignore")
+                AddIgnored(value, options.ignored);
+            else
+                (name == "--record"       ? options.strRecordDir
+                 : name == "--known-good" ? options.strKnownGoodDir
+                 : name == "--junit"      ? options.strJUnitFile
+                                          : options.strHtmlFile) = value;
+        } else {
+            strError = "unknown option " + name;
+            return false;
+        }
+    }
+    if (!options.bHelp && options.scripts.empty()) {
+        strError = "no script given";
+        return false;
+    }
+    return true;
+}

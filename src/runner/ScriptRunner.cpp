@@ -1,0 +1,154 @@
+// Running a script's blocks through the shared transaction cycle.
+#include "runner/ScriptRunner.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "res/resource.h"
+#include "runner/KnownGood.h"
+#include "runner/ScriptNotes.h"
+#include "script/ScriptSplitter.h"
+#include "xml/XmlDocHelper.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+bool ReadWholeFile(const fs::path& path, CString& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream out;
+    out << in.rdbuf();
+    text = out.str();
+    return true;
+}
+
+} // namespace
+
+CScriptRunner::CScriptRunner(const SRunnerOptions& options, CTransactionCycle::LogSink log)
+    : m_options(options), m_cycle(m_client, m_device, std::move(log)) {
+    m_client.Create(IDC_CLIENT_CONTROL);
+    m_device.Create(IDC_DEVICE_CONTROL);
+}
+
+SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progress) {
+    const auto start = std::chrono::steady_clock::now();
+    SScriptResult script;
+    script.strPath = strPath;
+    script.strName = fs::path(strPath).stem().string();
+
+    std::error_code ec;
+    std::ifstream file;
+    if (!fs::is_directory(strPath, ec))
+        file.open(strPath, std::ios::in | std::ios::binary);
+    if (!file.is_open()) {
+        script.arrProblems.push_back("Unable to open file for reading.");
+        script.bUnreadable = true;
+        return script;
+    }
+    CStringArray stored;
+    CScriptSplitter splitter(file,
+                             [&script](const CString& message) { script.arrProblems.push_back(message); });
+    splitter.SplitScript(stored);
+    file.clear();
+    file.seekg(0);
+    const std::vector<SBlockNote> notes = ReadBlockNotes(file);
+    if (stored.empty()) {
+        script.arrProblems.push_back("No Next Transaction");
+        script.bUnreadable = true;
+        return script;
+    }
+
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        const auto started = std::chrono::steady_clock::now();
+        const SBlockNote note = i < notes.size() ? notes[i] : SBlockNote{};
+        STransactionResult result;
+        result.nNumber = static_cast<int>(i) + 1;
+        result.strKind = note.strKind;
+        SExpectNote expect = ParseExpectNote(note.strComment);
+        if (RunBlock(stored[i], expect.checks, result))
+            result.checks.insert(result.checks.end(), expect.errors.begin(), expect.errors.end());
+        KeepAnswer(script, result);
+        result.strName = NoteTitle(note.strComment);
+        if (result.strName.empty())
+            result.strName = "Block " + std::to_string(result.nNumber) +
+                             (result.strTranCode.empty() ? CString() : " " + result.strTranCode);
+        result.dSeconds = SecondsSince(started);
+        script.transactions.push_back(std::move(result));
+        if (progress)
+            progress(script, script.transactions.back(), static_cast<int>(stored.size()));
+    }
+    script.dSeconds = SecondsSince(start);
+    return script;
+}
+
+bool CScriptRunner::RunBlock(const CString& strStored, const std::vector<SCheck>& checks,
+                             STransactionResult& result) {
+    // Load Next: the stored text becomes the request and fills the request column.
+    CXmlDocHelper request;
+    if (!request.Load(strStored)) {
+        result.strError = request.GetError().m_strMessage;
+        return false;
+    }
+    SRequestFields fields = m_carried;
+    fields.strRefNo = request.GetValue("RefNo");
+    fields.strAuthCode = request.GetValue("AuthCode");
+    fields.strPurchase = request.GetValue("Purchase");
+    fields.strTranCode = request.GetValue("TranCode");
+
+    // Run It.
+    CTransactionCycle::UpdateRequest(request, fields);
+    result.strTranCode = fields.strTranCode;
+    if (!request.GetXml(result.strRequest)) {
+        result.strRequest.clear();
+        result.strError = request.GetError().m_strMessage;
+        return false;
+    }
+    CXmlDocHelper response;
+    SCycleAnswer answer;
+    try {
+        answer = m_cycle.Submit(m_options.nTarget, result.strRequest, &response);
+    } catch (const std::exception& e) { // what the window's command dispatcher would show
+        result.strError = e.what();
+        return false;
+    }
+    result.strResponse = answer.strResponse;
+    if (answer.outcome != SCycleAnswer::eCompleted) {
+        result.strError = answer.strMessage;
+        return false;
+    }
+    CarryTokens(answer.fields, m_carried);
+    result.strCmdStatus = answer.fields.strCmdStatus;
+    for (const SCheck& check : checks)
+        result.checks.push_back(EvaluateCheck(check, response));
+    return true;
+}
+
+void CScriptRunner::KeepAnswer(const SScriptResult& script, STransactionResult& result) {
+    if (result.strRequest.empty() || !result.strError.empty())
+        return; // no answer came back to keep or compare
+    if (!m_options.strKnownGoodDir.empty()) {
+        CString strKnownGood;
+        if (ReadWholeFile(KnownGoodFile(m_options.strKnownGoodDir, script.strName, result.nNumber),
+                          strKnownGood))
+            result.differences = CompareAnswers(strKnownGood, result.strResponse, m_options.ignored);
+        else
+            result.differences.push_back({"/", "(no known-good answer stored)", "an answer"});
+    }
+    if (!m_options.strRecordDir.empty()) {
+        const fs::path path = KnownGoodFile(m_options.strRecordDir, script.strName, result.nNumber);
+        std::error_code ec;
+        fs::create_directories(path.parent_path(), ec);
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << result.strResponse;
+        if (!out)
+            result.strError = "Unable to store the answer in " + path.string();
+    }
+}

@@ -1,0 +1,37 @@
+// CScriptRunner: one unattended session. Each script is cut as "Re-Load FIle" cuts it, then every
+// block goes through the window's transaction cycle as "Run It and Load Next" sends it, and each
+// answer is checked against the block's Expect note and, when asked, its known-good answer.
+#pragma once
+
+#include <functional>
+
+#include "controls/KVTCLientX.h"
+#include "controls/KvtHRNX.h"
+#include "controls/TransactionCycle.h"
+#include "runner/ExpectNote.h"
+#include "runner/RunResult.h"
+#include "runner/RunnerOptions.h"
+
+class CScriptRunner {
+public:
+    using Progress =
+        std::function<void(const SScriptResult& script, const STransactionResult& done, int nTotal)>;
+
+    // The components are made here, through the component registry, as the window makes them.
+    CScriptRunner(const SRunnerOptions& options, CTransactionCycle::LogSink log);
+
+    // Runs one script; progress hears of each transaction as it ends.
+    SScriptResult Run(const CString& strPath, const Progress& progress = {});
+
+private:
+    // Load Next's request, Run It's cycle, then the checks; false when no answer that parses came back.
+    bool RunBlock(const CString& strStored, const std::vector<SCheck>& checks, STransactionResult& result);
+    void KeepAnswer(const SScriptResult& script, STransactionResult& result);
+
+    const SRunnerOptions& m_options;
+    CKVTCLientX m_client;
+    CKvtHRNX m_device;
+    CTransactionCycle m_cycle;
+    // The response column's tokens: what the last completed run leaves for the next request.
+    SRequestFields m_carried;
+};

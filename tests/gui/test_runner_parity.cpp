@@ -1,0 +1,90 @@
+// The window and tranvex-run walk the sample script on one recording component each way: the runner
+// sends the window's requests byte for byte and logs the same entries.
+#include <QAbstractButton>
+
+#include "GuiFixture.h"
+#include "controls/ClassIds.h"
+#include "controls/ComponentLibrary.h"
+#include "res/resource.h"
+#include "runner/RunnerMain.h"
+
+namespace {
+
+// The simulated component, with every request it is sent written down.
+class CRecordingComponent : public IComponent {
+public:
+    CRecordingComponent(std::unique_ptr<IComponent> inner, std::vector<std::string>*& sink)
+        : m_pInner(std::move(inner)), m_sink(sink) {}
+    std::string Invoke(int dispid, const DispArgs& args) override {
+        m_sink->push_back(std::get<std::string>(args.at(0)));
+        return m_pInner->Invoke(dispid, args);
+    }
+
+private:
+    std::unique_ptr<IComponent> m_pInner;
+    std::vector<std::string>*& m_sink;
+};
+
+// The log's entries without their time stamps, start-up lines and test markers.
+std::vector<std::string> Entries(const std::string& log) {
+    std::vector<std::string> entries;
+    const std::string separator = "\n----------\n";
+    for (std::size_t at = 0, end; (end = log.find(separator, at)) != std::string::npos;
+         at = end + separator.size()) {
+        const std::string entry = log.substr(at + 10, end - at - 10); // after "[HH:MM:SS]"
+        if (entry.rfind("Startup", 0) != 0 && entry.rfind("test marker", 0) != 0)
+            entries.push_back(entry);
+    }
+    return entries;
+}
+
+class RunnerParityTest : public GuiFixture, public ::testing::WithParamInterface<const char*> {
+protected:
+    void RegisterComponents() override {
+        setenv("TRANVEX_COMPONENT_PATH", TRANVEX_COMPONENT_DIR, 1);
+        for (const char* clsid : {kClientClsid, kDeviceClsid})
+            m_registrations.push_back(std::make_unique<CComponentRegistration>(clsid, [this, clsid] {
+                return std::make_unique<CRecordingComponent>(LoadComponentLibrary(clsid), m_pSink);
+            }));
+    }
+    void TearDown() override {
+        GuiFixture::TearDown();
+        m_registrations.clear();
+    }
+
+    std::vector<std::unique_ptr<CComponentRegistration>> m_registrations;
+    std::vector<std::string>* m_pSink = nullptr;
+};
+
+TEST_P(RunnerParityTest, TheSampleSendsTheWindowsRequestsAndLogsItsEntries) {
+    const std::string target = GetParam();
+    std::vector<std::string> window, runner;
+
+    m_pSink = &window;
+    MakeWindow();
+    LoadScript(ReadWholeFile(TRANVEX_SAMPLE_SCRIPT));
+    qobject_cast<QAbstractButton*>(
+        m_dlg->GetDlgItem(target == "client" ? IDC_TARGET_CLIENT : IDC_TARGET_DEVICE))
+        ->click();
+    for (std::size_t i = 0; i < m_dlg->m_arrTransactions.size(); ++i)
+        m_dlg->OnRunItAndLoadNext();
+    const std::vector<std::string> windowLog = Entries(FlushedLog());
+
+    m_pSink = &runner;
+    std::FILE* out = std::tmpfile();
+    ASSERT_EQ(RunTranvexRun({"--target", target, (m_dir / "TStream.xml").string()}, out, out, false),
+              kExitPassed);
+    std::fclose(out);
+    std::vector<std::string> runnerLog = Entries(FlushedLog());
+    runnerLog.erase(runnerLog.begin(), runnerLog.begin() + static_cast<std::ptrdiff_t>(windowLog.size()));
+
+    ASSERT_EQ(window.size(), 15u);
+    EXPECT_EQ(runner, window);
+    EXPECT_EQ(windowLog.size(), 30u);
+    EXPECT_EQ(runnerLog, windowLog);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothComponents, RunnerParityTest, ::testing::Values("client", "device"),
+                         [](const auto& info) { return std::string(info.param); });
+
+} // namespace

@@ -1,0 +1,238 @@
+// Whole tranvex-run runs, in process, against recording components and the simulated ones.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <pugixml.hpp>
+#include <sstream>
+
+#include "controls/ClassIds.h"
+#include "platform/Component.h"
+#include "runner/RunnerMain.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// Answers every request through a function; records nothing but what it is given.
+class CScriptedComponent : public IComponent {
+public:
+    using Answer = std::function<std::string(const std::string& request)>;
+    explicit CScriptedComponent(Answer answer) : m_answer(std::move(answer)) {}
+    std::string Invoke(int, const DispArgs& args) override {
+        return m_answer(std::get<std::string>(args.at(0)));
+    }
+
+private:
+    Answer m_answer;
+};
+
+std::string Approved(const std::string& request) {
+    const bool sale = request.find("<TranCode>Sale</TranCode>") != std::string::npos;
+    return std::string("<?xml version=\"1.0\"?>\r\n<RStream><CmdResponse><CmdStatus>") +
+           (sale ? "Approved" : "Declined") +
+           "</CmdStatus><TextResponse>card 4111111111111111</TextResponse>" +
+           "</CmdResponse><TranResponse><AuthCode>A1</AuthCode><RecordNo>R1</RecordNo></TranResponse></"
+           "RStream>";
+}
+
+class RunnerRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_saved = fs::current_path();
+        char pattern[] = "/tmp/tranvex-run-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+        fs::current_path(m_dir);
+        setenv("TRANVEX_COMPONENT_PATH", TRANVEX_COMPONENT_DIR, 1);
+    }
+    void TearDown() override {
+        fs::current_path(m_saved);
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+
+    // Scripted answers under both class identifiers for the rest of the test.
+    void Answer(CScriptedComponent::Answer answer) {
+        for (const char* clsid : {kClientClsid, kDeviceClsid})
+            m_registrations.push_back(std::make_unique<CComponentRegistration>(
+                clsid, [answer] { return std::make_unique<CScriptedComponent>(answer); }));
+    }
+
+    void WriteScript(const std::string& name, const std::string& blocks) {
+        std::ofstream(m_dir / name, std::ios::binary) << "<?xml version=\"1.0\"?>\n<TStream>\n"
+                                                      << blocks << "</TStream>\n";
+    }
+
+    int Run(std::vector<CString> args) {
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        const int status = RunTranvexRun(args, out, err, false);
+        m_out = Drain(out);
+        m_err = Drain(err);
+        return status;
+    }
+
+    static std::string Drain(std::FILE* file) {
+        std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
+        std::rewind(file);
+        text.resize(std::fread(text.data(), 1, text.size(), file));
+        std::fclose(file);
+        return text;
+    }
+
+    fs::path m_saved, m_dir;
+    std::vector<std::unique_ptr<CComponentRegistration>> m_registrations;
+    std::string m_out, m_err;
+};
+
+const char kSale[] = "<!-- A sale. Expect: Approved; AuthCode=* -->\n"
+                     "<Transaction>\n<TranCode>Sale</TranCode>\n<Account><AcctNo>4111111111111111</AcctNo>"
+                     "<Track2>;5454545454545454=28121010000012300000?</Track2></Account>\n</Transaction>\n";
+
+TEST_F(RunnerRunTest, ExitStatusAndWhatFailedTransactionsSay) {
+    Answer([](const std::string& request) {
+        if (request.find("<TranCode>Boom</TranCode>") != std::string::npos)
+            throw CDispatchError("Member not found.");
+        if (request.find("<TranCode>Junk</TranCode>") != std::string::npos)
+            return std::string("not xml");
+        return Approved(request);
+    });
+    const struct {
+        const char* blocks;
+        int status;
+        const char* says; // on standard error
+    } cases[] = {
+        {kSale, 0, "passed"},
+        {"<!-- Expect: Approved -->\n<Transaction><TranCode>Return</TranCode></Transaction>\n", 1,
+         "CmdStatus: expected \"Approved\", got \"Declined\""},
+        {"<Transaction><TranCode>Boom</TranCode></Transaction>\n", 1, "Member not found."},
+        {"<Transaction><TranCode>Junk</TranCode></Transaction>\n", 1,
+         "PArsing Response->XML Parse Error at line#:1"},
+        {"<Transaction><TranCode>Sale</Transaction>\n" // does not parse; the run goes on
+         "<!-- Expect: Approved -->\n<Transaction><TranCode>Sale</TranCode></Transaction>\n",
+         1, "XML Parse Error at line#:"},
+    };
+    for (const auto& c : cases) {
+        WriteScript("s.xml", c.blocks);
+        EXPECT_EQ(Run({"--no-log", "s.xml"}), c.status) << c.blocks;
+        EXPECT_NE(m_err.find(c.says), std::string::npos) << m_err;
+    }
+    EXPECT_NE(m_err.find("2/2 Transaction Sale Approved passed"), std::string::npos) << m_err;
+
+    EXPECT_EQ(Run({"--no-log", "missing.xml"}), kExitUsage);
+    EXPECT_NE(m_err.find("Unable to open file for reading."), std::string::npos);
+    EXPECT_EQ(Run({"--target", "nowhere", "s.xml"}), kExitUsage);
+    EXPECT_EQ(Run({"--help"}), kExitPassed);
+    EXPECT_NE(m_out.find("Usage: tranvex-run"), std::string::npos);
+    EXPECT_FALSE(fs::exists(m_dir / "CORVANE_LOGS"));
+}
+
+TEST_F(RunnerRunTest, CardDataIsMaskedInEveryOutputUnlessAskedNotTo) {
+    Answer(Approved);
+    WriteScript("s.xml", std::string(kSale) +
+                             "<!-- Expect: TextResponse=none -->\n<Transaction><TranCode>Sale</TranCode>"
+                             "<Track2>;5454545454545454=28121010000012300000?</Track2></Transaction>\n");
+    const char* const secrets[] = {"4111111111111111", "5454545454545454", "=2812101"};
+    for (const bool masked : {true, false}) {
+        std::vector<CString> args = {"--no-log", "--junit", "r.xml", "--html", "r.html", "s.xml"};
+        if (!masked)
+            args.insert(args.begin(), "--no-mask");
+        EXPECT_EQ(Run(args), kExitFailed);
+        for (const std::string& report : {ReadFile("r.xml"), ReadFile("r.html")})
+            for (const char* secret : secrets)
+                EXPECT_EQ(report.find(secret) == std::string::npos, masked) << secret << " in\n" << report;
+        // What the program prints: the failed check's actual value holds a card number.
+        EXPECT_EQ(m_err.find("got \"card 4111111111111111\"") == std::string::npos, masked) << m_err;
+        EXPECT_EQ(m_err.find("got \"card 411111XXXXXX1111\"") == std::string::npos, !masked) << m_err;
+    }
+}
+
+TEST_F(RunnerRunTest, ReportsHaveTheStructureTheirReadersNeed) {
+    Answer(Approved);
+    WriteScript("first.xml",
+                std::string(kSale) + "<!-- Expect: Approved -->\n<Admin><TranCode>X</TranCode></Admin>\n");
+    WriteScript("second.xml", "<Transaction><TranCode>Sale</TranCode></Transaction>\n");
+    ASSERT_EQ(Run({"--no-log", "--junit", "r.xml", "--html", "r.html", "first.xml", "second.xml"}),
+              kExitFailed);
+
+    pugi::xml_document junit;
+    ASSERT_TRUE(junit.load_file("r.xml"));
+    const pugi::xml_node suites = junit.child("testsuites");
+    EXPECT_EQ(suites.attribute("tests").as_int(), 3);
+    EXPECT_EQ(suites.attribute("failures").as_int(), 1);
+    const pugi::xml_node first = suites.child("testsuite");
+    EXPECT_STREQ(first.attribute("name").value(), "first");
+    EXPECT_EQ(first.attribute("tests").as_int(), 2);
+    const pugi::xml_node sale = first.child("testcase");
+    EXPECT_STREQ(sale.attribute("name").value(), "A sale.");
+    EXPECT_STREQ(sale.attribute("classname").value(), "first");
+    EXPECT_FALSE(sale.child("failure"));
+    std::string out; // text and CDATA sections alike
+    for (const pugi::xml_node& part : sale.child("system-out").children())
+        out += part.value();
+    EXPECT_NE(out.find("Request:\n<?xml version=\"1.0\"?>\n<TStream>\n\t<Transaction>"), std::string::npos)
+        << out;
+    const pugi::xml_node admin = sale.next_sibling("testcase");
+    EXPECT_STREQ(admin.attribute("name").value(), "Block 2 X");
+    EXPECT_STREQ(admin.child("failure").attribute("message").value(),
+                 "CmdStatus: expected \"Approved\", got \"Declined\"");
+    EXPECT_STREQ(first.next_sibling("testsuite").child("testcase").attribute("name").value(), "Block 1 Sale");
+
+    const std::string html = ReadFile("r.html");
+    EXPECT_NE(html.find("<tr class=\"fail\"><td>Approved</td><td>CmdStatus</td>"), std::string::npos);
+    const std::string check = std::string("python3 ") + TRANVEX_HTML_CHECKER + " r.html";
+    EXPECT_EQ(std::system(check.c_str()), 0) << "not well-formed HTML5, or python3 is missing";
+}
+
+// Record the sample on the simulated client, compare a second run with it, then change one stored
+// answer: the comparison names each changed field, and ignored fields are left out.
+TEST_F(RunnerRunTest, KnownGoodRecordThenCompare) {
+    ASSERT_EQ(Run({"--no-log", "--record", "good", TRANVEX_SAMPLE_SCRIPT}), kExitPassed) << m_err;
+    ASSERT_TRUE(fs::exists(m_dir / "good/TStream/15.xml"));
+    EXPECT_EQ(Run({"--no-log", "--known-good", "good", TRANVEX_SAMPLE_SCRIPT}), kExitPassed) << m_err;
+
+    const fs::path stored = m_dir / "good/TStream/2.xml";
+    std::string answer = ReadFile(stored);
+    for (const auto& [from, to] : {std::pair{"APPROVED", "APPROVED!"}, std::pair{"<Zip>", "<Zip>"}})
+        if (const auto at = answer.find(from); at != std::string::npos)
+            answer.replace(at, std::string(from).size(), to);
+    answer.replace(answer.find("\t\t<AVSResult>Y</AVSResult>\r\n"), 29, "");
+    std::ofstream(stored, std::ios::binary) << answer;
+
+    EXPECT_EQ(Run({"--no-log", "--known-good", "good", "--junit", "r.xml", TRANVEX_SAMPLE_SCRIPT}),
+              kExitFailed);
+    const std::string junit = ReadFile("r.xml");
+    EXPECT_NE(
+        junit.find("Known-good /RStream/CmdResponse/TextResponse: expected &quot;APPROVED!&quot;, actual "
+                   "&quot;APPROVED&quot;"),
+        std::string::npos)
+        << junit;
+    EXPECT_NE(
+        junit.find(
+            "Known-good /RStream/TranResponse/AVSResult: expected &quot;(absent)&quot;, actual &quot;Y"),
+        std::string::npos);
+    EXPECT_EQ(Run({"--no-log", "--known-good", "good", "--ignore", "TextResponse,AVSResult",
+                   TRANVEX_SAMPLE_SCRIPT}),
+              kExitPassed)
+        << m_err;
+}
+
+TEST_F(RunnerRunTest, EveryNoteOfTheSampleHoldsOnBothComponentsAndTheLogGetsEachEntry) {
+    for (const char* target : {"client", "device"}) {
+        EXPECT_EQ(Run({"--target", target, TRANVEX_SAMPLE_SCRIPT}), kExitPassed) << m_err;
+        EXPECT_NE(m_err.find("15 transactions, 15 passed, 0 failed"), std::string::npos) << m_err;
+    }
+    ASSERT_TRUE(fs::is_directory(m_dir / "CORVANE_LOGS"));
+}
+
+} // namespace
