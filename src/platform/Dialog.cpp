@@ -15,56 +15,103 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStringDecoder>
+#include <algorithm>
 #include <exception>
+#include <limits>
 
 #include "platform/MessageBox.h"
 
 namespace {
 
-QString ToQt(const CString& text) { return QString::fromStdString(text); }
+// Valid UTF-8 shows as the characters it encodes; any other bytes (a Latin-1 script, say) show as
+// one character per byte rather than as replacement characters.
+QString ToQt(const CString& text, bool* pLatin1 = nullptr) {
+    const QByteArrayView bytes(text.data(), static_cast<qsizetype>(text.size()));
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString s = utf8(bytes);
+    const bool bLatin1 = utf8.hasError();
+    if (pLatin1)
+        *pLatin1 = bLatin1;
+    return bLatin1 ? QString::fromLatin1(bytes) : s;
+}
 
 // Multi-line boxes hold CR LF line ends in this program's texts; the widget wants plain LF.
-QString ToPlainLines(const CString& text) {
-    QString s = ToQt(text);
+QString ToPlainLines(const CString& text, bool* pLatin1 = nullptr) {
+    QString s = ToQt(text, pLatin1);
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return s;
 }
 
-CString WidgetText(const QWidget* widget) {
+// The text a widget holds, as the widget gives it back.
+QString HeldText(const QWidget* widget) {
     if (auto* edit = qobject_cast<const QLineEdit*>(widget))
-        return edit->text().toStdString();
-    if (auto* box = qobject_cast<const QPlainTextEdit*>(widget)) {
-        QString s = box->toPlainText();
-        s.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-        return s.toStdString();
-    }
+        return edit->text();
+    if (auto* box = qobject_cast<const QPlainTextEdit*>(widget))
+        return box->toPlainText();
     if (auto* button = qobject_cast<const QAbstractButton*>(widget))
-        return button->text().toStdString();
+        return button->text();
     if (auto* label = qobject_cast<const QLabel*>(widget))
-        return label->text().toStdString();
+        return label->text();
     if (auto* group = qobject_cast<const QGroupBox*>(widget))
-        return group->title().toStdString();
-    return CString();
+        return group->title();
+    return QString();
+}
+
+// Each widget keeps the exact bytes its text was set from, with the text it held right after: while
+// it still holds that text, the bytes are its text, so whatever went in comes back byte for byte.
+constexpr char kSetBytes[] = "tvxSetBytes";
+constexpr char kSetText[] = "tvxSetText";
+constexpr char kLatin1[] = "tvxLatin1"; // the bytes were shown one character per byte
+
+// A box that took less than it was given (its input limit) keeps no bytes: it holds something else.
+void KeepBytes(QWidget* widget, const CString& text, bool bLatin1, bool bTaken = true) {
+    widget->setProperty(kSetBytes, bTaken ? QVariant(QByteArray(text.data(), static_cast<qsizetype>(text.size())))
+                                          : QVariant());
+    widget->setProperty(kSetText, bTaken ? QVariant(HeldText(widget)) : QVariant());
+    widget->setProperty(kLatin1, bLatin1);
+}
+
+CString WidgetText(const QWidget* widget) {
+    QString held = HeldText(widget);
+    const QVariant setText = widget->property(kSetText);
+    if (setText.isValid() && setText.toString() == held) {
+        const QByteArray bytes = widget->property(kSetBytes).toByteArray();
+        return CString(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    }
+    // Edited: a box that showed its bytes one per character gives them back that way where it can.
+    if (qobject_cast<const QPlainTextEdit*>(widget))
+        held.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    const bool bLatin1 = widget->property(kLatin1).toBool() &&
+                         std::all_of(held.cbegin(), held.cend(), [](QChar c) { return c.unicode() < 0x100; });
+    const QByteArray bytes = bLatin1 ? held.toLatin1() : held.toUtf8();
+    return CString(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 void SetWidgetText(QWidget* widget, const CString& text) {
+    bool bLatin1 = false;
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-        const QString value = ToQt(text);
-        if (edit->text() == value)
-            return; // laying the text out again is the costly part
-        edit->setText(value);
-        edit->setCursorPosition(0);
+        const QString value = ToQt(text, &bLatin1);
+        if (edit->text() != value) { // laying the text out again is the costly part
+            edit->setText(value);
+            edit->setCursorPosition(0);
+        }
+        KeepBytes(widget, text, bLatin1, edit->text() == value);
+        return;
     } else if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
-        const QString value = ToPlainLines(text);
+        const QString value = ToPlainLines(text, &bLatin1);
         if (box->toPlainText() != value)
             box->setPlainText(value);
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-        button->setText(ToQt(text));
+        button->setText(ToQt(text, &bLatin1));
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
-        label->setText(ToPlainLines(text));
+        label->setText(ToPlainLines(text, &bLatin1));
     } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
-        group->setTitle(ToQt(text));
+        group->setTitle(ToQt(text, &bLatin1));
+    } else {
+        return;
     }
+    KeepBytes(widget, text, bLatin1);
 }
 
 QColor ToQColor(COLORREF color) { return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF); }
@@ -161,9 +208,10 @@ void CStatic::Attach(QWidget* widget) {
 
 bool CStatic::OnPaint(QPainter&) { return false; }
 
+// 0 means no limit of the box's own.
 void CEdit::LimitText(int nChars) {
     if (auto* edit = qobject_cast<QLineEdit*>(m_pWidget))
-        edit->setMaxLength(nChars > 0 ? nChars : 32767);
+        edit->setMaxLength(nChars > 0 ? nChars : std::numeric_limits<int>::max());
 }
 
 int CButton::GetCheck() const {
@@ -306,6 +354,7 @@ QWidget* CDialog::CreateItem(const DlgItem& item) {
         } else {
             auto* edit = new QLineEdit(this);
             edit->setReadOnly(item.style & DS_READONLY);
+            edit->setMaxLength(std::numeric_limits<int>::max()); // no hidden limit of 32,767 characters
             return edit;
         }
     case DlgKind::PushButton: {
