@@ -15,26 +15,16 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStringDecoder>
 #include <algorithm>
 #include <exception>
 #include <limits>
 
 #include "platform/MessageBox.h"
+#include "platform/QtText.h"
 
 namespace {
 
-// Valid UTF-8 shows as the characters it encodes; any other bytes (a Latin-1 script, say) show as
-// one character per byte rather than as replacement characters.
-QString ToQt(const CString& text, bool* pLatin1 = nullptr) {
-    const QByteArrayView bytes(text.data(), static_cast<qsizetype>(text.size()));
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString s = utf8(bytes);
-    const bool bLatin1 = utf8.hasError();
-    if (pLatin1)
-        *pLatin1 = bLatin1;
-    return bLatin1 ? QString::fromLatin1(bytes) : s;
-}
+QString ToQt(const CString& text, bool* pLatin1 = nullptr) { return BytesToQt(text, pLatin1); }
 
 // Multi-line boxes hold CR LF line ends in this program's texts; the widget wants plain LF.
 QString ToPlainLines(const CString& text, bool* pLatin1 = nullptr) {

@@ -1,7 +1,10 @@
 // Start-up, the main window's controls, the target rule, About and Exit.
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -9,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <chrono>
@@ -269,6 +273,24 @@ TEST_F(ShellTest, AnExceptionEscapingAHandlerBecomesAMessageBox) {
     MakeWindow();
     CDialog::Dispatch([] { throw CDispatchError("Member not found."); });
     EXPECT_EQ(m_messages, std::vector<std::string>{"Member not found."});
+}
+
+// The viewers' box shows XML as it is: four-character tab stops, lines broken only at the text's own
+// breaks, a scroll bar once a line is wider than the screen; all of it copies back unchanged.
+TEST(MessageBoxTest, TextKeepsItsLinesAndTabsAndCopiesUnchanged) {
+    const CString xml = "<?xml version=\"1.0\"?>\r\n<TStream>\r\n\t<Transaction>\r\n\t\t<AcctNo>4111111111111111</AcctNo>" +
+                        CString(3000, 'x') + "\r\n\t</Transaction>\r\n</TStream>";
+    CMessageBoxDlg box(xml, MB_OK);
+    QPlainTextEdit* view = box.TextView();
+    EXPECT_EQ(view->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_DOUBLE_EQ(view->tabStopDistance(), 4 * QFontMetricsF(view->font()).averageCharWidth());
+    EXPECT_EQ(view->document()->blockCount(), 6);
+    box.show();
+    EXPECT_LE(box.width(), QGuiApplication::primaryScreen()->availableGeometry().width());
+    EXPECT_TRUE(view->horizontalScrollBar()->isVisible());
+    view->selectAll();
+    view->copy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), xml);
 }
 
 } // namespace
