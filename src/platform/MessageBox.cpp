@@ -78,20 +78,27 @@ CMessageBoxDlg::CMessageBoxDlg(const CString& text, UINT type, QWidget* parent) 
     QPalette palette = m_pText->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Window)); // reads as a label, not a box
     m_pText->setPalette(palette);
+    m_pText->ensurePolished(); // the style may still change the font
     const qreal tab = kTabChars * QFontMetricsF(m_pText->font()).averageCharWidth();
     m_pText->setTabStopDistance(tab);
 
     // As large as the text, up to most of the screen; beyond that the text scrolls.
     const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     const QSize room = screen ? screen->availableGeometry().size() * 0.8 : QSize(1024, 768);
-    const int margins = 2 * static_cast<int>(m_pText->document()->documentMargin()) + 4;
-    const int lines = m_pText->document()->blockCount();
-    QSize wanted(WidestLine(*m_pText, tab) + margins, lines * m_pText->fontMetrics().lineSpacing() + margins);
+    // Margins, with a character and a line to spare so that no scroll bar appears for a pixel.
+    const QFontMetrics metrics = m_pText->fontMetrics();
+    const int margins = 2 * static_cast<int>(m_pText->document()->documentMargin());
+    const int lines = m_pText->document()->blockCount() + 1;
+    QSize wanted(WidestLine(*m_pText, tab) + margins + 2 * metrics.averageCharWidth(),
+                 lines * metrics.lineSpacing() + margins);
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    if (wanted.width() > room.width())
+    const bool bWide = wanted.width() > room.width(), bTall = wanted.height() > room.height();
+    if (bWide)
         wanted.rheight() += bar;
-    if (wanted.height() > room.height())
+    if (bTall)
         wanted.rwidth() += bar;
+    m_pText->setHorizontalScrollBarPolicy(bWide ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    m_pText->setVerticalScrollBarPolicy(bTall ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     m_pText->setFixedSize(wanted.boundedTo(room));
 
     auto* row = new QHBoxLayout;
