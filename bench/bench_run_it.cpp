@@ -12,8 +12,8 @@
 #include <string>
 
 #include "app/TranvexDlg.h"
-#include "platform/ComponentLibrary.h"
 #include "controls/KVTCLientX.h"
+#include "platform/ComponentLibrary.h"
 #include "platform/MessageBox.h"
 #include "res/resource.h"
 #include "xml/XmlDocHelper.h"

@@ -97,8 +97,9 @@ const DlgTemplate& CTranvexDlg::DialogTemplate() {
 
 namespace {
 
-const char* const kLogFailure = "Unable to write to the log in CORVANE_LOGS - unwritten lines are kept (up to 16 MB) "
-                                "and written when it works again.";
+const char* const kLogFailure =
+    "Unable to write to the log in CORVANE_LOGS - unwritten lines are kept (up to 16 MB) "
+    "and written when it works again.";
 
 } // namespace
 

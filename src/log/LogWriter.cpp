@@ -113,7 +113,9 @@ void CLineQueue::Push(CString line) {
     m_pending.push_back(std::move(line));
 }
 
-void CLineQueue::TakeAll() { m_pStorage->TakeAll(); }
+void CLineQueue::TakeAll() {
+    m_pStorage->TakeAll();
+}
 
 // ---- writer ----
 
@@ -253,7 +255,8 @@ struct CLogWriter::SWorker {
         if (!kept.empty()) {
             for (const CString& line : batch)
                 nKeptBytes += line.size();
-            kept.insert(kept.end(), std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()));
+            kept.insert(kept.end(), std::make_move_iterator(batch.begin()),
+                        std::make_move_iterator(batch.end()));
             batch.clear();
         }
         CStringArray& lines = kept.empty() ? batch : kept;
@@ -317,7 +320,8 @@ CLogWriter*& CurrentLogWriterOverride() {
     return pWriter;
 }
 
-CLogWriter::CLogWriter(std::string baseDir, Clock clock, std::chrono::milliseconds lockWait, std::size_t keptBytes)
+CLogWriter::CLogWriter(std::string baseDir, Clock clock, std::chrono::milliseconds lockWait,
+                       std::size_t keptBytes)
     : m_strPrefix("XML"), m_pWorker(new SWorker), m_evtLineReady(m_pWorker->evtLineReady),
       m_evtStop(m_pWorker->evtStop) {
     m_pWorker->pLines = m_pStorage;
@@ -406,7 +410,9 @@ bool CLogWriter::TakeFailureNotice() {
     return m_pWorker->nNotice.compare_exchange_strong(failed, eLogTold);
 }
 
-CString CLogWriter::FileNameFor(std::time_t t) const { return m_pWorker->FileNameFor(t); }
+CString CLogWriter::FileNameFor(std::time_t t) const {
+    return m_pWorker->FileNameFor(t);
+}
 
 CLogWriter* GetLogWriter() {
     if (CLogWriter* pOverride = CurrentLogWriterOverride())

@@ -74,7 +74,8 @@ public:
     // Log files are baseDir + "/CORVANE_LOGS/XMLmmddyyyy.log"; the folder is made again when it has
     // gone. lockWait bounds how long a batch waits for another process's lock on the day's file.
     explicit CLogWriter(std::string baseDir = ".", Clock clock = &RealClock,
-                        std::chrono::milliseconds lockWait = kDefaultLockWait, std::size_t keptBytes = kKeptBytes);
+                        std::chrono::milliseconds lockWait = kDefaultLockWait,
+                        std::size_t keptBytes = kKeptBytes);
     // Stops, lets the worker write every queued line and waits for it at most kShutdownWait.
     ~CLogWriter() override;
 

@@ -24,7 +24,9 @@
 
 namespace {
 
-QString ToQt(const CString& text, bool* pLatin1 = nullptr) { return BytesToQt(text, pLatin1); }
+QString ToQt(const CString& text, bool* pLatin1 = nullptr) {
+    return BytesToQt(text, pLatin1);
+}
 
 // Multi-line boxes hold CR LF line ends in this program's texts; the widget wants plain LF.
 QString ToPlainLines(const CString& text, bool* pLatin1 = nullptr) {
@@ -56,8 +58,9 @@ constexpr char kLatin1[] = "tvxLatin1"; // the bytes were shown one character pe
 
 // A box that took less than it was given (its input limit) keeps no bytes: it holds something else.
 void KeepBytes(QWidget* widget, const CString& text, bool bLatin1, bool bTaken = true) {
-    widget->setProperty(kSetBytes, bTaken ? QVariant(QByteArray(text.data(), static_cast<qsizetype>(text.size())))
-                                          : QVariant());
+    widget->setProperty(kSetBytes,
+                        bTaken ? QVariant(QByteArray(text.data(), static_cast<qsizetype>(text.size())))
+                               : QVariant());
     widget->setProperty(kSetText, bTaken ? QVariant(HeldText(widget)) : QVariant());
     widget->setProperty(kLatin1, bLatin1);
 }

@@ -9,7 +9,9 @@
 
 namespace {
 
-bool IsRegular(const struct stat& st) { return S_ISREG(st.st_mode); }
+bool IsRegular(const struct stat& st) {
+    return S_ISREG(st.st_mode);
+}
 
 } // namespace
 

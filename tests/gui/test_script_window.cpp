@@ -66,7 +66,8 @@ TEST_F(ScriptWindowTest, NavigationStopsAtBothEndsWithItsMessages) {
 
 // A missing file, a folder and a device (which would read as empty) all fail to open.
 TEST_F(ScriptWindowTest, MissingFileClearsTheBoxesAndLeavesNothingToMoveTo) {
-    for (const std::string& path : {(m_dir / "absent.xml").string(), m_dir.string(), std::string("/dev/null")}) {
+    for (const std::string& path :
+         {(m_dir / "absent.xml").string(), m_dir.string(), std::string("/dev/null")}) {
         LoadScript(kThreeBlocks);
         m_messages.clear();
         m_dlg->m_strXmlPath = path;

@@ -3,18 +3,18 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCoreApplication>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QScrollBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <chrono>
 #include <thread>
 
@@ -139,7 +139,8 @@ TEST_F(ShellTest, TemplateControlsHaveTheirIdsKindsCaptionsAndStates) {
     EXPECT_EQ(m_dlg->windowTitle().toStdString(), "Tranvex");
     // 524 x 286 dialog units from the dialog font's average character, as the window system does it.
     QFontMetrics font(m_dlg->font());
-    const int cx = (font.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2;
+    const int cx =
+        (font.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2;
     EXPECT_EQ(m_dlg->size(), QSize(524 * cx / 4, 286 * font.height() / 8));
     EXPECT_EQ(m_dlg->minimumSize(), m_dlg->maximumSize());
     // Caption, system menu and minimise box; no maximise box.
@@ -256,8 +257,9 @@ TEST_F(ShellTest, UnwritableLogIsReportedOnceFromTheWindow) {
         QCoreApplication::processEvents();
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    const std::vector<std::string> once = {"Unable to write to the log in CORVANE_LOGS - unwritten lines are kept "
-                                           "(up to 16 MB) and written when it works again."};
+    const std::vector<std::string> once = {
+        "Unable to write to the log in CORVANE_LOGS - unwritten lines are kept "
+        "(up to 16 MB) and written when it works again."};
     EXPECT_EQ(m_messages, once);
     m_dlg->OnCheckLog();
     EXPECT_EQ(m_messages, once);
@@ -278,8 +280,9 @@ TEST_F(ShellTest, AnExceptionEscapingAHandlerBecomesAMessageBox) {
 // The viewers' box shows XML as it is: four-character tab stops, lines broken only at the text's own
 // breaks, a scroll bar once a line is wider than the screen; all of it copies back unchanged.
 TEST(MessageBoxTest, TextKeepsItsLinesAndTabsAndCopiesUnchanged) {
-    const CString xml = "<?xml version=\"1.0\"?>\r\n<TStream>\r\n\t<Transaction>\r\n\t\t<AcctNo>4111111111111111</AcctNo>" +
-                        CString(3000, 'x') + "\r\n\t</Transaction>\r\n</TStream>";
+    const CString xml =
+        "<?xml version=\"1.0\"?>\r\n<TStream>\r\n\t<Transaction>\r\n\t\t<AcctNo>4111111111111111</AcctNo>" +
+        CString(3000, 'x') + "\r\n\t</Transaction>\r\n</TStream>";
     CMessageBoxDlg box(xml, MB_OK);
     QPlainTextEdit* view = box.TextView();
     EXPECT_EQ(view->lineWrapMode(), QPlainTextEdit::NoWrap);

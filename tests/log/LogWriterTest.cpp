@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
-#include <functional>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <sys/file.h>
 #include <unistd.h>

@@ -240,7 +240,8 @@ TEST(ScriptFile, OnlyRegularFilesOpen) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const int held = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
     std::ofstream(script) << "<?xml version=\"1.0\"?>\n";
-    for (const std::string& path : {fifo, dir, std::string("/dev/zero"), std::string("/dev/null"), dir + "/absent"}) {
+    for (const std::string& path :
+         {fifo, dir, std::string("/dev/zero"), std::string("/dev/null"), dir + "/absent"}) {
         CScriptFile file;
         EXPECT_FALSE(file.Open(path)) << path;
     }
