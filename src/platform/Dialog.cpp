@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <exception>
 #include <limits>
+#include <unordered_map>
 
 #include "platform/MessageBox.h"
 #include "platform/QtText.h"
@@ -52,30 +53,40 @@ QString HeldText(const QWidget* widget) {
 
 // Each widget keeps the exact bytes its text was set from, with the text it held right after: while
 // it still holds that text, the bytes are its text, so whatever went in comes back byte for byte.
-constexpr char kSetBytes[] = "tvxSetBytes";
-constexpr char kSetText[] = "tvxSetText";
-constexpr char kLatin1[] = "tvxLatin1"; // the bytes were shown one character per byte
+struct SKeptText {
+    CString bytes;
+    QString held;
+    bool bTaken = false;  // false when the box took less than it was given (its input limit)
+    bool bLatin1 = false; // the bytes were shown one character per byte
+};
 
-// A box that took less than it was given (its input limit) keeps no bytes: it holds something else.
+SKeptText* KeptText(const QWidget* widget, bool bMake) {
+    static auto* kept = new std::unordered_map<const QWidget*, SKeptText>; // outlives every widget
+    if (auto it = kept->find(widget); it != kept->end())
+        return &it->second;
+    if (!bMake)
+        return nullptr;
+    QObject::connect(widget, &QObject::destroyed, [widget] { kept->erase(widget); });
+    return &(*kept)[widget];
+}
+
 void KeepBytes(QWidget* widget, const CString& text, bool bLatin1, bool bTaken = true) {
-    widget->setProperty(kSetBytes,
-                        bTaken ? QVariant(QByteArray(text.data(), static_cast<qsizetype>(text.size())))
-                               : QVariant());
-    widget->setProperty(kSetText, bTaken ? QVariant(HeldText(widget)) : QVariant());
-    widget->setProperty(kLatin1, bLatin1);
+    SKeptText& kept = *KeptText(widget, true);
+    kept.bTaken = bTaken;
+    kept.bLatin1 = bLatin1;
+    kept.bytes.assign(bTaken ? text : CString());
+    kept.held = bTaken ? HeldText(widget) : QString();
 }
 
 CString WidgetText(const QWidget* widget) {
     QString held = HeldText(widget);
-    const QVariant setText = widget->property(kSetText);
-    if (setText.isValid() && setText.toString() == held) {
-        const QByteArray bytes = widget->property(kSetBytes).toByteArray();
-        return CString(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    }
+    const SKeptText* kept = KeptText(widget, false);
+    if (kept && kept->bTaken && kept->held == held)
+        return kept->bytes;
     // Edited: a box that showed its bytes one per character gives them back that way where it can.
     if (qobject_cast<const QPlainTextEdit*>(widget))
         held.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    const bool bLatin1 = widget->property(kLatin1).toBool() &&
+    const bool bLatin1 = kept && kept->bLatin1 &&
                          std::all_of(held.cbegin(), held.cend(), [](QChar c) { return c.unicode() < 0x100; });
     const QByteArray bytes = bLatin1 ? held.toLatin1() : held.toUtf8();
     return CString(bytes.constData(), static_cast<std::size_t>(bytes.size()));
