@@ -12,8 +12,8 @@
 #include <string>
 
 #include "app/TranvexDlg.h"
-#include "controls/ComponentLibrary.h"
 #include "controls/KVTCLientX.h"
+#include "platform/ComponentLibrary.h"
 #include "platform/MessageBox.h"
 #include "res/resource.h"
 #include "xml/XmlDocHelper.h"
@@ -129,7 +129,7 @@ void BM_CoreCycle(benchmark::State& state) {
         request.SetValue("RefNo", std::to_string(++invoice));
         request.SetValue("Purchase", "10.00");
         request.GetXml(text);
-        const std::string answer = client->Invoke(CKVTCLientX::DispidOf::SubmitRequest,
+        const std::string answer = client->Invoke(SClientDispids::SubmitRequest,
                                                   {text, std::int16_t(0), std::string(), std::string("TRANVEX")});
         CXmlDocHelper response;
         response.Load(answer);
@@ -138,7 +138,7 @@ void BM_CoreCycle(benchmark::State& state) {
         status = response.GetValue("CmdStatus");
         if (invoice % 1000 == 0) {
             state.PauseTiming();
-            client->Invoke(CKVTCLientX::DispidOf::SubmitRequest,
+            client->Invoke(SClientDispids::SubmitRequest,
                            {std::string(kBatchClose), std::int16_t(0), std::string(), std::string("TRANVEX")});
             state.ResumeTiming();
         }

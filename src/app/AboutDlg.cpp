@@ -5,8 +5,9 @@
 #include "res/Version.h"
 #include "res/resource.h"
 
+// The icon static shows the icon of the window the box is made over (the main window's: the
+// application icon); the resource path in its caption only names it.
 const DlgTemplate& CAboutDlg::DialogTemplate() {
-    AppIcon(); // the icon static below reads the resources
     static const DlgTemplate dlg{
         IDD_ABOUTBOX, "About Tranvex", "MS Sans Serif", 8, 235, 55,
         {

@@ -3,6 +3,7 @@
 
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QTimer>
 #include <cerrno>
 #include <filesystem>
 #include <sys/stat.h>
@@ -94,7 +95,22 @@ const DlgTemplate& CTranvexDlg::DialogTemplate() {
     return dlg;
 }
 
+namespace {
+
+const char* const kLogFailure =
+    "Unable to write to the log in CORVANE_LOGS - unwritten lines are kept (up to 16 MB) "
+    "and written when it works again.";
+
+} // namespace
+
 CTranvexDlg::CTranvexDlg(QWidget* pParent) : CDialog(DialogTemplate(), pParent), m_hIcon(AppIcon()) {
+    // A pop-up with caption, system menu and minimise box; no maximise box, and its own taskbar button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    // The log writer's worker cannot show anything itself: the window asks it now and then.
+    m_pLogCheck = new QTimer(this);
+    m_pLogCheck->setInterval(1000);
+    connect(m_pLogCheck, &QTimer::timeout, this, [this] { Dispatch([this] { OnCheckLog(); }); });
     // The hosted controls come into being with the window, before its initialisation.
     m_ctlClient.Create(IDC_CLIENT_CONTROL);
     m_ctlDevice.Create(IDC_DEVICE_CONTROL);
@@ -175,7 +191,15 @@ BOOL CTranvexDlg::OnInitDialog() {
         AfxMessageBox("Unable to create Log Directory - logging disabled!");
 
     GetLogWriter()->Write("Startup %s", TRANVEX_VERSION_TEXT);
+    m_pLogCheck->start();
     return TRUE;
+}
+
+void CTranvexDlg::OnCheckLog() {
+    if (GetLogWriter()->TakeFailureNotice()) {
+        m_pLogCheck->stop();
+        AfxMessageBox(kLogFailure);
+    }
 }
 
 void CTranvexDlg::contextMenuEvent(QContextMenuEvent* event) {

@@ -12,6 +12,7 @@
 #include <istream>
 
 class QMenu;
+class QTimer;
 class CScriptSplitter;
 
 class CTranvexDlg : public CDialog {
@@ -38,6 +39,7 @@ public:
     CString m_strLastResponse;
 
     QMenu* m_pSysMenu = nullptr; // the window's own menu, with "&About Tranvex..."
+    QTimer* m_pLogCheck = nullptr; // asks the log writer, from this thread, whether lines were lost
 
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
@@ -48,6 +50,8 @@ public:
     // Application shell
     void OnSysCommand(UINT nID, LPARAM lParam);
     void OnExit();
+    // Tells the operator, once, that log lines could not be written.
+    void OnCheckLog();
 
     // Transaction script
     void OnBrowseLoad();

@@ -27,5 +27,6 @@ private:
     int m_nID = 0;
 };
 
-// The controls are made with the window; binding them in the data exchange only checks the ID.
+// The controls are made with the window and know their IDs already: binding them in the data
+// exchange has nothing left to do.
 inline void DDX_Control(CDataExchange*, int, CHostedControl&) {}

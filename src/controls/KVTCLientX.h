@@ -14,7 +14,6 @@ struct SClientDispids {
 
 class CKVTCLientX : public CPaymentControl<SClientDispids> {
 public:
-    using DispidOf = SClientDispids;
     static constexpr const char* clsid = kClientClsid;
     BOOL Create(int nID) { return CreateControl(clsid, nID); }
 };

@@ -15,7 +15,6 @@ struct SDeviceDispids {
 
 class CKvtHRNX : public CPaymentControl<SDeviceDispids> {
 public:
-    using DispidOf = SDeviceDispids;
     static constexpr const char* clsid = kDeviceClsid;
     BOOL Create(int nID) { return CreateControl(clsid, nID); }
     CString GetDeviceList() { return InvokeHelper(SDeviceDispids::GetDeviceList, {}); }

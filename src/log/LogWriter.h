@@ -2,60 +2,32 @@
 // appends batches to CORVANE_LOGS/XMLmmddyyyy.log) and GetLogWriter (the process's one writer).
 #pragma once
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
+#include <cstddef>
 #include <ctime>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 
+#include "platform/HookGuard.h"
 #include "platform/MfcTypes.h"
 
 class CLogWriter;
+class CCriticalSection; // the queue's lock
+class CEvent;           // a signal the worker waits on
 
 // The process's one writer, made on first use with the working directory and the real clock,
 // destroyed at process exit (writing what is still queued). User-interface thread only.
 CLogWriter* GetLogWriter();
 
-// Events that share one mutex and condition variable, so that a thread can wait for either of two.
-class CEventGroup {
+// While a guard lives, GetLogWriter returns the guard's writer: a test gives each case its own
+// writer and folder, and destroys the writer before removing the folder.
+CLogWriter*& CurrentLogWriterOverride();
+class CLogWriterOverride : public CHookGuard<CLogWriter*> {
 public:
-    CEventGroup() = default;
-    CEventGroup(const CEventGroup&) = delete;
-    CEventGroup& operator=(const CEventGroup&) = delete;
-
-private:
-    friend class CEvent;
-    std::mutex m_lock;
-    std::condition_variable m_cvChanged;
-};
-
-// A signal that is set or not. An auto-reset event is cleared by the wait it ends; a manual-reset
-// one stays set for good once set (nothing clears it).
-class CEvent {
-public:
-    enum EReset { eAutoReset, eManualReset };
-
-    CEvent(CEventGroup& group, EReset reset) : m_group(group), m_bAutoReset(reset == eAutoReset) {}
-    CEvent(const CEvent&) = delete;
-    CEvent& operator=(const CEvent&) = delete;
-
-    void Set();
-    bool IsSet() const { return m_bSignalled.load(std::memory_order_acquire); } // never clears
-    // Waits until set or until the time-out; false on time-out.
-    bool Wait(std::chrono::milliseconds timeout);
-    // Waits without limit until either is set; 0 for first, 1 for second (first wins when both are).
-    // Both must belong to one group.
-    static int WaitForEither(CEvent& first, CEvent& second);
-
-private:
-    CEventGroup& m_group;
-    const bool m_bAutoReset;
-    std::atomic<bool> m_bSignalled{false}; // changed only under the group's lock
-    int m_nWaiters = 0; // under the group's lock; Set() skips the wake-up call while nobody waits
+    explicit CLogWriterOverride(CLogWriter* pWriter)
+        : CHookGuard<CLogWriter*>(CurrentLogWriterOverride(), pWriter) {}
 };
 
 // Lines queued by producers and taken all at once by one consumer.
@@ -72,22 +44,16 @@ public:
     void TakeAll();
 
 protected:
-    struct SStorage {
-        std::mutex lock;
-        CStringArray pending;
-        CStringArray batch;
-        void TakeAll();
-    };
-
+    struct SStorage;
     // For a worker that outlives the queue: the storage stays allocated for good instead of being
     // freed under it.
     void KeepStorage() { m_bKeepStorage = true; }
 
     // The lock and both arrays live on the heap (see KeepStorage); the references name them.
     SStorage* const m_pStorage;
-    std::mutex* const m_pLock; // guards m_pending
-    CStringArray& m_pending;   // queued lines, oldest first
-    CStringArray& m_batch;     // lines taken for the current write pass; the consumer's alone
+    CCriticalSection* const m_pLock; // guards m_pending
+    CStringArray& m_pending;         // queued lines, oldest first
+    CStringArray& m_batch;           // lines taken for the current write pass; the consumer's alone
 
 private:
     bool m_bKeepStorage = false;
@@ -97,17 +63,19 @@ class CLogWriter : public CLineQueue {
 public:
     using Clock = std::function<std::time_t()>; // local time is derived with localtime_r
 
-    static constexpr int kStillRunning = -1; // ExitCode() while the worker runs
-    static constexpr int kOpenFailed = 255;  // the worker could not open (or lock) the day's file
+    // Lines that could not be written are kept for the next batch, the newest up to this many bytes
+    // in all; older ones are dropped, and one record says how many once writing works again.
+    static constexpr std::size_t kKeptBytes = 16u << 20;
     static constexpr std::chrono::milliseconds kDefaultLockWait{5000};
     static constexpr std::chrono::milliseconds kShutdownWait{20000};
 
     static std::time_t RealClock() { return std::time(nullptr); }
 
-    // Log files are baseDir + "/CORVANE_LOGS/XMLmmddyyyy.log"; the directory must exist already.
-    // lockWait bounds how long a batch waits for another process's lock on the day's file.
+    // Log files are baseDir + "/CORVANE_LOGS/XMLmmddyyyy.log"; the folder is made again when it has
+    // gone. lockWait bounds how long a batch waits for another process's lock on the day's file.
     explicit CLogWriter(std::string baseDir = ".", Clock clock = &RealClock,
-                        std::chrono::milliseconds lockWait = kDefaultLockWait);
+                        std::chrono::milliseconds lockWait = kDefaultLockWait,
+                        std::size_t keptBytes = kKeptBytes);
     // Stops, lets the worker write every queued line and waits for it at most kShutdownWait.
     ~CLogWriter() override;
 
@@ -115,10 +83,8 @@ public:
     // as an argument ("%s"), never as the format. Returns false (queuing nothing) once stopped.
     bool Write(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-    // The worker's exit code: kStillRunning, 0 after a stop, kOpenFailed.
-    int ExitCode() const;
-    // Waits until the worker has ended; false on time-out.
-    bool WaitForWorker(std::chrono::milliseconds timeout);
+    // True once, on the first call after lines could not be written: the window tells the operator.
+    bool TakeFailureNotice();
     // The file a batch written at moment t goes to.
     CString FileNameFor(std::time_t t) const;
 

@@ -1,7 +1,7 @@
 // The component registry: registered factories first, component libraries otherwise.
 #include "platform/Component.h"
 
-#include "controls/ComponentLibrary.h"
+#include "platform/ComponentLibrary.h"
 
 CComponentRegistry& CComponentRegistry::Instance() {
     static CComponentRegistry registry;

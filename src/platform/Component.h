@@ -55,7 +55,8 @@ private:
     std::map<std::string, Factory> m_factories;
 };
 
-// Registers a factory for the life of a scope (tests), restoring what was there before.
+// Registers a factory for the life of a scope (tests); at its end the class identifier has no
+// factory, so the registry loads its library again.
 class CComponentRegistration {
 public:
     CComponentRegistration(std::string clsid, CComponentRegistry::Factory factory);

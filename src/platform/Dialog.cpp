@@ -15,56 +15,107 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 #include <exception>
+#include <limits>
+#include <unordered_map>
 
 #include "platform/MessageBox.h"
+#include "platform/QtText.h"
 
 namespace {
 
-QString ToQt(const CString& text) { return QString::fromStdString(text); }
+QString ToQt(const CString& text, bool* pLatin1 = nullptr) {
+    return BytesToQt(text, pLatin1);
+}
 
 // Multi-line boxes hold CR LF line ends in this program's texts; the widget wants plain LF.
-QString ToPlainLines(const CString& text) {
-    QString s = ToQt(text);
+QString ToPlainLines(const CString& text, bool* pLatin1 = nullptr) {
+    QString s = ToQt(text, pLatin1);
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return s;
 }
 
-CString WidgetText(const QWidget* widget) {
+// The text a widget holds, as the widget gives it back.
+QString HeldText(const QWidget* widget) {
     if (auto* edit = qobject_cast<const QLineEdit*>(widget))
-        return edit->text().toStdString();
-    if (auto* box = qobject_cast<const QPlainTextEdit*>(widget)) {
-        QString s = box->toPlainText();
-        s.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-        return s.toStdString();
-    }
+        return edit->text();
+    if (auto* box = qobject_cast<const QPlainTextEdit*>(widget))
+        return box->toPlainText();
     if (auto* button = qobject_cast<const QAbstractButton*>(widget))
-        return button->text().toStdString();
+        return button->text();
     if (auto* label = qobject_cast<const QLabel*>(widget))
-        return label->text().toStdString();
+        return label->text();
     if (auto* group = qobject_cast<const QGroupBox*>(widget))
-        return group->title().toStdString();
-    return CString();
+        return group->title();
+    return QString();
+}
+
+// Each widget keeps the exact bytes its text was set from, with the text it held right after: while
+// it still holds that text, the bytes are its text, so whatever went in comes back byte for byte.
+struct SKeptText {
+    CString bytes;
+    QString held;
+    bool bTaken = false;  // false when the box took less than it was given (its input limit)
+    bool bLatin1 = false; // the bytes were shown one character per byte
+};
+
+SKeptText* KeptText(const QWidget* widget, bool bMake) {
+    static auto* kept = new std::unordered_map<const QWidget*, SKeptText>; // outlives every widget
+    if (auto it = kept->find(widget); it != kept->end())
+        return &it->second;
+    if (!bMake)
+        return nullptr;
+    QObject::connect(widget, &QObject::destroyed, [widget] { kept->erase(widget); });
+    return &(*kept)[widget];
+}
+
+void KeepBytes(QWidget* widget, const CString& text, bool bLatin1, bool bTaken = true) {
+    SKeptText& kept = *KeptText(widget, true);
+    kept.bTaken = bTaken;
+    kept.bLatin1 = bLatin1;
+    kept.bytes.assign(bTaken ? text : CString());
+    kept.held = bTaken ? HeldText(widget) : QString();
+}
+
+CString WidgetText(const QWidget* widget) {
+    QString held = HeldText(widget);
+    const SKeptText* kept = KeptText(widget, false);
+    if (kept && kept->bTaken && kept->held == held)
+        return kept->bytes;
+    // Edited: a box that showed its bytes one per character gives them back that way where it can.
+    if (qobject_cast<const QPlainTextEdit*>(widget))
+        held.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    const bool bLatin1 = kept && kept->bLatin1 &&
+                         std::all_of(held.cbegin(), held.cend(), [](QChar c) { return c.unicode() < 0x100; });
+    const QByteArray bytes = bLatin1 ? held.toLatin1() : held.toUtf8();
+    return CString(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 void SetWidgetText(QWidget* widget, const CString& text) {
+    bool bLatin1 = false;
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-        const QString value = ToQt(text);
-        if (edit->text() == value)
-            return; // laying the text out again is the costly part
-        edit->setText(value);
-        edit->setCursorPosition(0);
+        const QString value = ToQt(text, &bLatin1);
+        if (edit->text() != value) { // laying the text out again is the costly part
+            edit->setText(value);
+            edit->setCursorPosition(0);
+        }
+        KeepBytes(widget, text, bLatin1, edit->text() == value);
+        return;
     } else if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
-        const QString value = ToPlainLines(text);
+        const QString value = ToPlainLines(text, &bLatin1);
         if (box->toPlainText() != value)
             box->setPlainText(value);
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-        button->setText(ToQt(text));
+        button->setText(ToQt(text, &bLatin1));
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
-        label->setText(ToPlainLines(text));
+        label->setText(ToPlainLines(text, &bLatin1));
     } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
-        group->setTitle(ToQt(text));
+        group->setTitle(ToQt(text, &bLatin1));
+    } else {
+        return;
     }
+    KeepBytes(widget, text, bLatin1);
 }
 
 QColor ToQColor(COLORREF color) { return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF); }
@@ -161,9 +212,10 @@ void CStatic::Attach(QWidget* widget) {
 
 bool CStatic::OnPaint(QPainter&) { return false; }
 
+// 0 means no limit of the box's own.
 void CEdit::LimitText(int nChars) {
     if (auto* edit = qobject_cast<QLineEdit*>(m_pWidget))
-        edit->setMaxLength(nChars > 0 ? nChars : 32767);
+        edit->setMaxLength(nChars > 0 ? nChars : std::numeric_limits<int>::max());
 }
 
 int CButton::GetCheck() const {
@@ -306,6 +358,7 @@ QWidget* CDialog::CreateItem(const DlgItem& item) {
         } else {
             auto* edit = new QLineEdit(this);
             edit->setReadOnly(item.style & DS_READONLY);
+            edit->setMaxLength(std::numeric_limits<int>::max()); // no hidden limit of 32,767 characters
             return edit;
         }
     case DlgKind::PushButton: {

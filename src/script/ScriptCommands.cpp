@@ -1,12 +1,12 @@
 // The main window's script commands: Browse/Load, Re-Load, Load Next/Prev, the request boxes and the
 // seven copy-back buttons.
 #include <filesystem>
-#include <fstream>
 
 #include "app/TranvexDlg.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "res/resource.h"
+#include "script/ScriptFile.h"
 #include "script/ScriptSplitter.h"
 
 namespace {
@@ -48,16 +48,14 @@ void CTranvexDlg::OnReloadFile() {
     m_arrTransactions.clear();
     ShowRequestFields(true);
 
-    std::error_code ec;
-    std::ifstream file;
-    if (!std::filesystem::is_directory(m_strXmlPath, ec))
-        file.open(m_strXmlPath, std::ios::in | std::ios::binary);
-    if (!file.is_open()) {
-        AfxMessageBox("Unable to open file for reading.");
-        return;
-    }
-    SplitScript(file);
-    file.close();
+    {
+        CScriptFile file;
+        if (!file.Open(m_strXmlPath)) {
+            AfxMessageBox("Unable to open file for reading.");
+            return;
+        }
+        SplitScript(file.Stream());
+    } // closed here
 
     OnLoadNext();
 }

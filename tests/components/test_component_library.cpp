@@ -8,7 +8,7 @@
 
 #include "SimTestSupport.h"
 #include "controls/ClassIds.h"
-#include "controls/ComponentLibrary.h"
+#include "platform/ComponentLibrary.h"
 
 namespace fs = std::filesystem;
 

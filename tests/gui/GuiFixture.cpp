@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "controls/ClassIds.h"
-#include "log/LogWriter.h"
 
 std::string ReadWholeFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -23,7 +22,10 @@ void GuiFixture::SetUp() {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     m_dir = pattern;
     std::filesystem::current_path(m_dir);
+    m_writer = std::make_unique<CLogWriter>(m_dir.string());
+    m_writerOverride = std::make_unique<CLogWriterOverride>(m_writer.get());
     m_boxHook = std::make_unique<CMessageBoxHookGuard>([this](const CString& text, UINT) {
+        EXPECT_EQ(std::this_thread::get_id(), m_uiThread) << text;
         m_messages.push_back(text);
         return IDOK;
     });
@@ -42,8 +44,9 @@ void GuiFixture::TearDown() {
     m_clientReg.reset();
     m_deviceReg.reset();
     m_boxHook.reset();
-    // Each test runs in its own process; the log writer may still be writing here, so the directory
-    // stays until the writer is done at exit. Go back and leave removal to the last step we control.
+    // The writer finishes its lines before the folder goes.
+    m_writerOverride.reset();
+    m_writer.reset();
     std::filesystem::current_path(m_savedDir);
     std::error_code ec;
     std::filesystem::remove_all(m_dir, ec);
@@ -83,7 +86,7 @@ std::string GuiFixture::LogContaining(const std::string& needle) {
 std::string GuiFixture::FlushedLog() {
     static int counter = 0;
     const std::string marker = "test marker " + std::to_string(++counter);
-    GetLogWriter()->Write("%s", marker.c_str());
+    m_writer->Write("%s", marker.c_str());
     std::string log = LogContaining(marker);
     return log.substr(0, log.find(marker));
 }

@@ -1,5 +1,6 @@
-// Shared set-up for window tests: a temporary working directory, recorded message boxes, fake
-// components under both class identifiers, and a main window that has run its initialisation.
+// Shared set-up for window tests: a temporary working directory with a log writer of its own,
+// recorded message boxes, fake components under both class identifiers, and a main window that has
+// run its initialisation. Nothing outlives a test, so the tests also pass in one process.
 #pragma once
 
 #include <filesystem>
@@ -7,9 +8,11 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/TranvexDlg.h"
+#include "log/LogWriter.h"
 #include "platform/Component.h"
 #include "platform/MessageBox.h"
 
@@ -57,7 +60,10 @@ protected:
 
     std::filesystem::path m_dir;
     std::filesystem::path m_savedDir;
-    std::vector<std::string> m_messages;
+    std::vector<std::string> m_messages; // shown on this thread only
+    const std::thread::id m_uiThread = std::this_thread::get_id();
+    std::unique_ptr<CLogWriter> m_writer; // logs into m_dir until the test ends
+    std::unique_ptr<CLogWriterOverride> m_writerOverride;
     std::unique_ptr<CMessageBoxHookGuard> m_boxHook;
     std::shared_ptr<FakeComponentState> m_client = std::make_shared<FakeComponentState>();
     std::shared_ptr<FakeComponentState> m_device = std::make_shared<FakeComponentState>();

@@ -1,5 +1,6 @@
 // The script commands on the real window: reload, navigation, Browse/Load and copy-back.
 #include <QAbstractButton>
+#include <QLineEdit>
 
 #include "GuiFixture.h"
 #include "platform/FileDialog.h"
@@ -63,14 +64,19 @@ TEST_F(ScriptWindowTest, NavigationStopsAtBothEndsWithItsMessages) {
     EXPECT_EQ(Box(IDC_REQ_TRANCODE), "BatchSummary");
 }
 
+// A missing file, a folder and a device (which would read as empty) all fail to open.
 TEST_F(ScriptWindowTest, MissingFileClearsTheBoxesAndLeavesNothingToMoveTo) {
-    LoadScript(kThreeBlocks);
-    m_dlg->m_strXmlPath = (m_dir / "absent.xml").string();
-    Click(IDC_RELOAD_FILE);
-    EXPECT_EQ(m_messages, std::vector<std::string>{"Unable to open file for reading."});
-    EXPECT_TRUE(m_dlg->m_arrTransactions.empty());
-    EXPECT_EQ(Box(IDC_REQ_REFNO), "");
-    EXPECT_EQ(Box(IDC_REQ_TRANCODE), "");
+    for (const std::string& path :
+         {(m_dir / "absent.xml").string(), m_dir.string(), std::string("/dev/null")}) {
+        LoadScript(kThreeBlocks);
+        m_messages.clear();
+        m_dlg->m_strXmlPath = path;
+        Click(IDC_RELOAD_FILE);
+        EXPECT_EQ(m_messages, std::vector<std::string>{"Unable to open file for reading."}) << path;
+        EXPECT_TRUE(m_dlg->m_arrTransactions.empty());
+        EXPECT_EQ(Box(IDC_REQ_REFNO), "");
+        EXPECT_EQ(Box(IDC_REQ_TRANCODE), "");
+    }
     m_messages.clear();
     Click(IDC_LOAD_NEXT);
     Click(IDC_LOAD_PREV);
@@ -164,6 +170,35 @@ TEST_F(ScriptWindowTest, CopyBackButtonsCopyResponseBoxesIntoRequestBoxes) {
         EXPECT_EQ(Box(c.to), "") << c.button;
     }
     EXPECT_TRUE(m_messages.empty());
+}
+
+// Bytes that are not UTF-8 and values past 32,767 characters come back unchanged from every kind of
+// box until the operator edits them, and so reach the request that Run It sends.
+TEST_F(ScriptWindowTest, BoxesGiveBackTheBytesTheyWereGiven) {
+    const CString latin1 = "caf\xE9", utf8 = "caf\xC3\xA9", longValue(40000, 'v');
+    m_dlg->m_editPingPort.LimitText(0);
+    for (int box : {IDC_REQ_REFNO, IDC_RESP_TEXT, IDC_PING_PORT}) {
+        for (const CString& value : {latin1, utf8, longValue, CString("\xFF\xFE\r\nx\0y", 8), CString()}) {
+            m_dlg->SetDlgItemText(box, value);
+            EXPECT_EQ(Box(box), value) << box << ": " << value.substr(0, 20);
+        }
+    }
+    auto* refNo = qobject_cast<QLineEdit*>(m_dlg->GetDlgItem(IDC_REQ_REFNO));
+    m_dlg->SetDlgItemText(IDC_REQ_REFNO, utf8);
+    EXPECT_EQ(refNo->text(), QString::fromUtf8("caf\xC3\xA9")); // shown as its characters
+    m_dlg->SetDlgItemText(IDC_REQ_REFNO, latin1);
+    EXPECT_EQ(refNo->text(), QString::fromUtf8("caf\xC3\xA9"));
+    refNo->setText(refNo->text() + "s"); // typed by the operator: the box keeps its one byte per character
+    EXPECT_EQ(Box(IDC_REQ_REFNO), "caf\xE9s");
+
+    LoadScript("<?xml version=\"1.0\"?>\n<TStream>\n<Transaction><RefNo>caf\xE9</RefNo></Transaction>\n");
+    m_dlg->SetDlgItemText(IDC_RESP_PROCESSDATA, longValue);
+    Click(IDC_TARGET_CLIENT);
+    Click(IDC_RUN_IT);
+    ASSERT_EQ(m_client->calls.size(), 1u);
+    const std::string request = std::get<std::string>(m_client->calls[0].args.at(0));
+    EXPECT_NE(request.find("<RefNo>caf\xE9</RefNo>"), std::string::npos) << request.substr(0, 200);
+    EXPECT_NE(request.find("<ProcessData>" + longValue + "</ProcessData>"), std::string::npos);
 }
 
 } // namespace

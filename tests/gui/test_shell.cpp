@@ -1,8 +1,11 @@
 // Start-up, the main window's controls, the target rule, About and Exit.
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +13,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <chrono>
+#include <thread>
 
 #include "GuiFixture.h"
 #include "app/AboutDlg.h"
@@ -130,7 +137,17 @@ TEST_F(ShellTest, TemplateControlsHaveTheirIdsKindsCaptionsAndStates) {
         EXPECT_FALSE(m_dlg->IsDlgButtonChecked(id));
     }
     EXPECT_EQ(m_dlg->windowTitle().toStdString(), "Tranvex");
-    EXPECT_EQ(m_dlg->size(), m_dlg->MapDialogRect(0, 0, 524, 286).size());
+    // 524 x 286 dialog units from the dialog font's average character, as the window system does it.
+    QFontMetrics font(m_dlg->font());
+    const int cx =
+        (font.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2;
+    EXPECT_EQ(m_dlg->size(), QSize(524 * cx / 4, 286 * font.height() / 8));
+    EXPECT_EQ(m_dlg->minimumSize(), m_dlg->maximumSize());
+    // Caption, system menu and minimise box; no maximise box.
+    const Qt::WindowFlags flags = m_dlg->windowFlags();
+    for (Qt::WindowType hint : {Qt::WindowTitleHint, Qt::WindowSystemMenuHint, Qt::WindowMinimizeButtonHint})
+        EXPECT_TRUE(flags.testFlag(hint)) << hint;
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
 }
 
 TEST_F(ShellTest, DataExchangeMovesTheFourValuesBothWays) {
@@ -218,14 +235,41 @@ TEST_F(ShellTest, LogDirectoryThatCannotBeMadeWarnsOnceAndStillOpens) {
     std::filesystem::create_directory(m_dir / "gone");
     std::filesystem::current_path(m_dir / "gone");
     std::filesystem::remove(m_dir / "gone");
-    MakeWindow();
+    m_dlg = std::make_unique<CTranvexDlg>();
+    std::string shownPath;
+    CDialog::ModalHookGuard hook([&](CDialog& dlg) {
+        shownPath = dlg.GetDlgItemText(IDC_XML_PATH);
+        return IDCANCEL;
+    });
+    EXPECT_EQ(m_dlg->DoModal(), IDCANCEL);
     EXPECT_EQ(m_messages, std::vector<std::string>{"Unable to create Log Directory - logging disabled!"});
-    EXPECT_NE(m_dlg->GetDlgItem(IDC_RUN_IT), nullptr);
+    EXPECT_EQ(shownPath, m_dlg->m_strXmlPath);
+    EXPECT_NE(shownPath.find("TStream.xml"), std::string::npos);
+}
+
+// The folder is a file: the start-up line cannot be written. The window's timer asks the writer and
+// tells the operator once, from the window's thread.
+TEST_F(ShellTest, UnwritableLogIsReportedOnceFromTheWindow) {
+    WriteFile("CORVANE_LOGS", "not a folder");
+    MakeWindow();
+    EXPECT_TRUE(m_messages.empty());
+    for (int i = 0; i < 1000 && m_messages.empty(); ++i) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const std::vector<std::string> once = {
+        "Unable to write to the log in CORVANE_LOGS - unwritten lines are kept "
+        "(up to 16 MB) and written when it works again."};
+    EXPECT_EQ(m_messages, once);
+    m_dlg->OnCheckLog();
+    EXPECT_EQ(m_messages, once);
 }
 
 TEST_F(ShellTest, ExistingLogDirectoryIsNoProblem) {
     std::filesystem::create_directory(m_dir / "CORVANE_LOGS");
     MakeWindow();
+    FlushedLog();
+    m_dlg->OnCheckLog(); // the start-up line was written: nothing to tell
     EXPECT_TRUE(m_messages.empty());
 }
 
@@ -233,6 +277,25 @@ TEST_F(ShellTest, AnExceptionEscapingAHandlerBecomesAMessageBox) {
     MakeWindow();
     CDialog::Dispatch([] { throw CDispatchError("Member not found."); });
     EXPECT_EQ(m_messages, std::vector<std::string>{"Member not found."});
+}
+
+// The viewers' box shows XML as it is: four-character tab stops, lines broken only at the text's own
+// breaks, a scroll bar once a line is wider than the screen; all of it copies back unchanged.
+TEST(MessageBoxTest, TextKeepsItsLinesAndTabsAndCopiesUnchanged) {
+    const CString xml =
+        "<?xml version=\"1.0\"?>\r\n<TStream>\r\n\t<Transaction>\r\n\t\t<AcctNo>4111111111111111</AcctNo>" +
+        CString(3000, 'x') + "\r\n\t</Transaction>\r\n</TStream>";
+    CMessageBoxDlg box(xml, MB_OK);
+    QPlainTextEdit* view = box.TextView();
+    EXPECT_EQ(view->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_DOUBLE_EQ(view->tabStopDistance(), 4 * QFontMetricsF(view->font()).averageCharWidth());
+    EXPECT_EQ(view->document()->blockCount(), 6);
+    box.show();
+    EXPECT_LE(box.width(), QGuiApplication::primaryScreen()->availableGeometry().width());
+    EXPECT_TRUE(view->horizontalScrollBar()->isVisible());
+    view->selectAll();
+    view->copy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), xml);
 }
 
 } // namespace

@@ -1,11 +1,17 @@
 // Tests of CScriptSplitter: headers, the three block kinds, comment regions, blank lines, end of file;
-// and of its chunked line reader, with chunk edges forced onto every byte position.
+// of its chunked line reader, with chunk edges forced onto every byte position; and of CScriptFile.
+#include "script/ScriptFile.h"
 #include "script/ScriptSplitter.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -223,4 +229,27 @@ TEST(ScriptLines, ChunkSizeChangesNothing) {
         EXPECT_EQ(s.texts, whole.texts) << chunk;
         EXPECT_EQ(s.messages, whole.messages) << chunk;
     }
+}
+
+// Only regular files open. The FIFO has a reader and writer of its own, so a plain open of it would
+// succeed at once rather than hang the test.
+TEST(ScriptFile, OnlyRegularFilesOpen) {
+    char pattern[] = "/tmp/tranvex-script-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string dir = pattern, fifo = dir + "/fifo", script = dir + "/TStream.xml";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int held = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+    std::ofstream(script) << "<?xml version=\"1.0\"?>\n";
+    for (const std::string& path :
+         {fifo, dir, std::string("/dev/zero"), std::string("/dev/null"), dir + "/absent"}) {
+        CScriptFile file;
+        EXPECT_FALSE(file.Open(path)) << path;
+    }
+    CScriptFile file;
+    ASSERT_TRUE(file.Open(script));
+    std::string line;
+    EXPECT_TRUE(std::getline(file.Stream(), line));
+    EXPECT_EQ(line, "<?xml version=\"1.0\"?>");
+    ::close(held);
+    std::filesystem::remove_all(dir);
 }

@@ -1,5 +1,5 @@
 // Finds, opens and wraps component libraries: <folder>/<clsid>.so behind the C entry point.
-#include "controls/ComponentLibrary.h"
+#include "platform/ComponentLibrary.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "controls/ComponentAbi.h"
+#include "platform/ComponentAbi.h"
 
 namespace {
 
