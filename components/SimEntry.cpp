@@ -7,7 +7,7 @@
 #include <string>
 
 #include "controls/ClassIds.h"
-#include "controls/ComponentAbi.h"
+#include "platform/ComponentAbi.h"
 #include "sim/SimComponent.h"
 
 #ifndef TVX_SIM_DEVICE

@@ -5,7 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "controls/ComponentAbi.h"
+#include "platform/ComponentAbi.h"
 
 #define EXAMPLE_CLSID "{0E5A7C11-4B2D-4C3E-9F10-2A3B4C5D6E7F}"
 #define EXPORT __attribute__((visibility("default")))

@@ -2,7 +2,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "controls/ComponentAbi.h"
+#include "platform/ComponentAbi.h"
 
 #define EXPORT __attribute__((visibility("default")))
 

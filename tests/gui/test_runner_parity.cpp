@@ -4,7 +4,7 @@
 
 #include "GuiFixture.h"
 #include "controls/ClassIds.h"
-#include "controls/ComponentLibrary.h"
+#include "platform/ComponentLibrary.h"
 #include "res/resource.h"
 #include "runner/RunnerMain.h"
 
