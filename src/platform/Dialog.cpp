@@ -354,6 +354,8 @@ QWidget* CDialog::CreateItem(const DlgItem& item) {
             box->setVerticalScrollBarPolicy(item.style & DS_VSCROLL ? Qt::ScrollBarAlwaysOn
                                                                     : Qt::ScrollBarAsNeeded);
             box->setTabChangesFocus(true);
+            // Multi-line edit boxes stop tabs every 32 dialog units (eight average characters).
+            box->setTabStopDistance(MapDialogRect(0, 0, 32, 0).width());
             return box;
         } else {
             auto* edit = new QLineEdit(this);
