@@ -19,8 +19,8 @@ inline void PrintFigure(const std::string& what, const std::string& figure, cons
     char ratioText[32] = "-";
     if (ratio > 0)
         std::snprintf(ratioText, sizeof ratioText, "%.2f", ratio);
-    std::printf("figure | %s | %s | %s | %s | %s\n", what.c_str(), figure.c_str(), baseline.c_str(), ratioText,
-                goal);
+    std::printf("figure | %s | %s | %s | %s | %s\n", what.c_str(), figure.c_str(), baseline.c_str(),
+                ratioText, goal);
 }
 
 // A time in the unit that keeps three or four digits.
@@ -43,7 +43,8 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             const std::string& name = run.run_name.function_name;
-            const double ns = run.GetAdjustedCPUTime() * 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            const double ns =
+                run.GetAdjustedCPUTime() * 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
                 m_medianNs[name] = ns;
             else if (run.run_type == Run::RT_Iteration)
@@ -61,7 +62,8 @@ public:
     }
 
     // The figure line for part's time against base's, when both ran.
-    void PrintRatio(const std::string& what, const std::string& part, const std::string& base, const char* goal) const {
+    void PrintRatio(const std::string& what, const std::string& part, const std::string& base,
+                    const char* goal) const {
         if (NsOf(part) > 0 && NsOf(base) > 0)
             PrintFigure(what, FormatNs(NsOf(part)), FormatNs(NsOf(base)), NsOf(part) / NsOf(base), goal);
     }

@@ -131,7 +131,8 @@ void PrintFigures() {
     const SFigures base = g_figures["spdlog"]; // zeros when built without spdlog: no baseline
     auto row = [&](const char* what, double a, double b, const char* unit, const char* goal) {
         const std::string figure = std::to_string(std::lround(a)) + unit;
-        PrintFigure(what, figure, b > 0 ? std::to_string(std::lround(b)) + unit : "-", b > 0 ? a / b : 0, goal);
+        PrintFigure(what, figure, b > 0 ? std::to_string(std::lround(b)) + unit : "-", b > 0 ? a / b : 0,
+                    goal);
     };
     row("log Write call, median / spdlog async", ours.medianNs, base.medianNs, " ns", "<= 1");
     row("log Write call, 99th percentile / spdlog async", ours.p99Ns, base.p99Ns, " ns", "<= 1");
