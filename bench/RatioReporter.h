@@ -8,12 +8,43 @@
 #include <map>
 #include <string>
 
+#include <unistd.h>
+
+// The one line per figure that scripts/bench gathers into its table:
+//   figure | <what> | <figure> | <baseline> | <ratio> | <goal>
+// ratio is figure / baseline, "-" when there is no baseline; goal is "<= N" or ">= N" on the ratio, or
+// "-" for a figure shown for comparison only. Each goal is written once, at its PrintFigure call.
+inline void PrintFigure(const std::string& what, const std::string& figure, const std::string& baseline,
+                        double ratio, const char* goal) {
+    char ratioText[32] = "-";
+    if (ratio > 0)
+        std::snprintf(ratioText, sizeof ratioText, "%.2f", ratio);
+    std::printf("figure | %s | %s | %s | %s | %s\n", what.c_str(), figure.c_str(), baseline.c_str(),
+                ratioText, goal);
+}
+
+// A time in the unit that keeps three or four digits.
+inline std::string FormatNs(double ns) {
+    char text[32];
+    if (ns >= 1e7)
+        std::snprintf(text, sizeof text, "%.1f ms", ns / 1e6);
+    else if (ns >= 1e4)
+        std::snprintf(text, sizeof text, "%.1f us", ns / 1e3);
+    else
+        std::snprintf(text, sizeof text, "%.0f ns", ns);
+    return text;
+}
+
 class CRatioReporter : public benchmark::ConsoleReporter {
 public:
+    // Colours only on a terminal: a script reading the output wants plain lines.
+    CRatioReporter() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             const std::string& name = run.run_name.function_name;
-            const double ns = run.GetAdjustedCPUTime() * 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            const double ns =
+                run.GetAdjustedCPUTime() * 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
                 m_medianNs[name] = ns;
             else if (run.run_type == Run::RT_Iteration)
@@ -30,10 +61,11 @@ public:
         return 0;
     }
 
-    // Prints "what: ratio R (goal)" for part over base, when both ran.
-    void PrintRatio(const char* what, const std::string& part, const std::string& base, const char* goal) const {
+    // The figure line for part's time against base's, when both ran.
+    void PrintRatio(const std::string& what, const std::string& part, const std::string& base,
+                    const char* goal) const {
         if (NsOf(part) > 0 && NsOf(base) > 0)
-            std::printf("%s: ratio %.2f (%s)\n", what, NsOf(part) / NsOf(base), goal);
+            PrintFigure(what, FormatNs(NsOf(part)), FormatNs(NsOf(base)), NsOf(part) / NsOf(base), goal);
     }
 
 private:

@@ -3,12 +3,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "RatioReporter.h"
 #include "log/LogWriter.h"
 
 #ifdef TRANVEX_HAVE_SPDLOG
@@ -53,11 +55,14 @@ template <typename Call> void TimeCalls(benchmark::State& state, const char* nam
         samples.push_back((Steady::now() - start).count());
     }
     std::sort(samples.begin(), samples.end());
+    const double median = static_cast<double>(samples[samples.size() / 2]);
+    const double p99 = static_cast<double>(samples[samples.size() * 99 / 100]);
+    state.counters["median_ns"] = median;
+    state.counters["p99_ns"] = p99;
+    // Repeated runs keep their best, as the lines-to-disk figure does: a busy machine only adds time.
     SFigures& figures = g_figures[name];
-    figures.medianNs = static_cast<double>(samples[samples.size() / 2]);
-    figures.p99Ns = static_cast<double>(samples[samples.size() * 99 / 100]);
-    state.counters["median_ns"] = figures.medianNs;
-    state.counters["p99_ns"] = figures.p99Ns;
+    figures.medianNs = figures.medianNs > 0 ? std::min(figures.medianNs, median) : median;
+    figures.p99Ns = figures.p99Ns > 0 ? std::min(figures.p99Ns, p99) : p99;
 }
 
 // From the first line to the last one on disk (the logger is torn down inside the timing).
@@ -124,22 +129,17 @@ BENCHMARK(BM_SpdlogWrite)->Iterations(kCalls);
 BENCHMARK(BM_SpdlogLinesToDisk)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 #endif
 
-void PrintTable() {
+void PrintFigures() {
     const SFigures ours = g_figures["tranvex"];
-    const bool bBaseline = g_figures.count("spdlog") != 0;
-    const SFigures base = bBaseline ? g_figures["spdlog"] : SFigures{};
-    auto row = [&](const char* what, double a, double b) {
-        if (bBaseline && b > 0)
-            std::printf("%-26s %14.0f %14.0f %10.2f\n", what, a, b, a / b);
-        else
-            std::printf("%-26s %14.0f %14s %10s\n", what, a, "-", "-");
+    const SFigures base = g_figures["spdlog"]; // zeros when built without spdlog: no baseline
+    auto row = [&](const char* what, double a, double b, const char* unit, const char* goal) {
+        const std::string figure = std::to_string(std::lround(a)) + unit;
+        PrintFigure(what, figure, b > 0 ? std::to_string(std::lround(b)) + unit : "-", b > 0 ? a / b : 0,
+                    goal);
     };
-    std::printf("\n%-26s %14s %14s %10s\n", "figure", "CLogWriter", "spdlog async", "ratio");
-    row("Write median (ns)", ours.medianNs, base.medianNs);
-    row("Write p99 (ns)", ours.p99Ns, base.p99Ns);
-    row("lines/s to disk (best)", ours.linesPerSec, base.linesPerSec);
-    if (!bBaseline)
-        std::printf("(built without spdlog: no baseline)\n");
+    row("log Write call, median / spdlog async", ours.medianNs, base.medianNs, " ns", "<= 1");
+    row("log Write call, 99th percentile / spdlog async", ours.p99Ns, base.p99Ns, " ns", "<= 1");
+    row("log lines/s to disk / spdlog async", ours.linesPerSec, base.linesPerSec, " lines/s", ">= 1");
 }
 
 } // namespace
@@ -150,6 +150,6 @@ int main(int argc, char** argv) {
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    PrintTable();
+    PrintFigures();
     return 0;
 }

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -166,12 +167,12 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
 
     const double baseline = reporter.NsOf("BM_LoadAndGetXml");
-    std::printf("\nLoad + GetXml of the request (baseline): %.0f ns\n", baseline);
-    for (const char* name : {"BM_CoreCycle", "BM_RunItCycle"}) {
+    for (auto [what, name] : {std::pair{"Run It cycle without the window / Load + GetXml", "BM_CoreCycle"},
+                              std::pair{"Run It cycle in the window / Load + GetXml", "BM_RunItCycle"}}) {
         const double cycle = reporter.NsOf(name);
         if (baseline > 0 && cycle > 0)
-            std::printf("%-14s %8.0f ns  %7.0f transactions/s  %6.2fx baseline (goal <= 4x)\n", name, cycle,
-                        1e9 / cycle, cycle / baseline);
+            PrintFigure(what, FormatNs(cycle) + " (" + std::to_string(std::lround(1e9 / cycle)) + " transactions/s)",
+                        FormatNs(baseline), cycle / baseline, "<= 4");
     }
     return 0;
 }

@@ -102,9 +102,9 @@ int main(int argc, char** argv) {
     std::filesystem::remove_all(dir);
 
     char what[64];
-    std::snprintf(what, sizeof what, "script %.1f MB: split / getline time", g_bytes / 1e6);
-    reporter.PrintRatio(what, "BM_SplitScript", "BM_GetlineLoop", "goal <= 1.5");
-    reporter.PrintRatio("floor: getline-and-store / getline time", "BM_GetlineAndStore", "BM_GetlineLoop",
-                        "what storing the texts costs by itself");
+    std::snprintf(what, sizeof what, "script load of %.1f MB: split / getline loop", g_bytes / 1e6);
+    reporter.PrintRatio(what, "BM_SplitScript", "BM_GetlineLoop", "<= 1.5");
+    // No goal: what storing the texts costs by itself, the floor under the split.
+    reporter.PrintRatio("getline and store / getline loop", "BM_GetlineAndStore", "BM_GetlineLoop", "-");
     return 0;
 }

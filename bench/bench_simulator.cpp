@@ -82,6 +82,6 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
 
     const std::string what = "sale of " + std::to_string(kSale.size()) + " bytes: Invoke / (Load + GetXml) time";
-    reporter.PrintRatio(what.c_str(), "BM_SimSale", "BM_LoadGetXml", "goal <= 2");
+    reporter.PrintRatio(what, "BM_SimSale", "BM_LoadGetXml", "<= 2");
     return 0;
 }

@@ -70,6 +70,6 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
 
     const std::string what = "request of " + std::to_string(kRequest.size()) + " bytes: helper / pugixml time";
-    reporter.PrintRatio(what.c_str(), "BM_HelperLoadGetXml", "BM_PugiLoadSave", "goal <= 2");
+    reporter.PrintRatio(what, "BM_HelperLoadGetXml", "BM_PugiLoadSave", "<= 2");
     return 0;
 }
