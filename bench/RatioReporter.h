@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -71,3 +72,16 @@ public:
 private:
     std::map<std::string, double> m_medianNs, m_lastNs;
 };
+
+// Runs the benchmarks chosen on the command line through one CRatioReporter, then hands it to
+// figures, which prints the program's figure lines.
+inline int RunBenchmarks(int argc, char** argv, const std::function<void(const CRatioReporter&)>& figures) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    CRatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    figures(reporter);
+    return 0;
+}

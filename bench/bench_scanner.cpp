@@ -79,11 +79,7 @@ BENCHMARK(BM_ScanResponse);
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    CRatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    reporter.PrintRatio("response scan / memmem of the same tags", "BM_ScanResponse", "BM_MemmemTags",
-                        "goal <= 2");
-    return 0;
+    return RunBenchmarks(argc, argv, [](const CRatioReporter& reporter) {
+        reporter.PrintRatio("response scan / memmem of the same tags", "BM_ScanResponse", "BM_MemmemTags", "<= 2");
+    });
 }

@@ -69,11 +69,8 @@ BENCHMARK(BM_FwriteSameBytes);
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    CRatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    reporter.PrintRatio("2,000-point signature to file: decode + draw + save / one fwrite of the same bytes",
-                        "BM_SignatureToFile", "BM_FwriteSameBytes", "goal <= 5");
-    return 0;
+    return RunBenchmarks(argc, argv, [](const CRatioReporter& reporter) {
+        reporter.PrintRatio("2,000-point signature to file: decode + draw + save / one fwrite of the same bytes",
+                            "BM_SignatureToFile", "BM_FwriteSameBytes", "<= 5");
+    });
 }

@@ -76,12 +76,9 @@ BENCHMARK(BM_SimSale);
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    CRatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    const std::string what = "sale of " + std::to_string(kSale.size()) + " bytes: Invoke / (Load + GetXml) time";
-    reporter.PrintRatio(what, "BM_SimSale", "BM_LoadGetXml", "<= 2");
-    return 0;
+    return RunBenchmarks(argc, argv, [](const CRatioReporter& reporter) {
+        const std::string what =
+            "sale of " + std::to_string(kSale.size()) + " bytes: Invoke / (Load + GetXml) time";
+        reporter.PrintRatio(what, "BM_SimSale", "BM_LoadGetXml", "<= 2");
+    });
 }

@@ -64,12 +64,9 @@ BENCHMARK(BM_HelperLoadGetXml);
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    CRatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    const std::string what = "request of " + std::to_string(kRequest.size()) + " bytes: helper / pugixml time";
-    reporter.PrintRatio(what, "BM_HelperLoadGetXml", "BM_PugiLoadSave", "<= 2");
-    return 0;
+    return RunBenchmarks(argc, argv, [](const CRatioReporter& reporter) {
+        const std::string what =
+            "request of " + std::to_string(kRequest.size()) + " bytes: helper / pugixml time";
+        reporter.PrintRatio(what, "BM_HelperLoadGetXml", "BM_PugiLoadSave", "<= 2");
+    });
 }
