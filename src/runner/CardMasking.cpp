@@ -2,7 +2,7 @@
 #include "runner/CardMasking.h"
 
 #include <algorithm>
-#include <cstring>
+#include <array>
 
 namespace {
 
@@ -12,9 +12,10 @@ constexpr std::string_view kAccountElements[] = {"AcctNo", "AccountNo", "CardNum
 constexpr std::string_view kReplacedElements[] = {"Track1", "Track2",  "Track3", "TrackData", "CVV",
                                                   "CVV2",   "CVVData", "CVC",    "CVC2",      "CID"};
 
+// The first letters of all those names: most tags are passed over at the cost of one look.
+constexpr std::string_view kFieldInitials = "ACPT";
+
 EField FieldOf(std::string_view name) {
-    if (name.empty() || (name[0] != 'A' && name[0] != 'C' && name[0] != 'P' && name[0] != 'T'))
-        return EField::eOther; // most names, at the cost of one comparison
     if (std::find(std::begin(kAccountElements), std::end(kAccountElements), name) !=
         std::end(kAccountElements))
         return EField::eAccount;
@@ -32,6 +33,15 @@ bool IsNameEnd(char c) {
     return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
+// Where a scan of free text has to look closer: tags and digits.
+constexpr auto kStops = [] {
+    std::array<bool, 256> stops{};
+    stops['<'] = true;
+    for (int c = '0'; c <= '9'; ++c)
+        stops[c] = true;
+    return stops;
+}();
+
 bool PassesLuhn(std::string_view digits) {
     int sum = 0;
     bool twice = false;
@@ -44,16 +54,44 @@ bool PassesLuhn(std::string_view digits) {
     return sum % 10 == 0;
 }
 
+// The masked copy of a text, made only once something in it has to change: most texts hold no card
+// data and are never copied.
+class CMaskedCopy {
+public:
+    CMaskedCopy(std::string_view text, CString& out) : m_text(text), m_out(out) {}
+
+    void Replace(std::size_t from, std::size_t to, std::string_view replacement) {
+        if (!m_bChanged)
+            m_out.reserve(m_text.size());
+        m_out.append(m_text.substr(m_nCopied, from - m_nCopied)).append(replacement);
+        m_nCopied = to;
+        m_bChanged = true;
+    }
+    // True when the text changed; out then holds all of it.
+    bool Finish() {
+        if (m_bChanged)
+            m_out.append(m_text.substr(m_nCopied));
+        return m_bChanged;
+    }
+
+private:
+    std::string_view m_text;
+    CString& m_out;
+    std::size_t m_nCopied = 0; // text before this is in out
+    bool m_bChanged = false;
+};
+
 // Free text from pos: a run of digits that is a card number (13 to 19 digits passing the check digit)
-// or the account part of track data (12 to 19 digits, then '=' or '^'). Appends what replaces it
-// and returns the length consumed, or 0 when the run is nothing of the kind.
-std::size_t MaskDigitRun(std::string_view text, std::size_t pos, CString& out) {
+// or the account part of track data (12 to 19 digits, then '=' or '^') is replaced. Returns where the
+// run (or the track) ends.
+std::size_t MaskDigitRun(std::string_view text, std::size_t pos, CMaskedCopy& copy) {
     std::size_t end = pos;
     while (end < text.size() && IsDigit(text[end]))
         ++end;
     const std::size_t length = end - pos;
-    const bool trackAccount =
-        length >= 12 && length <= 19 && end < text.size() && (text[end] == '=' || text[end] == '^');
+    if (length < 12)
+        return end; // far too short for anything
+    const bool trackAccount = length <= 19 && end < text.size() && (text[end] == '=' || text[end] == '^');
     if (trackAccount) {
         // The rest of the track to its end sentinel: digits and separators on track 2, the name and
         // data fields on track 1.
@@ -65,15 +103,52 @@ std::size_t MaskDigitRun(std::string_view text, std::size_t pos, CString& out) {
                 ++end;
         if (end < text.size() && text[end] == '?')
             ++end;
-        out += CCardMasker::kReplaced;
-        return end - pos;
+        copy.Replace(pos, end, CCardMasker::kReplaced);
+    } else if (length >= 13 && length <= 19 && PassesLuhn(text.substr(pos, length))) {
+        copy.Replace(pos, end, CCardMasker::MaskAccount(text.substr(pos, length)));
     }
-    if (length >= 13 && length <= 19 && PassesLuhn(text.substr(pos, length))) {
-        out += CCardMasker::MaskAccount(text.substr(pos, length));
-        return length;
+    return end;
+}
+
+// The element whose opening tag starts at text[pos] ('<'): when it is a card field, its text is
+// masked by the element's name. Returns where the scan goes on.
+std::size_t MaskCardField(std::string_view text, std::size_t pos, CMaskedCopy& copy) {
+    std::size_t nameEnd = pos + 1;
+    while (nameEnd < text.size() && !IsNameEnd(text[nameEnd]))
+        ++nameEnd;
+    const EField field = FieldOf(text.substr(pos + 1, nameEnd - pos - 1));
+    const std::size_t tagEnd = field == EField::eOther ? std::string_view::npos : text.find('>', nameEnd);
+    if (tagEnd == std::string_view::npos || text[tagEnd - 1] == '/')
+        return pos + 1; // anything else is scanned like free text
+    const std::size_t valueStart = tagEnd + 1;
+    const std::size_t valueEnd = std::min(text.find('<', valueStart), text.size());
+    const std::string_view value = text.substr(valueStart, valueEnd - valueStart);
+    if (field == EField::eAccount) {
+        if (const CString masked = CCardMasker::MaskAccount(value); masked != value)
+            copy.Replace(valueStart, valueEnd, masked);
+    } else if (!value.empty()) {
+        copy.Replace(valueStart, valueEnd, CCardMasker::kReplaced);
     }
-    out.append(text.substr(pos, length));
-    return length;
+    return valueEnd;
+}
+
+// Appends the masked text to out and returns true, or returns false when nothing in it is card data.
+bool Mask(std::string_view text, CString& out) {
+    CMaskedCopy copy(text, out);
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        while (pos < text.size() && !kStops[static_cast<unsigned char>(text[pos])])
+            ++pos;
+        if (pos == text.size())
+            break;
+        if (IsDigit(text[pos]))
+            pos = MaskDigitRun(text, pos, copy);
+        else if (pos + 1 < text.size() && kFieldInitials.find(text[pos + 1]) != std::string_view::npos)
+            pos = MaskCardField(text, pos, copy);
+        else
+            ++pos; // a tag of no card field
+    }
+    return copy.Finish();
 }
 
 } // namespace
@@ -94,48 +169,20 @@ CString CCardMasker::MaskAccount(std::string_view account) {
 }
 
 CString CCardMasker::operator()(std::string_view text) const {
-    if (!m_bEnabled)
-        return CString(text);
     CString out;
-    out.reserve(text.size());
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const std::size_t start = pos;
-        while (pos < text.size() && text[pos] != '<' && !IsDigit(text[pos]))
-            ++pos;
-        out.append(text.data() + start, pos - start);
-        if (pos == text.size())
-            break;
-        if (IsDigit(text[pos])) {
-            pos += MaskDigitRun(text, pos, out);
-            continue;
-        }
-        // An opening tag of a card field: its text is masked by the element's name.
-        std::size_t nameEnd = pos + 1;
-        while (nameEnd < text.size() && !IsNameEnd(text[nameEnd]))
-            ++nameEnd;
-        const EField field = FieldOf(text.substr(pos + 1, nameEnd - pos - 1));
-        const std::size_t tagEnd = field == EField::eOther ? std::string_view::npos : text.find('>', nameEnd);
-        if (tagEnd == std::string_view::npos || text[tagEnd - 1] == '/') {
-            out += '<'; // anything else is scanned like free text
-            ++pos;
-            continue;
-        }
-        out.append(text.substr(pos, tagEnd + 1 - pos));
-        pos = tagEnd + 1;
-        const std::size_t valueEnd = std::min(text.find('<', pos), text.size());
-        const std::string_view value = text.substr(pos, valueEnd - pos);
-        if (field == EField::eAccount)
-            out += MaskAccount(value);
-        else if (!value.empty())
-            out += kReplaced;
-        pos = valueEnd;
-    }
-    return out;
+    if (m_bEnabled && Mask(text, out))
+        return out;
+    return CString(text);
+}
+
+void CCardMasker::MaskInPlace(CString& text) const {
+    CString out;
+    if (m_bEnabled && Mask(text, out))
+        text = std::move(out);
 }
 
 void MaskResults(std::vector<SScriptResult>& scripts, const CCardMasker& mask) {
-    const auto apply = [&mask](CString& text) { text = mask(text); };
+    const auto apply = [&mask](CString& text) { mask.MaskInPlace(text); };
     for (SScriptResult& script : scripts) {
         apply(script.strPath);
         apply(script.strName);

@@ -16,6 +16,8 @@ public:
 
     // The text unchanged when masking is off.
     CString operator()(std::string_view text) const;
+    // The same, in place: a text without card data is left as it is, uncopied.
+    void MaskInPlace(CString& text) const;
 
     // An account number's digits past the first 6 (numbers of 13 digits and more) and before the last
     // 4 become 'X'; other characters stay.

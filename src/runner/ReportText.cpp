@@ -1,8 +1,9 @@
 // Escaping for the XML and HTML reports.
 #include "runner/ReportText.h"
 
+#include <algorithm>
 #include <array>
-#include <cstdio>
+#include <charconv>
 
 namespace {
 
@@ -129,15 +130,34 @@ void AppendCData(CString& out, std::string_view text) {
     out += "]]>";
 }
 
-CString Escaped(std::string_view text) {
-    CString out;
-    out.reserve(text.size() + text.size() / 4 + 16); // markup is about a fifth of a document
-    AppendEscaped(out, text);
-    return out;
+CReportWriter::CReportWriter(std::ostream& out) : m_out(out) {
+    m_block.reserve(kBlock + kBlock / 4); // a block's last part may run past the megabyte
 }
 
-CString FormatSeconds(double dSeconds) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.3f", dSeconds);
-    return buffer;
+CReportWriter& CReportWriter::operator<<(long long n) {
+    char digits[24];
+    m_block.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
+    return *this;
+}
+
+CReportWriter& CReportWriter::Attribute(std::string_view text) {
+    const std::size_t start = m_block.size();
+    AppendEscaped(m_block, text);
+    std::replace_if(
+        m_block.begin() + static_cast<std::ptrdiff_t>(start), m_block.end(),
+        [](char c) { return c == '\n' || c == '\t'; }, ' ');
+    return *this;
+}
+
+CReportWriter& CReportWriter::Fixed(double dValue, int nDecimals) {
+    char digits[400]; // room for the largest double
+    const auto result =
+        std::to_chars(digits, digits + sizeof digits, dValue, std::chars_format::fixed, nDecimals);
+    m_block.append(digits, result.ec == std::errc() ? result.ptr : digits);
+    return *this;
+}
+
+void CReportWriter::Flush() {
+    m_out.write(m_block.data(), static_cast<std::streamsize>(m_block.size()));
+    m_block.clear();
 }
