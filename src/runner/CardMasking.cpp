@@ -2,7 +2,7 @@
 #include "runner/CardMasking.h"
 
 #include <algorithm>
-#include <array>
+#include <cstring>
 
 namespace {
 
@@ -13,7 +13,9 @@ constexpr std::string_view kReplacedElements[] = {"Track1", "Track2",  "Track3",
                                                   "CVV2",   "CVVData", "CVC",    "CVC2",      "CID"};
 
 // The first letters of all those names: most tags are passed over at the cost of one look.
-constexpr std::string_view kFieldInitials = "ACPT";
+bool MayNameCardField(char initial) {
+    return initial == 'A' || initial == 'C' || initial == 'P' || initial == 'T';
+}
 
 EField FieldOf(std::string_view name) {
     if (std::find(std::begin(kAccountElements), std::end(kAccountElements), name) !=
@@ -32,15 +34,6 @@ bool IsDigit(char c) {
 bool IsNameEnd(char c) {
     return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
-
-// Where a scan of free text has to look closer: tags and digits.
-constexpr auto kStops = [] {
-    std::array<bool, 256> stops{};
-    stops['<'] = true;
-    for (int c = '0'; c <= '9'; ++c)
-        stops[c] = true;
-    return stops;
-}();
 
 bool PassesLuhn(std::string_view digits) {
     int sum = 0;
@@ -132,21 +125,39 @@ std::size_t MaskCardField(std::string_view text, std::size_t pos, CMaskedCopy& c
     return valueEnd;
 }
 
+// Masks the card numbers and track data in text[from, to), which holds no '<'. Only runs of 12 digits
+// and more matter, so the scan looks at every twelfth byte and at the digits around a digit it meets.
+void MaskDigitRuns(std::string_view text, std::size_t from, std::size_t to, CMaskedCopy& copy) {
+    constexpr std::size_t kShortest = 12;
+    std::size_t pos = from; // text[pos - 1] is never a digit of a run still to scan
+    while (to - pos >= kShortest) {
+        const std::size_t probe = pos + kShortest - 1;
+        if (!IsDigit(text[probe])) {
+            pos = probe + 1;
+            continue;
+        }
+        std::size_t start = probe;
+        while (start > pos && IsDigit(text[start - 1]))
+            --start;
+        pos = MaskDigitRun(text, start, copy);
+    }
+}
+
 // Appends the masked text to out and returns true, or returns false when nothing in it is card data.
 bool Mask(std::string_view text, CString& out) {
     CMaskedCopy copy(text, out);
     std::size_t pos = 0;
     while (pos < text.size()) {
-        while (pos < text.size() && !kStops[static_cast<unsigned char>(text[pos])])
-            ++pos;
-        if (pos == text.size())
+        const void* found = std::memchr(text.data() + pos, '<', text.size() - pos);
+        const std::size_t tag =
+            found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) : text.size();
+        MaskDigitRuns(text, pos, tag, copy);
+        if (tag == text.size())
             break;
-        if (IsDigit(text[pos]))
-            pos = MaskDigitRun(text, pos, copy);
-        else if (pos + 1 < text.size() && kFieldInitials.find(text[pos + 1]) != std::string_view::npos)
-            pos = MaskCardField(text, pos, copy);
+        if (tag + 1 < text.size() && MayNameCardField(text[tag + 1]))
+            pos = MaskCardField(text, tag, copy);
         else
-            ++pos; // a tag of no card field
+            pos = tag + 1; // a tag of no card field
     }
     return copy.Finish();
 }

@@ -1,6 +1,19 @@
 // Progress lines.
 #include "runner/Progress.h"
 
+#include <charconv>
+
+#include "runner/ReportText.h"
+
+namespace {
+
+CString& AppendNumber(CString& text, int n) {
+    char digits[16];
+    return text.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
+}
+
+} // namespace
+
 void CProgressPrinter::ClearLine() {
     if (m_bLineOpen)
         std::fputs("\r\033[K", m_out);
@@ -9,21 +22,28 @@ void CProgressPrinter::ClearLine() {
 
 void CProgressPrinter::Transaction(const SScriptResult& script, const STransactionResult& t, int nTotal) {
     const bool bPassed = t.Passed();
-    char time[32];
-    std::snprintf(time, sizeof time, " %.1f ms", t.dSeconds * 1000);
-    CString line = m_bLineOpen ? "\r\033[K" : "";
-    line.append(m_mask(script.strName + " " + std::to_string(t.nNumber) + "/" + std::to_string(nTotal) + " " +
-                       (t.strKind.empty() ? CString("?") : t.strKind) + " " +
-                       (t.strTranCode.empty() ? CString("-") : t.strTranCode) + " " +
-                       (t.strCmdStatus.empty() ? CString("-") : t.strCmdStatus)));
-    line.append(bPassed ? " passed" : " FAILED").append(time);
+    // The line is built in strings kept from one transaction to the next.
+    m_fields.assign(script.strName).append(" ");
+    AppendNumber(m_fields, t.nNumber).append("/");
+    AppendNumber(m_fields, nTotal)
+        .append(" ")
+        .append(t.strKind.empty() ? "?" : t.strKind)
+        .append(" ")
+        .append(t.strTranCode.empty() ? "-" : t.strTranCode)
+        .append(" ")
+        .append(t.strCmdStatus.empty() ? "-" : t.strCmdStatus);
+    m_mask.MaskInPlace(m_fields);
+
+    m_line.assign(m_bLineOpen ? "\r\033[K" : "").append(m_fields).append(bPassed ? " passed " : " FAILED ");
+    AppendFixed(m_line, t.dSeconds * 1000, 1);
+    m_line.append(" ms");
     if (!bPassed)
-        line.append("\n    ").append(m_mask(t.FailureSummary()));
+        m_line.append("\n    ").append(m_mask(t.FailureSummary()));
     // On a terminal a passed transaction's line is overwritten by the next one.
     m_bLineOpen = m_bTerminal && bPassed;
     if (!m_bLineOpen)
-        line += '\n';
-    std::fputs(line.c_str(), m_out); // one write per transaction
+        m_line += '\n';
+    std::fputs(m_line.c_str(), m_out); // one write per transaction
     std::fflush(m_out);
 }
 

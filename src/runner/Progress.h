@@ -24,4 +24,5 @@ private:
     bool m_bTerminal;
     const CCardMasker& m_mask;
     bool m_bLineOpen = false; // a terminal progress line is showing
+    CString m_fields, m_line;
 };

@@ -130,6 +130,13 @@ void AppendCData(CString& out, std::string_view text) {
     out += "]]>";
 }
 
+void AppendFixed(CString& out, double dValue, int nDecimals) {
+    char digits[400]; // room for the largest double
+    const auto result =
+        std::to_chars(digits, digits + sizeof digits, dValue, std::chars_format::fixed, nDecimals);
+    out.append(digits, result.ec == std::errc() ? result.ptr : digits);
+}
+
 CReportWriter::CReportWriter(std::ostream& out) : m_out(out) {
     m_block.reserve(kBlock + kBlock / 4); // a block's last part may run past the megabyte
 }
@@ -146,14 +153,6 @@ CReportWriter& CReportWriter::Attribute(std::string_view text) {
     std::replace_if(
         m_block.begin() + static_cast<std::ptrdiff_t>(start), m_block.end(),
         [](char c) { return c == '\n' || c == '\t'; }, ' ');
-    return *this;
-}
-
-CReportWriter& CReportWriter::Fixed(double dValue, int nDecimals) {
-    char digits[400]; // room for the largest double
-    const auto result =
-        std::to_chars(digits, digits + sizeof digits, dValue, std::chars_format::fixed, nDecimals);
-    m_block.append(digits, result.ec == std::errc() ? result.ptr : digits);
     return *this;
 }
 

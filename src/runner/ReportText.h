@@ -14,6 +14,9 @@ void AppendEscaped(CString& out, std::string_view text);
 // Text as an XML CDATA section: the same checks for valid characters, no escaping ("]]>" is split).
 void AppendCData(CString& out, std::string_view text);
 
+// Fixed-point with the given decimals, as printf's "%.<n>f" writes it ("0.012").
+void AppendFixed(CString& out, double dValue, int nDecimals);
+
 // Report text, built in memory and handed to the stream a megabyte at a time: the kernel takes one
 // large write several times cheaper than many small ones. Escaped text goes straight into the block.
 class CReportWriter {
@@ -47,8 +50,10 @@ public:
         AppendCData(m_block, text);
         return *this;
     }
-    // Fixed-point with the given decimals, as printf's "%.<n>f" writes it ("0.012").
-    CReportWriter& Fixed(double dValue, int nDecimals);
+    CReportWriter& Fixed(double dValue, int nDecimals) {
+        AppendFixed(m_block, dValue, nDecimals);
+        return *this;
+    }
 
     // Between parts of the report: hands the block on once it is large.
     void Pass() {
