@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -30,105 +32,80 @@ std::size_t Utf8Length(std::string_view text, std::size_t pos) {
     return length;
 }
 
-// Bytes that go out as they are.
-constexpr auto kPlain = [] {
-    std::array<bool, 256> plain{};
-    for (int c = 0x20; c < 0x7F; ++c)
-        plain[c] = c != '&' && c != '<' && c != '>' && c != '"' && c != '\'';
-    plain['\n'] = plain['\t'] = true;
-    return plain;
-}();
+// What each byte becomes, padded to eight bytes so that every one is copied with one move; length 0
+// sends the byte to the careful path (line ends, control characters, UTF-8, "]]>").
+struct SOutput {
+    std::array<std::array<char, 8>, 256> text{};
+    std::array<std::uint8_t, 256> length{};
+};
+constexpr std::size_t kMaxGrowth = 6; // "&quot;" for '"'; "]]]]><![CDATA[>" for "]]>" is five per byte
+constexpr std::size_t kPadding = 8;   // bytes a copy may write past its output
 
-// Bytes that go into a CDATA section as they are.
-constexpr auto kInCData = [] {
-    std::array<bool, 256> plain{};
-    for (int c = 0x20; c < 0x7F; ++c)
-        plain[c] = c != ']';
-    plain['\n'] = plain['\t'] = true;
-    return plain;
-}();
+constexpr SOutput MakeOutput(bool bEscape) {
+    SOutput out;
+    for (int c = 0x20; c < 0x7F; ++c) {
+        out.text[c][0] = static_cast<char>(c);
+        out.length[c] = 1;
+    }
+    out.text['\n'][0] = '\n';
+    out.text['\t'][0] = '\t';
+    out.length['\n'] = out.length['\t'] = 1;
+    if (!bEscape) {
+        out.length[']'] = 0;
+        return out;
+    }
+    const std::pair<char, std::string_view> entities[] = {
+        {'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}, {'\'', "&#39;"}};
+    for (const auto& [c, entity] : entities) {
+        const auto u = static_cast<unsigned char>(c);
+        for (std::size_t i = 0; i < entity.size(); ++i)
+            out.text[u][i] = entity[i];
+        out.length[u] = static_cast<std::uint8_t>(entity.size());
+    }
+    return out;
+}
+constexpr SOutput kEscaped = MakeOutput(true);
+constexpr SOutput kInCData = MakeOutput(false);
 
-} // namespace
+char* Put(char* out, std::string_view text) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
 
-void AppendEscaped(CString& out, std::string_view text) {
+// Writes text through the table; out has room for kMaxGrowth bytes per byte of text, plus padding.
+char* Convert(char* out, std::string_view text, const SOutput& table) {
     std::size_t pos = 0;
     while (pos < text.size()) {
-        const std::size_t start = pos;
-        while (pos < text.size() && kPlain[static_cast<unsigned char>(text[pos])])
+        const auto u = static_cast<unsigned char>(text[pos]);
+        if (const std::size_t length = table.length[u]; length != 0) {
+            std::memcpy(out, table.text[u].data(), kPadding);
+            out += length;
             ++pos;
-        out.append(text.data() + start, pos - start);
-        if (pos == text.size())
-            break;
-        const char c = text[pos];
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (u >= 0x80) {
-            const std::size_t length = Utf8Length(text, pos);
-            if (length == 0) {
-                out += kReplacement;
-                ++pos;
-            } else {
-                out.append(text.substr(pos, length));
-                pos += length;
-            }
             continue;
         }
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
-            break;
-        case '\r':
-            if (pos + 1 >= text.size() || text[pos + 1] != '\n')
-                out += '\n';
-            break;
-        default:
-            out += kReplacement; // other control characters
-        }
-        ++pos;
-    }
-}
-
-void AppendCData(CString& out, std::string_view text) {
-    out += "<![CDATA[";
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const std::size_t start = pos;
-        while (pos < text.size() && kInCData[static_cast<unsigned char>(text[pos])])
-            ++pos;
-        out.append(text.data() + start, pos - start);
-        if (pos == text.size())
-            break;
-        const unsigned char u = static_cast<unsigned char>(text[pos]);
-        std::size_t length = 1;
-        if (text.substr(pos, 3) == "]]>") {
-            out += "]]]]><![CDATA[>"; // "]]>" cannot stand inside one section
-            length = 3;
-        } else if (u == ']') {
-            out += ']';
+        std::size_t used = 1;
+        if (u == ']') {
+            if (text.substr(pos, 3) == "]]>") {
+                out = Put(out, "]]]]><![CDATA[>"); // "]]>" cannot stand inside one section
+                used = 3;
+            } else {
+                *out++ = ']';
+            }
         } else if (u == '\r') {
             if (pos + 1 >= text.size() || text[pos + 1] != '\n')
-                out += '\n';
-        } else if (u >= 0x80 && (length = Utf8Length(text, pos)) > 0) {
-            out.append(text.substr(pos, length));
+                *out++ = '\n';
+        } else if (u >= 0x80 && (used = Utf8Length(text, pos)) > 0) {
+            out = Put(out, text.substr(pos, used));
         } else {
-            out += kReplacement;
-            length = 1;
+            out = Put(out, kReplacement); // other control characters, bytes that are not UTF-8
+            used = 1;
         }
-        pos += length;
+        pos += used;
     }
-    out += "]]>";
+    return out;
 }
+
+} // namespace
 
 void AppendFixed(CString& out, double dValue, int nDecimals) {
     char digits[400]; // room for the largest double
@@ -138,25 +115,59 @@ void AppendFixed(CString& out, double dValue, int nDecimals) {
 }
 
 CReportWriter::CReportWriter(std::ostream& out) : m_out(out) {
-    m_block.reserve(kBlock + kBlock / 4); // a block's last part may run past the megabyte
+    Reserve(kBlock + kBlock / 4); // a block's last part may run past the megabyte
+}
+
+char* CReportWriter::Reserve(std::size_t n) {
+    if (m_nCapacity - m_nSize < n) {
+        Flush();
+        if (m_nCapacity < n) {
+            m_pData.reset(new char[n]);
+            m_nCapacity = n;
+        }
+    }
+    return End();
+}
+
+CReportWriter& CReportWriter::operator<<(std::string_view text) {
+    CommitTo(Put(Reserve(text.size()), text));
+    return *this;
 }
 
 CReportWriter& CReportWriter::operator<<(long long n) {
-    char digits[24];
-    m_block.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
+    char* out = Reserve(24);
+    CommitTo(std::to_chars(out, out + 24, n).ptr);
+    return *this;
+}
+
+CReportWriter& CReportWriter::Fixed(double dValue, int nDecimals) {
+    CString digits;
+    AppendFixed(digits, dValue, nDecimals);
+    return *this << digits;
+}
+
+CReportWriter& CReportWriter::Escaped(std::string_view text) {
+    CommitTo(Convert(Reserve(text.size() * kMaxGrowth + kPadding), text, kEscaped));
     return *this;
 }
 
 CReportWriter& CReportWriter::Attribute(std::string_view text) {
-    const std::size_t start = m_block.size();
-    AppendEscaped(m_block, text);
+    char* start = Reserve(text.size() * kMaxGrowth + kPadding);
+    char* end = Convert(start, text, kEscaped);
     std::replace_if(
-        m_block.begin() + static_cast<std::ptrdiff_t>(start), m_block.end(),
-        [](char c) { return c == '\n' || c == '\t'; }, ' ');
+        start, end, [](char c) { return c == '\n' || c == '\t'; }, ' ');
+    CommitTo(end);
     return *this;
 }
 
+CReportWriter& CReportWriter::CData(std::string_view text) {
+    *this << "<![CDATA[";
+    CommitTo(Convert(Reserve(text.size() * kMaxGrowth + kPadding), text, kInCData));
+    return *this << "]]>";
+}
+
 void CReportWriter::Flush() {
-    m_out.write(m_block.data(), static_cast<std::streamsize>(m_block.size()));
-    m_block.clear();
+    if (m_nSize > 0)
+        m_out.write(m_pData.get(), static_cast<std::streamsize>(m_nSize));
+    m_nSize = 0;
 }

@@ -2,17 +2,11 @@
 // gathers a report in large blocks.
 #pragma once
 
+#include <memory>
 #include <ostream>
 #include <string_view>
 
 #include "platform/MfcTypes.h"
-
-// Escapes & < > " ' and keeps the text valid for an XML 1.0 or HTML reader: line ends become LF,
-// other control characters and bytes that are not UTF-8 become U+FFFD.
-void AppendEscaped(CString& out, std::string_view text);
-
-// Text as an XML CDATA section: the same checks for valid characters, no escaping ("]]>" is split).
-void AppendCData(CString& out, std::string_view text);
 
 // Fixed-point with the given decimals, as printf's "%.<n>f" writes it ("0.012").
 void AppendFixed(CString& out, double dValue, int nDecimals);
@@ -28,41 +22,36 @@ public:
     CReportWriter& operator=(const CReportWriter&) = delete;
     ~CReportWriter() { Flush(); }
 
-    CReportWriter& operator<<(std::string_view text) {
-        m_block.append(text);
-        return *this;
-    }
-    CReportWriter& operator<<(char c) {
-        m_block += c;
-        return *this;
-    }
+    CReportWriter& operator<<(std::string_view text);
+    CReportWriter& operator<<(char c) { return *this << std::string_view(&c, 1); }
     CReportWriter& operator<<(long long n);
     CReportWriter& operator<<(int n) { return *this << static_cast<long long>(n); }
     CReportWriter& operator<<(std::size_t n) { return *this << static_cast<long long>(n); }
+    CReportWriter& Fixed(double dValue, int nDecimals);
 
-    CReportWriter& Escaped(std::string_view text) {
-        AppendEscaped(m_block, text);
-        return *this;
-    }
+    // Escapes & < > " ' and keeps the text valid for an XML 1.0 or HTML reader: line ends become LF,
+    // other control characters and bytes that are not UTF-8 become U+FFFD.
+    CReportWriter& Escaped(std::string_view text);
     // Escaped, on one line: line ends and tabs become spaces.
     CReportWriter& Attribute(std::string_view text);
-    CReportWriter& CData(std::string_view text) {
-        AppendCData(m_block, text);
-        return *this;
-    }
-    CReportWriter& Fixed(double dValue, int nDecimals) {
-        AppendFixed(m_block, dValue, nDecimals);
-        return *this;
-    }
+    // An XML CDATA section: the same checks for valid characters, no escaping ("]]>" is split).
+    CReportWriter& CData(std::string_view text);
 
     // Between parts of the report: hands the block on once it is large.
     void Pass() {
-        if (m_block.size() >= kBlock)
+        if (m_nSize >= kBlock)
             Flush();
     }
     void Flush();
 
 private:
+    // Room for n more bytes at End().
+    char* Reserve(std::size_t n);
+    char* End() { return m_pData.get() + m_nSize; }
+    void CommitTo(const char* end) { m_nSize = static_cast<std::size_t>(end - m_pData.get()); }
+
     std::ostream& m_out;
-    CString m_block;
+    std::unique_ptr<char[]> m_pData; // uninitialised: every byte is written before it is read
+    std::size_t m_nSize = 0;
+    std::size_t m_nCapacity = 0;
 };
