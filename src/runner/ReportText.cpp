@@ -32,75 +32,85 @@ std::size_t Utf8Length(std::string_view text, std::size_t pos) {
     return length;
 }
 
-// What each byte becomes, padded to eight bytes so that every one is copied with one move; length 0
-// sends the byte to the careful path (line ends, control characters, UTF-8, "]]>").
-struct SOutput {
-    std::array<std::array<char, 8>, 256> text{};
-    std::array<std::uint8_t, 256> length{};
-};
-constexpr std::size_t kMaxGrowth = 6; // "&quot;" for '"'; "]]]]><![CDATA[>" for "]]>" is five per byte
-constexpr std::size_t kPadding = 8;   // bytes a copy may write past its output
-
-constexpr SOutput MakeOutput(bool bEscape) {
-    SOutput out;
-    for (int c = 0x20; c < 0x7F; ++c) {
-        out.text[c][0] = static_cast<char>(c);
-        out.length[c] = 1;
-    }
-    out.text['\n'][0] = '\n';
-    out.text['\t'][0] = '\t';
-    out.length['\n'] = out.length['\t'] = 1;
-    if (!bEscape) {
-        out.length[']'] = 0;
-        return out;
-    }
-    const std::pair<char, std::string_view> entities[] = {
-        {'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}, {'\'', "&#39;"}};
-    for (const auto& [c, entity] : entities) {
-        const auto u = static_cast<unsigned char>(c);
-        for (std::size_t i = 0; i < entity.size(); ++i)
-            out.text[u][i] = entity[i];
-        out.length[u] = static_cast<std::uint8_t>(entity.size());
-    }
-    return out;
+// Bytes that go out as they are, in escaped text and in a CDATA section.
+constexpr auto MakePlain(std::string_view special) {
+    std::array<bool, 256> plain{};
+    for (int c = 0x20; c < 0x7F; ++c)
+        plain[c] = special.find(static_cast<char>(c)) == std::string_view::npos;
+    plain['\n'] = plain['\t'] = true;
+    return plain;
 }
-constexpr SOutput kEscaped = MakeOutput(true);
-constexpr SOutput kInCData = MakeOutput(false);
+constexpr auto kPlainEscaped = MakePlain("&<>\"'");
+constexpr auto kPlainInCData = MakePlain("]");
+constexpr std::size_t kMaxGrowth = 6; // "&quot;" for '"'; "]]]]><![CDATA[>" for "]]>" is five per byte
 
 char* Put(char* out, std::string_view text) {
     std::memcpy(out, text.data(), text.size());
     return out + text.size();
 }
 
-// Writes text through the table; out has room for kMaxGrowth bytes per byte of text, plus padding.
-char* Convert(char* out, std::string_view text, const SOutput& table) {
+struct SPut {
+    char* out;        // past what was written
+    std::size_t used; // bytes of the text
+};
+
+// The byte at text[pos], which is not plain either way.
+SPut PutSpecial(char* out, std::string_view text, std::size_t pos) {
+    const auto u = static_cast<unsigned char>(text[pos]);
+    switch (u) {
+    case '&':
+        return {Put(out, "&amp;"), 1};
+    case '<':
+        return {Put(out, "&lt;"), 1};
+    case '>':
+        return {Put(out, "&gt;"), 1};
+    case '"':
+        return {Put(out, "&quot;"), 1};
+    case '\'':
+        return {Put(out, "&#39;"), 1};
+    case ']':
+        if (text.substr(pos, 3) == "]]>")
+            return {Put(out, "]]]]><![CDATA[>"), 3}; // "]]>" cannot stand inside one section
+        return {Put(out, "]"), 1};
+    case '\r':
+        return {pos + 1 < text.size() && text[pos + 1] == '\n' ? out : Put(out, "\n"), 1};
+    default:
+        if (const std::size_t length = u >= 0x80 ? Utf8Length(text, pos) : 0; length > 0)
+            return {Put(out, text.substr(pos, length)), length};
+        return {Put(out, kReplacement), 1}; // other control characters, bytes that are not UTF-8
+    }
+}
+
+// Escaped text: markup comes every few bytes, so plain bytes are copied one by one.
+char* PutEscaped(char* out, std::string_view text) {
     std::size_t pos = 0;
     while (pos < text.size()) {
-        const auto u = static_cast<unsigned char>(text[pos]);
-        if (const std::size_t length = table.length[u]; length != 0) {
-            std::memcpy(out, table.text[u].data(), kPadding);
-            out += length;
+        const char c = text[pos];
+        if (kPlainEscaped[static_cast<unsigned char>(c)]) {
+            *out++ = c;
             ++pos;
-            continue;
-        }
-        std::size_t used = 1;
-        if (u == ']') {
-            if (text.substr(pos, 3) == "]]>") {
-                out = Put(out, "]]]]><![CDATA[>"); // "]]>" cannot stand inside one section
-                used = 3;
-            } else {
-                *out++ = ']';
-            }
-        } else if (u == '\r') {
-            if (pos + 1 >= text.size() || text[pos + 1] != '\n')
-                *out++ = '\n';
-        } else if (u >= 0x80 && (used = Utf8Length(text, pos)) > 0) {
-            out = Put(out, text.substr(pos, used));
         } else {
-            out = Put(out, kReplacement); // other control characters, bytes that are not UTF-8
-            used = 1;
+            const SPut put = PutSpecial(out, text, pos);
+            out = put.out;
+            pos += put.used;
         }
-        pos += used;
+    }
+    return out;
+}
+
+// CDATA: long runs of plain bytes, each copied at once.
+char* PutInCData(char* out, std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t start = pos;
+        while (pos < text.size() && kPlainInCData[static_cast<unsigned char>(text[pos])])
+            ++pos;
+        out = Put(out, text.substr(start, pos - start));
+        if (pos < text.size()) {
+            const SPut put = PutSpecial(out, text, pos);
+            out = put.out;
+            pos += put.used;
+        }
     }
     return out;
 }
@@ -147,13 +157,13 @@ CReportWriter& CReportWriter::Fixed(double dValue, int nDecimals) {
 }
 
 CReportWriter& CReportWriter::Escaped(std::string_view text) {
-    CommitTo(Convert(Reserve(text.size() * kMaxGrowth + kPadding), text, kEscaped));
+    CommitTo(PutEscaped(Reserve(text.size() * kMaxGrowth), text));
     return *this;
 }
 
 CReportWriter& CReportWriter::Attribute(std::string_view text) {
-    char* start = Reserve(text.size() * kMaxGrowth + kPadding);
-    char* end = Convert(start, text, kEscaped);
+    char* start = Reserve(text.size() * kMaxGrowth);
+    char* end = PutEscaped(start, text);
     std::replace_if(
         start, end, [](char c) { return c == '\n' || c == '\t'; }, ' ');
     CommitTo(end);
@@ -162,7 +172,7 @@ CReportWriter& CReportWriter::Attribute(std::string_view text) {
 
 CReportWriter& CReportWriter::CData(std::string_view text) {
     *this << "<![CDATA[";
-    CommitTo(Convert(Reserve(text.size() * kMaxGrowth + kPadding), text, kInCData));
+    CommitTo(PutInCData(Reserve(text.size() * kMaxGrowth), text));
     return *this << "]]>";
 }
 
