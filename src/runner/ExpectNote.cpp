@@ -106,8 +106,8 @@ SExpectNote ParseExpectNote(std::string_view comment) {
 
 SCheckResult EvaluateCheck(const SCheck& check, CXmlDocHelper& response) {
     SCheckResult result{check.strText, check.strName, {}, kAbsent, false};
-    const bool present = response.HasElement(check.strName);
-    const CString actual = present ? response.GetValue(check.strName) : CString();
+    CString actual;
+    const bool present = response.ReadValue(check.strName, actual); // one lookup: false when absent
     if (present)
         result.strActual = Quoted(actual);
     switch (check.kind) {

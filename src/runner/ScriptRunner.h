@@ -24,8 +24,8 @@ public:
     SScriptResult Run(const CString& strPath, const Progress& progress = {});
 
 private:
-    // Load Next's request, Run It's cycle, then the checks; false when no answer that parses came back.
-    bool RunBlock(const CString& strStored, const std::vector<SCheck>& checks, STransactionResult& result);
+    // Load Next's request, Run It's cycle, then the checks when an answer that parses came back.
+    void RunBlock(const CString& strStored, const SExpectNote& expect, STransactionResult& result);
     void KeepAnswer(const SScriptResult& script, STransactionResult& result);
 
     const SRunnerOptions& m_options;
