@@ -28,7 +28,7 @@ class CHtmlWriter {
 public:
     explicit CHtmlWriter(std::ostream& out) : m_out(out) {}
 
-    CReportWriter& Text(std::string_view text) { return m_out.Escaped(text); }
+    CReportWriter& Text(std::string_view text) { return m_out.HtmlText(text); }
 
     void Heading(const std::vector<SScriptResult>& scripts, const SReportHeading& heading);
     void Summary(const std::vector<SScriptResult>& scripts);

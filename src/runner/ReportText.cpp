@@ -41,6 +41,7 @@ constexpr auto MakePlain(std::string_view special) {
     return plain;
 }
 constexpr auto kPlainEscaped = MakePlain("&<>\"'");
+constexpr auto kPlainHtmlText = MakePlain("&<"); // the only markup in an HTML element's text
 constexpr auto kPlainInCData = MakePlain("]");
 constexpr std::size_t kMaxGrowth = 6; // "&quot;" for '"'; "]]]]><![CDATA[>" for "]]>" is five per byte
 
@@ -82,11 +83,11 @@ SPut PutSpecial(char* out, std::string_view text, std::size_t pos) {
 }
 
 // Escaped text: markup comes every few bytes, so plain bytes are copied one by one.
-char* PutEscaped(char* out, std::string_view text) {
+char* PutEscaped(char* out, std::string_view text, const std::array<bool, 256>& plain = kPlainEscaped) {
     std::size_t pos = 0;
     while (pos < text.size()) {
         const char c = text[pos];
-        if (kPlainEscaped[static_cast<unsigned char>(c)]) {
+        if (plain[static_cast<unsigned char>(c)]) {
             *out++ = c;
             ++pos;
         } else {
@@ -158,6 +159,11 @@ CReportWriter& CReportWriter::Fixed(double dValue, int nDecimals) {
 
 CReportWriter& CReportWriter::Escaped(std::string_view text) {
     CommitTo(PutEscaped(Reserve(text.size() * kMaxGrowth), text));
+    return *this;
+}
+
+CReportWriter& CReportWriter::HtmlText(std::string_view text) {
+    CommitTo(PutEscaped(Reserve(text.size() * kMaxGrowth), text, kPlainHtmlText));
     return *this;
 }
 

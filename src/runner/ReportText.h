@@ -32,6 +32,8 @@ public:
     // Escapes & < > " ' and keeps the text valid for an XML 1.0 or HTML reader: line ends become LF,
     // other control characters and bytes that are not UTF-8 become U+FFFD.
     CReportWriter& Escaped(std::string_view text);
+    // Text of an HTML element, where only & and < need escaping; the same checks otherwise.
+    CReportWriter& HtmlText(std::string_view text);
     // Escaped, on one line: line ends and tabs become spaces.
     CReportWriter& Attribute(std::string_view text);
     // An XML CDATA section: the same checks for valid characters, no escaping ("]]>" is split).
