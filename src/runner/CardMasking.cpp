@@ -192,22 +192,21 @@ void CCardMasker::MaskInPlace(CString& text) const {
         text = std::move(out);
 }
 
-void MaskResults(std::vector<SScriptResult>& scripts, const CCardMasker& mask) {
-    const auto apply = [&mask](CString& text) { mask.MaskInPlace(text); };
-    for (SScriptResult& script : scripts) {
-        apply(script.strPath);
-        apply(script.strName);
-        std::for_each(script.arrProblems.begin(), script.arrProblems.end(), apply);
-        for (STransactionResult& t : script.transactions) {
-            for (CString* text :
-                 {&t.strName, &t.strTranCode, &t.strRequest, &t.strResponse, &t.strCmdStatus, &t.strError})
-                apply(*text);
-            for (SCheckResult& check : t.checks)
-                for (CString* text : {&check.strCheck, &check.strField, &check.strExpected, &check.strActual})
-                    apply(*text);
-            for (SDifference& d : t.differences)
-                for (CString* text : {&d.strPath, &d.strExpected, &d.strActual})
-                    apply(*text);
-        }
-    }
+void MaskTransaction(STransactionResult& t, const CCardMasker& mask) {
+    for (CString* text :
+         {&t.strName, &t.strTranCode, &t.strRequest, &t.strResponse, &t.strCmdStatus, &t.strError})
+        mask.MaskInPlace(*text);
+    for (SCheckResult& check : t.checks)
+        for (CString* text : {&check.strCheck, &check.strField, &check.strExpected, &check.strActual})
+            mask.MaskInPlace(*text);
+    for (SDifference& d : t.differences)
+        for (CString* text : {&d.strPath, &d.strExpected, &d.strActual})
+            mask.MaskInPlace(*text);
+}
+
+void MaskScript(SScriptResult& script, const CCardMasker& mask) {
+    mask.MaskInPlace(script.strPath);
+    mask.MaskInPlace(script.strName);
+    for (CString& problem : script.arrProblems)
+        mask.MaskInPlace(problem);
 }

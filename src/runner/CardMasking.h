@@ -27,5 +27,8 @@ private:
     bool m_bEnabled;
 };
 
-// Masks every text of the results in place, before they leave as reports.
-void MaskResults(std::vector<SScriptResult>& scripts, const CCardMasker& mask);
+// Mask every text of a transaction's result, or a script's own texts (not its transactions), in
+// place, before they leave as reports. Each text is masked once: masking a masked account again
+// would hide its first digits too.
+void MaskTransaction(STransactionResult& t, const CCardMasker& mask);
+void MaskScript(SScriptResult& script, const CCardMasker& mask);

@@ -26,13 +26,13 @@ a{color:#1f4fa3}
 
 class CHtmlWriter {
 public:
-    explicit CHtmlWriter(std::ostream& out) : m_out(out) {}
+    explicit CHtmlWriter(CReportWriter& out) : m_out(out) {}
 
     CReportWriter& Text(std::string_view text) { return m_out.HtmlText(text); }
 
     void Heading(const std::vector<SScriptResult>& scripts, const SReportHeading& heading);
     void Summary(const std::vector<SScriptResult>& scripts);
-    void Transaction(std::size_t nScript, const SScriptResult& script, const STransactionResult& t);
+    void Transaction(std::size_t nScript, std::string_view strScriptName, const STransactionResult& t);
     void Problems(const SScriptResult& script);
     void End() { m_out << "</body>\n</html>\n"; }
 
@@ -44,7 +44,7 @@ private:
     }
     CReportWriter& Milliseconds(double dSeconds) { return m_out.Fixed(dSeconds * 1000, 1); }
 
-    CReportWriter m_out;
+    CReportWriter& m_out;
 };
 
 const char* VerdictClass(bool bPassed) {
@@ -135,11 +135,12 @@ void CHtmlWriter::Problems(const SScriptResult& script) {
     }
 }
 
-void CHtmlWriter::Transaction(std::size_t nScript, const SScriptResult& script, const STransactionResult& t) {
+void CHtmlWriter::Transaction(std::size_t nScript, std::string_view strScriptName,
+                              const STransactionResult& t) {
     const bool bPassed = t.Passed();
     m_out << "<section class=\"txn" << (bPassed ? "" : " failed") << "\" id=\"";
     Anchor(nScript, t.nNumber) << "\"><h2>";
-    Text(script.strName) << " #" << t.nNumber << ": ";
+    Text(strScriptName) << " #" << t.nNumber << ": ";
     Text(t.strName) << " <span class=\"verdict " << VerdictClass(bPassed) << "\">(" << VerdictText(bPassed)
                     << ")</span></h2>\n<p class=\"meta\">";
     Text(t.strKind) << " block, TranCode ";
@@ -160,15 +161,22 @@ void CHtmlWriter::Transaction(std::size_t nScript, const SScriptResult& script, 
 
 } // namespace
 
-void WriteHtmlReport(std::ostream& out, const std::vector<SScriptResult>& scripts,
-                     const SReportHeading& heading) {
+void CHtmlReport::Add(std::size_t nScript, std::string_view strScriptName, const STransactionResult& t) {
+    while (m_sections.size() <= nScript)
+        m_sections.push_back(std::make_unique<CReportWriter>());
+    CHtmlWriter(*m_sections[nScript]).Transaction(nScript, strScriptName, t);
+}
+
+void CHtmlReport::Write(std::ostream& stream, const std::vector<SScriptResult>& scripts,
+                        const SReportHeading& heading) {
+    CReportWriter out(stream);
     CHtmlWriter writer(out);
     writer.Heading(scripts, heading);
     writer.Summary(scripts);
     for (std::size_t s = 0; s < scripts.size(); ++s) {
         writer.Problems(scripts[s]);
-        for (const STransactionResult& t : scripts[s].transactions)
-            writer.Transaction(s, scripts[s], t);
+        if (s < m_sections.size())
+            out.Splice(*m_sections[s]);
     }
     writer.End();
 }

@@ -45,10 +45,10 @@ CString FailureDetails(const STransactionResult& t) {
     return details;
 }
 
-void WriteCase(CReportWriter& out, const SScriptResult& script, const STransactionResult& t) {
+void WriteCase(CReportWriter& out, std::string_view strScriptName, const STransactionResult& t) {
     out << "    <testcase name=\"";
     out.Attribute(t.strName) << "\" classname=\"";
-    out.Attribute(script.strName) << "\" time=\"";
+    out.Attribute(strScriptName) << "\" time=\"";
     out.Fixed(t.dSeconds, 3) << "\">\n";
     if (!t.Passed()) {
         // A transaction that got no usable answer is an error; a wrong answer is a failure.
@@ -65,7 +65,8 @@ void WriteCase(CReportWriter& out, const SScriptResult& script, const STransacti
     out.Pass();
 }
 
-void WriteSuite(CReportWriter& out, const SScriptResult& script, const SCounts& counts) {
+void WriteSuite(CReportWriter& out, const SScriptResult& script, const SCounts& counts,
+                CReportWriter* pCases) {
     out << "  <testsuite name=\"";
     out.Attribute(script.strName) << "\" tests=\"" << counts.nTests << "\" failures=\"" << counts.nFailures
                                   << "\" errors=\"" << counts.nErrors << "\" skipped=\"0\" time=\"";
@@ -79,8 +80,8 @@ void WriteSuite(CReportWriter& out, const SScriptResult& script, const SCounts& 
         out.Attribute(problem) << "\" type=\"script\">";
         out.Escaped(problem) << "</error>\n    </testcase>\n";
     }
-    for (const STransactionResult& t : script.transactions)
-        WriteCase(out, script, t);
+    if (pCases)
+        out.Splice(*pCases);
     if (!script.arrProblems.empty() && !script.bUnreadable) {
         out << "    <system-err>";
         for (const CString& problem : script.arrProblems)
@@ -92,7 +93,13 @@ void WriteSuite(CReportWriter& out, const SScriptResult& script, const SCounts& 
 
 } // namespace
 
-void WriteJUnitReport(std::ostream& stream, const std::vector<SScriptResult>& scripts) {
+void CJUnitReport::Add(std::size_t nScript, std::string_view strScriptName, const STransactionResult& t) {
+    while (m_cases.size() <= nScript)
+        m_cases.push_back(std::make_unique<CReportWriter>());
+    WriteCase(*m_cases[nScript], strScriptName, t);
+}
+
+void CJUnitReport::Write(std::ostream& stream, const std::vector<SScriptResult>& scripts) {
     std::vector<SCounts> suites;
     SCounts total;
     for (const SScriptResult& script : scripts) {
@@ -105,6 +112,6 @@ void WriteJUnitReport(std::ostream& stream, const std::vector<SScriptResult>& sc
         << "\" errors=\"" << total.nErrors << "\" time=\"";
     out.Fixed(total.dSeconds, 3) << "\">\n";
     for (std::size_t s = 0; s < scripts.size(); ++s)
-        WriteSuite(out, scripts[s], suites[s]);
+        WriteSuite(out, scripts[s], suites[s], s < m_cases.size() ? m_cases[s].get() : nullptr);
     out << "</testsuites>\n";
 }

@@ -125,17 +125,22 @@ void AppendFixed(CString& out, double dValue, int nDecimals) {
     out.append(digits, result.ec == std::errc() ? result.ptr : digits);
 }
 
-CReportWriter::CReportWriter(std::ostream& out) : m_out(out) {
-    Reserve(kBlock + kBlock / 4); // a block's last part may run past the megabyte
-}
+CReportWriter::CReportWriter(std::ostream& out) : m_pOut(&out) {}
 
 char* CReportWriter::Reserve(std::size_t n) {
-    if (m_nCapacity - m_nSize < n) {
+    if (m_nCapacity - m_nSize >= n)
+        return End();
+    if (m_nSize >= kBlock)
         Flush();
-        if (m_nCapacity < n) {
-            m_pData.reset(new char[n]);
-            m_nCapacity = n;
-        }
+    if (m_nCapacity - m_nSize < n) {
+        // A part starts small and doubles up to a block; a block's last piece may run past kBlock.
+        const std::size_t capacity =
+            std::max(m_nSize + n, std::min(std::max({kFirstCapacity, 2 * m_nCapacity, m_nBlockCapacity}),
+                                           kBlock + kBlock / 4));
+        auto data = std::make_unique_for_overwrite<char[]>(capacity);
+        std::memcpy(data.get(), m_pData.get(), m_nSize);
+        m_pData = std::move(data);
+        m_nCapacity = capacity;
     }
     return End();
 }
@@ -183,7 +188,23 @@ CReportWriter& CReportWriter::CData(std::string_view text) {
 }
 
 void CReportWriter::Flush() {
-    if (m_nSize > 0)
-        m_out.write(m_pData.get(), static_cast<std::streamsize>(m_nSize));
+    if (m_nSize == 0)
+        return;
+    if (m_pOut) {
+        m_pOut->write(m_pData.get(), static_cast<std::streamsize>(m_nSize));
+    } else {
+        m_kept.push_back({std::move(m_pData), m_nSize});
+        m_nBlockCapacity = m_nCapacity; // the next block starts as large
+        m_nCapacity = 0;
+    }
     m_nSize = 0;
+}
+
+void CReportWriter::Splice(CReportWriter& part) {
+    Flush();
+    for (const SBlock& block : part.m_kept)
+        m_pOut->write(block.pData.get(), static_cast<std::streamsize>(block.nSize));
+    m_pOut->write(part.m_pData.get(), static_cast<std::streamsize>(part.m_nSize));
+    part.m_kept.clear();
+    part.m_nSize = 0;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <ostream>
 #include <string_view>
+#include <vector>
 
 #include "platform/MfcTypes.h"
 
@@ -18,9 +19,15 @@ public:
     static constexpr std::size_t kBlock = std::size_t{1} << 20;
 
     explicit CReportWriter(std::ostream& out);
+    // A part of a report that is written before it can be placed: its blocks stay in memory until
+    // a writer to the report's stream splices them in.
+    CReportWriter() = default;
     CReportWriter(const CReportWriter&) = delete;
     CReportWriter& operator=(const CReportWriter&) = delete;
-    ~CReportWriter() { Flush(); }
+    ~CReportWriter() {
+        if (m_pOut)
+            Flush();
+    }
 
     CReportWriter& operator<<(std::string_view text);
     CReportWriter& operator<<(char c) { return *this << std::string_view(&c, 1); }
@@ -45,15 +52,25 @@ public:
             Flush();
     }
     void Flush();
+    // Writes out all of a part made by the default constructor, and empties it.
+    void Splice(CReportWriter& part);
 
 private:
+    static constexpr std::size_t kFirstCapacity = std::size_t{64} << 10;
+    struct SBlock {
+        std::unique_ptr<char[]> pData;
+        std::size_t nSize;
+    };
+
     // Room for n more bytes at End().
     char* Reserve(std::size_t n);
     char* End() { return m_pData.get() + m_nSize; }
     void CommitTo(const char* end) { m_nSize = static_cast<std::size_t>(end - m_pData.get()); }
 
-    std::ostream& m_out;
+    std::ostream* m_pOut = nullptr;  // null for a part kept in memory
     std::unique_ptr<char[]> m_pData; // uninitialised: every byte is written before it is read
     std::size_t m_nSize = 0;
     std::size_t m_nCapacity = 0;
+    std::size_t m_nBlockCapacity = 0; // of the last block kept
+    std::vector<SBlock> m_kept;
 };

@@ -68,13 +68,32 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
     CProgressPrinter progress(err, bErrIsTerminal, mask);
     CScriptRunner runner(options, OpenLog(options.bLog, err));
 
+    // Each transaction goes into the reports as it ends, masked once, while its texts are at hand;
+    // the results keep only what the totals and the summary need.
+    const bool bJUnit = !options.strJUnitFile.empty(), bHtml = !options.strHtmlFile.empty();
+    CJUnitReport junit;
+    CHtmlReport html;
     std::vector<SScriptResult> results;
+    CString strMaskedScript;
+    const auto report = [&](const SScriptResult& script, STransactionResult& t, int nCount) {
+        progress.Transaction(script, t, nCount);
+        if (!bJUnit && !bHtml)
+            return;
+        if (t.nNumber == 1)
+            strMaskedScript = mask(script.strName);
+        MaskTransaction(t, mask);
+        if (bJUnit)
+            junit.Add(results.size(), strMaskedScript, t);
+        if (bHtml)
+            html.Add(results.size(), strMaskedScript, t);
+        CString().swap(t.strRequest);
+        CString().swap(t.strResponse);
+    };
+
     bool bUnreadable = false;
     int nTotal = 0, nFailed = 0;
     for (const CString& strScript : options.scripts) {
-        results.push_back(
-            runner.Run(strScript, [&progress](const SScriptResult& script, const STransactionResult& t,
-                                              int nCount) { progress.Transaction(script, t, nCount); }));
+        results.push_back(runner.Run(strScript, report));
         const SScriptResult& script = results.back();
         progress.ScriptProblems(script);
         bUnreadable |= script.bUnreadable;
@@ -84,13 +103,13 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
     progress.Finish(nTotal, nFailed,
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 
-    if (!options.strJUnitFile.empty() || !options.strHtmlFile.empty())
-        MaskResults(results, mask);
-    const bool bJUnit =
-        WriteReport(options.strJUnitFile, err, [&](std::ostream& file) { WriteJUnitReport(file, results); });
-    const bool bHtml = WriteReport(options.strHtmlFile, err,
-                                   [&](std::ostream& file) { WriteHtmlReport(file, results, heading); });
-    if (bUnreadable || !bJUnit || !bHtml)
+    for (SScriptResult& script : results)
+        MaskScript(script, mask);
+    const bool bJUnitWritten =
+        WriteReport(options.strJUnitFile, err, [&](std::ostream& file) { junit.Write(file, results); });
+    const bool bHtmlWritten = WriteReport(options.strHtmlFile, err,
+                                          [&](std::ostream& file) { html.Write(file, results, heading); });
+    if (bUnreadable || !bJUnitWritten || !bHtmlWritten)
         return kExitUsage;
     return nFailed > 0 ? kExitFailed : kExitPassed;
 }

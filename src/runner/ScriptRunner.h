@@ -14,13 +14,14 @@
 
 class CScriptRunner {
 public:
-    using Progress =
-        std::function<void(const SScriptResult& script, const STransactionResult& done, int nTotal)>;
+    // Hears of each transaction as it ends; may take what it needs of the result (its texts for the
+    // reports) and leave the rest.
+    using Progress = std::function<void(const SScriptResult& script, STransactionResult& done, int nTotal)>;
 
     // The components are made here, through the component registry, as the window makes them.
     CScriptRunner(const SRunnerOptions& options, CTransactionCycle::LogSink log);
 
-    // Runs one script; progress hears of each transaction as it ends.
+    // Runs one script.
     SScriptResult Run(const CString& strPath, const Progress& progress = {});
 
 private:
