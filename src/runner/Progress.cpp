@@ -16,8 +16,19 @@ CString& AppendNumber(CString& text, int n) {
 
 void CProgressPrinter::ClearLine() {
     if (m_bLineOpen)
-        std::fputs("\r\033[K", m_out);
+        m_pending += "\r\033[K";
     m_bLineOpen = false;
+    m_nTransientAt = CString::npos;
+}
+
+void CProgressPrinter::Write() {
+    if (!m_pending.empty()) {
+        std::fputs(m_pending.c_str(), m_out);
+        std::fflush(m_out);
+        m_pending.clear();
+    }
+    m_nTransientAt = CString::npos;
+    m_lastWrite = std::chrono::steady_clock::now();
 }
 
 void CProgressPrinter::Transaction(const SScriptResult& script, const STransactionResult& t, int nTotal) {
@@ -34,27 +45,38 @@ void CProgressPrinter::Transaction(const SScriptResult& script, const STransacti
         .append(t.strCmdStatus.empty() ? "-" : t.strCmdStatus);
     m_mask.MaskInPlace(m_fields);
 
-    m_line.assign(m_bLineOpen ? "\r\033[K" : "").append(m_fields).append(bPassed ? " passed " : " FAILED ");
-    AppendFixed(m_line, t.dSeconds * 1000, 1);
-    m_line.append(" ms");
+    // A terminal line still waiting would be overwritten at once: it need not go out at all.
+    if (m_nTransientAt != CString::npos)
+        m_pending.resize(m_nTransientAt);
+    const std::size_t start = m_pending.size();
+    m_pending.append(m_bLineOpen ? "\r\033[K" : "")
+        .append(m_fields)
+        .append(bPassed ? " passed " : " FAILED ");
+    AppendFixed(m_pending, t.dSeconds * 1000, 1);
+    m_pending.append(" ms");
     if (!bPassed)
-        m_line.append("\n    ").append(m_mask(t.FailureSummary()));
+        m_pending.append("\n    ").append(m_mask(t.FailureSummary()));
     // On a terminal a passed transaction's line is overwritten by the next one.
     m_bLineOpen = m_bTerminal && bPassed;
+    m_nTransientAt = m_bLineOpen ? start : CString::npos;
     if (!m_bLineOpen)
-        m_line += '\n';
-    std::fputs(m_line.c_str(), m_out); // one write per transaction
-    std::fflush(m_out);
+        m_pending += '\n';
+    if (std::chrono::steady_clock::now() - m_lastWrite >= kWriteInterval)
+        Write();
 }
 
 void CProgressPrinter::ScriptProblems(const SScriptResult& script) {
     ClearLine();
     for (const CString& problem : script.arrProblems)
-        std::fprintf(m_out, "%s: %s\n", m_mask(script.strPath).c_str(), m_mask(problem).c_str());
+        m_pending.append(m_mask(script.strPath)).append(": ").append(m_mask(problem)).append("\n");
+    Write();
 }
 
 void CProgressPrinter::Finish(int nTotal, int nFailed, double dSeconds) {
     ClearLine();
-    std::fprintf(m_out, "%d transactions, %d passed, %d failed in %.2fs\n", nTotal, nTotal - nFailed, nFailed,
-                 dSeconds);
+    char summary[128];
+    std::snprintf(summary, sizeof summary, "%d transactions, %d passed, %d failed in %.2fs\n", nTotal,
+                  nTotal - nFailed, nFailed, dSeconds);
+    m_pending += summary;
+    Write();
 }
