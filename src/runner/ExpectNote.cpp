@@ -4,19 +4,13 @@
 #include <cctype>
 #include <unordered_map>
 
+#include "runner/TextScan.h"
 #include "xml/XmlDocHelper.h"
 
 namespace {
 
 constexpr std::string_view kMarker = "Expect:";
 constexpr const char* kAbsent = "(absent)";
-
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
 
 bool IsElementName(std::string_view name) {
     if (name.empty())
@@ -48,10 +42,11 @@ bool ReadCheck(std::string_view text, SCheck& check, CString& why) {
     check.strText = text;
     if (text.front() == '!') {
         check.kind = SCheck::eAbsent;
-        check.strName = Trim(text.substr(1));
-    } else if (const auto op = text.find_first_of("=~"); op != std::string_view::npos) {
-        check.strName = Trim(text.substr(0, op));
-        check.strValue = Trim(text.substr(op + 1));
+        check.strName = TrimBlanks(text.substr(1));
+    } else if (const auto op = FindFirst(text, [](char c) { return c == '=' || c == '~'; });
+               op != std::string_view::npos) {
+        check.strName = TrimBlanks(text.substr(0, op));
+        check.strValue = TrimBlanks(text.substr(op + 1));
         if (text[op] == '~') {
             check.kind = SCheck::eMatches;
             try {
@@ -89,8 +84,8 @@ SExpectNote ParseExpectNote(std::string_view comment) {
         return note;
     std::string_view rest = comment.substr(marker + kMarker.size());
     while (!rest.empty()) {
-        const auto end = rest.find_first_of(";\r\n");
-        const std::string_view text = Trim(rest.substr(0, end));
+        const auto end = FindFirst(rest, [](char c) { return c == ';' || IsLineEnd(c); });
+        const std::string_view text = TrimBlanks(rest.substr(0, end));
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
         if (text.empty())
             continue;
