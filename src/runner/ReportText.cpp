@@ -90,6 +90,9 @@ char* PutEscaped(char* out, std::string_view text, const std::array<bool, 256>& 
         if (plain[static_cast<unsigned char>(c)]) {
             *out++ = c;
             ++pos;
+        } else if (c == '<') { // most of what is escaped: the markup of the requests and responses
+            out = Put(out, "&lt;");
+            ++pos;
         } else {
             const SPut put = PutSpecial(out, text, pos);
             out = put.out;
