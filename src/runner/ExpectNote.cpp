@@ -1,6 +1,7 @@
 // Reading Expect notes and checking responses against them.
 #include "runner/ExpectNote.h"
 
+#include <algorithm>
 #include <cctype>
 #include <unordered_map>
 
@@ -83,8 +84,10 @@ SExpectNote ParseExpectNote(std::string_view comment) {
     if (marker == std::string_view::npos)
         return note;
     std::string_view rest = comment.substr(marker + kMarker.size());
+    const auto isSeparator = [](char c) { return c == ';' || IsLineEnd(c); };
+    note.checks.reserve(static_cast<std::size_t>(std::count_if(rest.begin(), rest.end(), isSeparator)) + 1);
     while (!rest.empty()) {
-        const auto end = FindFirst(rest, [](char c) { return c == ';' || IsLineEnd(c); });
+        const auto end = FindFirst(rest, isSeparator);
         const std::string_view text = TrimBlanks(rest.substr(0, end));
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
         if (text.empty())

@@ -93,6 +93,8 @@ char* PutEscaped(char* out, std::string_view text, const std::array<bool, 256>& 
         } else if (c == '<') { // most of what is escaped: the markup of the requests and responses
             out = Put(out, "&lt;");
             ++pos;
+        } else if (c == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') { // a CR LF line end
+            ++pos;
         } else {
             const SPut put = PutSpecial(out, text, pos);
             out = put.out;
