@@ -8,23 +8,24 @@ namespace {
 
 enum class EField { eOther, eAccount, eReplaced };
 
-constexpr std::string_view kAccountElements[] = {"AcctNo", "AccountNo", "CardNumber", "PAN"};
-constexpr std::string_view kReplacedElements[] = {"Track1", "Track2",  "Track3", "TrackData", "CVV",
-                                                  "CVV2",   "CVVData", "CVC",    "CVC2",      "CID"};
+struct SCardField {
+    std::string_view name;
+    EField field;
+};
 
-// The first letters of all those names: most tags are passed over at the cost of one look.
-bool MayNameCardField(char initial) {
-    return initial == 'A' || initial == 'C' || initial == 'P' || initial == 'T';
-}
+constexpr SCardField kCardFields[] = {
+    {"AcctNo", EField::eAccount},  {"AccountNo", EField::eAccount},  {"CardNumber", EField::eAccount},
+    {"PAN", EField::eAccount},     {"Track1", EField::eReplaced},    {"Track2", EField::eReplaced},
+    {"Track3", EField::eReplaced}, {"TrackData", EField::eReplaced}, {"CVV", EField::eReplaced},
+    {"CVV2", EField::eReplaced},   {"CVVData", EField::eReplaced},   {"CVC", EField::eReplaced},
+    {"CVC2", EField::eReplaced},   {"CID", EField::eReplaced},
+};
 
-EField FieldOf(std::string_view name) {
-    if (std::find(std::begin(kAccountElements), std::end(kAccountElements), name) !=
-        std::end(kAccountElements))
-        return EField::eAccount;
-    if (std::find(std::begin(kReplacedElements), std::end(kReplacedElements), name) !=
-        std::end(kReplacedElements))
-        return EField::eReplaced;
-    return EField::eOther;
+// Whether a name may be one of those, by its first two letters: most tags are passed over at the
+// cost of a look at them, without reading their names to the end.
+bool MayNameCardField(char first, char second) {
+    return std::any_of(std::begin(kCardFields), std::end(kCardFields),
+                       [&](const SCardField& f) { return f.name[0] == first && f.name[1] == second; });
 }
 
 bool IsDigit(char c) {
@@ -109,7 +110,10 @@ std::size_t MaskCardField(std::string_view text, std::size_t pos, CMaskedCopy& c
     std::size_t nameEnd = pos + 1;
     while (nameEnd < text.size() && !IsNameEnd(text[nameEnd]))
         ++nameEnd;
-    const EField field = FieldOf(text.substr(pos + 1, nameEnd - pos - 1));
+    const std::string_view name = text.substr(pos + 1, nameEnd - pos - 1);
+    const auto* found = std::find_if(std::begin(kCardFields), std::end(kCardFields),
+                                     [name](const SCardField& f) { return f.name == name; });
+    const EField field = found == std::end(kCardFields) ? EField::eOther : found->field;
     const std::size_t tagEnd = field == EField::eOther ? std::string_view::npos : text.find('>', nameEnd);
     if (tagEnd == std::string_view::npos || text[tagEnd - 1] == '/')
         return pos + 1; // anything else is scanned like free text
@@ -154,7 +158,7 @@ bool Mask(std::string_view text, CString& out) {
         MaskDigitRuns(text, pos, tag, copy);
         if (tag == text.size())
             break;
-        if (tag + 1 < text.size() && MayNameCardField(text[tag + 1]))
+        if (tag + 2 < text.size() && MayNameCardField(text[tag + 1], text[tag + 2]))
             pos = MaskCardField(text, tag, copy);
         else
             pos = tag + 1; // a tag of no card field
