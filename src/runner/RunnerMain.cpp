@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <ctime>
 #include <fstream>
 
@@ -74,18 +75,22 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
     CJUnitReport junit;
     CHtmlReport html;
     std::vector<SScriptResult> results;
-    CString strMaskedScript;
-    const auto report = [&](const SScriptResult& script, STransactionResult& t, int nCount) {
+    CString strMaskedScript; // the name of the script being run, masked, for its transactions' parts
+    std::size_t nMaskedScript = SIZE_MAX;
+    const auto onTransaction = [&](const SScriptResult& script, STransactionResult& t, int nCount) {
         progress.Transaction(script, t, nCount);
         if (!bJUnit && !bHtml)
             return;
-        if (t.nNumber == 1)
+        const std::size_t nScript = results.size(); // the script being run is pushed when it ends
+        if (nMaskedScript != nScript) {
             strMaskedScript = mask(script.strName);
+            nMaskedScript = nScript;
+        }
         MaskTransaction(t, mask);
         if (bJUnit)
-            junit.Add(results.size(), strMaskedScript, t);
+            junit.Add(nScript, strMaskedScript, t);
         if (bHtml)
-            html.Add(results.size(), strMaskedScript, t);
+            html.Add(nScript, strMaskedScript, t);
         CString().swap(t.strRequest);
         CString().swap(t.strResponse);
     };
@@ -93,7 +98,7 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
     bool bUnreadable = false;
     int nTotal = 0, nFailed = 0;
     for (const CString& strScript : options.scripts) {
-        results.push_back(runner.Run(strScript, report));
+        results.push_back(runner.Run(strScript, onTransaction));
         const SScriptResult& script = results.back();
         progress.ScriptProblems(script);
         bUnreadable |= script.bUnreadable;
