@@ -73,7 +73,9 @@ bool ReadCheck(std::string_view text, SCheck& check, CString& why) {
 }
 
 CString Quoted(const CString& text) {
-    return "\"" + text + "\"";
+    CString quoted;
+    quoted.reserve(text.size() + 2);
+    return quoted.append(1, '"').append(text).append(1, '"');
 }
 
 } // namespace
