@@ -46,7 +46,8 @@ constexpr auto kPlainInCData = MakePlain("]");
 constexpr std::size_t kMaxGrowth = 6; // "&quot;" for '"'; "]]]]><![CDATA[>" for "]]>" is five per byte
 
 char* Put(char* out, std::string_view text) {
-    std::memcpy(out, text.data(), text.size());
+    if (!text.empty()) // a writer that has written nothing may have no buffer yet
+        std::memcpy(out, text.data(), text.size());
     return out + text.size();
 }
 
@@ -143,7 +144,7 @@ char* CReportWriter::Reserve(std::size_t n) {
             std::max(m_nSize + n, std::min(std::max({kFirstCapacity, 2 * m_nCapacity, m_nBlockCapacity}),
                                            kBlock + kBlock / 4));
         auto data = std::make_unique_for_overwrite<char[]>(capacity);
-        std::memcpy(data.get(), m_pData.get(), m_nSize);
+        Put(data.get(), std::string_view(m_pData.get(), m_nSize));
         m_pData = std::move(data);
         m_nCapacity = capacity;
     }
@@ -209,7 +210,8 @@ void CReportWriter::Splice(CReportWriter& part) {
     Flush();
     for (const SBlock& block : part.m_kept)
         m_pOut->write(block.pData.get(), static_cast<std::streamsize>(block.nSize));
-    m_pOut->write(part.m_pData.get(), static_cast<std::streamsize>(part.m_nSize));
+    if (part.m_nSize > 0)
+        m_pOut->write(part.m_pData.get(), static_cast<std::streamsize>(part.m_nSize));
     part.m_kept.clear();
     part.m_nSize = 0;
 }
