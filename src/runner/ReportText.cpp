@@ -113,7 +113,9 @@ char* PutInCData(char* out, std::string_view text) {
         while (pos < text.size() && kPlainInCData[static_cast<unsigned char>(text[pos])])
             ++pos;
         out = Put(out, text.substr(start, pos - start));
-        if (pos < text.size()) {
+        if (pos + 1 < text.size() && text[pos] == '\r' && text[pos + 1] == '\n') {
+            ++pos; // a CR LF line end, as in every line of most responses
+        } else if (pos < text.size()) {
             const SPut put = PutSpecial(out, text, pos);
             out = put.out;
             pos += put.used;
