@@ -8,20 +8,24 @@ namespace {
 
 enum class EField { eOther, eAccount, eReplaced };
 
-constexpr std::string_view kAccountElements[] = {"AcctNo", "AccountNo", "CardNumber", "PAN"};
-constexpr std::string_view kReplacedElements[] = {"Track1", "Track2",  "Track3", "TrackData", "CVV",
-                                                  "CVV2",   "CVVData", "CVC",    "CVC2",      "CID"};
+struct SCardField {
+    std::string_view name;
+    EField field;
+};
 
-EField FieldOf(std::string_view name) {
-    if (name.empty() || (name[0] != 'A' && name[0] != 'C' && name[0] != 'P' && name[0] != 'T'))
-        return EField::eOther; // most names, at the cost of one comparison
-    if (std::find(std::begin(kAccountElements), std::end(kAccountElements), name) !=
-        std::end(kAccountElements))
-        return EField::eAccount;
-    if (std::find(std::begin(kReplacedElements), std::end(kReplacedElements), name) !=
-        std::end(kReplacedElements))
-        return EField::eReplaced;
-    return EField::eOther;
+constexpr SCardField kCardFields[] = {
+    {"AcctNo", EField::eAccount},  {"AccountNo", EField::eAccount},  {"CardNumber", EField::eAccount},
+    {"PAN", EField::eAccount},     {"Track1", EField::eReplaced},    {"Track2", EField::eReplaced},
+    {"Track3", EField::eReplaced}, {"TrackData", EField::eReplaced}, {"CVV", EField::eReplaced},
+    {"CVV2", EField::eReplaced},   {"CVVData", EField::eReplaced},   {"CVC", EField::eReplaced},
+    {"CVC2", EField::eReplaced},   {"CID", EField::eReplaced},
+};
+
+// Whether a name may be one of those, by its first two letters: most tags are passed over at the
+// cost of a look at them, without reading their names to the end.
+bool MayNameCardField(char first, char second) {
+    return std::any_of(std::begin(kCardFields), std::end(kCardFields),
+                       [&](const SCardField& f) { return f.name[0] == first && f.name[1] == second; });
 }
 
 bool IsDigit(char c) {
@@ -44,16 +48,44 @@ bool PassesLuhn(std::string_view digits) {
     return sum % 10 == 0;
 }
 
+// The masked copy of a text, made only once something in it has to change: most texts hold no card
+// data and are never copied.
+class CMaskedCopy {
+public:
+    CMaskedCopy(std::string_view text, CString& out) : m_text(text), m_out(out) {}
+
+    void Replace(std::size_t from, std::size_t to, std::string_view replacement) {
+        if (!m_bChanged)
+            m_out.reserve(m_text.size());
+        m_out.append(m_text.substr(m_nCopied, from - m_nCopied)).append(replacement);
+        m_nCopied = to;
+        m_bChanged = true;
+    }
+    // True when the text changed; out then holds all of it.
+    bool Finish() {
+        if (m_bChanged)
+            m_out.append(m_text.substr(m_nCopied));
+        return m_bChanged;
+    }
+
+private:
+    std::string_view m_text;
+    CString& m_out;
+    std::size_t m_nCopied = 0; // text before this is in out
+    bool m_bChanged = false;
+};
+
 // Free text from pos: a run of digits that is a card number (13 to 19 digits passing the check digit)
-// or the account part of track data (12 to 19 digits, then '=' or '^'). Appends what replaces it
-// and returns the length consumed, or 0 when the run is nothing of the kind.
-std::size_t MaskDigitRun(std::string_view text, std::size_t pos, CString& out) {
+// or the account part of track data (12 to 19 digits, then '=' or '^') is replaced. Returns where the
+// run (or the track) ends.
+std::size_t MaskDigitRun(std::string_view text, std::size_t pos, CMaskedCopy& copy) {
     std::size_t end = pos;
     while (end < text.size() && IsDigit(text[end]))
         ++end;
     const std::size_t length = end - pos;
-    const bool trackAccount =
-        length >= 12 && length <= 19 && end < text.size() && (text[end] == '=' || text[end] == '^');
+    if (length < 12)
+        return end; // far too short for anything
+    const bool trackAccount = length <= 19 && end < text.size() && (text[end] == '=' || text[end] == '^');
     if (trackAccount) {
         // The rest of the track to its end sentinel: digits and separators on track 2, the name and
         // data fields on track 1.
@@ -65,15 +97,73 @@ std::size_t MaskDigitRun(std::string_view text, std::size_t pos, CString& out) {
                 ++end;
         if (end < text.size() && text[end] == '?')
             ++end;
-        out += CCardMasker::kReplaced;
-        return end - pos;
+        copy.Replace(pos, end, CCardMasker::kReplaced);
+    } else if (length >= 13 && length <= 19 && PassesLuhn(text.substr(pos, length))) {
+        copy.Replace(pos, end, CCardMasker::MaskAccount(text.substr(pos, length)));
     }
-    if (length >= 13 && length <= 19 && PassesLuhn(text.substr(pos, length))) {
-        out += CCardMasker::MaskAccount(text.substr(pos, length));
-        return length;
+    return end;
+}
+
+// The element whose opening tag starts at text[pos] ('<'): when it is a card field, its text is
+// masked by the element's name. Returns where the scan goes on.
+std::size_t MaskCardField(std::string_view text, std::size_t pos, CMaskedCopy& copy) {
+    std::size_t nameEnd = pos + 1;
+    while (nameEnd < text.size() && !IsNameEnd(text[nameEnd]))
+        ++nameEnd;
+    const std::string_view name = text.substr(pos + 1, nameEnd - pos - 1);
+    const auto* found = std::find_if(std::begin(kCardFields), std::end(kCardFields),
+                                     [name](const SCardField& f) { return f.name == name; });
+    const EField field = found == std::end(kCardFields) ? EField::eOther : found->field;
+    const std::size_t tagEnd = field == EField::eOther ? std::string_view::npos : text.find('>', nameEnd);
+    if (tagEnd == std::string_view::npos || text[tagEnd - 1] == '/')
+        return pos + 1; // anything else is scanned like free text
+    const std::size_t valueStart = tagEnd + 1;
+    const std::size_t valueEnd = std::min(text.find('<', valueStart), text.size());
+    const std::string_view value = text.substr(valueStart, valueEnd - valueStart);
+    if (field == EField::eAccount) {
+        if (const CString masked = CCardMasker::MaskAccount(value); masked != value)
+            copy.Replace(valueStart, valueEnd, masked);
+    } else if (!value.empty()) {
+        copy.Replace(valueStart, valueEnd, CCardMasker::kReplaced);
     }
-    out.append(text.substr(pos, length));
-    return length;
+    return valueEnd;
+}
+
+// Masks the card numbers and track data in text[from, to), which holds no '<'. Only runs of 12 digits
+// and more matter, so the scan looks at every twelfth byte and at the digits around a digit it meets.
+void MaskDigitRuns(std::string_view text, std::size_t from, std::size_t to, CMaskedCopy& copy) {
+    constexpr std::size_t kShortest = 12;
+    std::size_t pos = from; // text[pos - 1] is never a digit of a run still to scan
+    while (to - pos >= kShortest) {
+        const std::size_t probe = pos + kShortest - 1;
+        if (!IsDigit(text[probe])) {
+            pos = probe + 1;
+            continue;
+        }
+        std::size_t start = probe;
+        while (start > pos && IsDigit(text[start - 1]))
+            --start;
+        pos = MaskDigitRun(text, start, copy);
+    }
+}
+
+// Appends the masked text to out and returns true, or returns false when nothing in it is card data.
+bool Mask(std::string_view text, CString& out) {
+    CMaskedCopy copy(text, out);
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const void* found = std::memchr(text.data() + pos, '<', text.size() - pos);
+        const std::size_t tag =
+            found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) : text.size();
+        MaskDigitRuns(text, pos, tag, copy);
+        if (tag == text.size())
+            break;
+        if (tag + 2 < text.size() && MayNameCardField(text[tag + 1], text[tag + 2]))
+            pos = MaskCardField(text, tag, copy);
+        else
+            pos = tag + 1; // a tag of no card field
+    }
+    return copy.Finish();
 }
 
 } // namespace
@@ -94,62 +184,33 @@ CString CCardMasker::MaskAccount(std::string_view account) {
 }
 
 CString CCardMasker::operator()(std::string_view text) const {
-    if (!m_bEnabled)
-        return CString(text);
     CString out;
-    out.reserve(text.size());
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const std::size_t start = pos;
-        while (pos < text.size() && text[pos] != '<' && !IsDigit(text[pos]))
-            ++pos;
-        out.append(text.data() + start, pos - start);
-        if (pos == text.size())
-            break;
-        if (IsDigit(text[pos])) {
-            pos += MaskDigitRun(text, pos, out);
-            continue;
-        }
-        // An opening tag of a card field: its text is masked by the element's name.
-        std::size_t nameEnd = pos + 1;
-        while (nameEnd < text.size() && !IsNameEnd(text[nameEnd]))
-            ++nameEnd;
-        const EField field = FieldOf(text.substr(pos + 1, nameEnd - pos - 1));
-        const std::size_t tagEnd = field == EField::eOther ? std::string_view::npos : text.find('>', nameEnd);
-        if (tagEnd == std::string_view::npos || text[tagEnd - 1] == '/') {
-            out += '<'; // anything else is scanned like free text
-            ++pos;
-            continue;
-        }
-        out.append(text.substr(pos, tagEnd + 1 - pos));
-        pos = tagEnd + 1;
-        const std::size_t valueEnd = std::min(text.find('<', pos), text.size());
-        const std::string_view value = text.substr(pos, valueEnd - pos);
-        if (field == EField::eAccount)
-            out += MaskAccount(value);
-        else if (!value.empty())
-            out += kReplaced;
-        pos = valueEnd;
-    }
-    return out;
+    if (m_bEnabled && Mask(text, out))
+        return out;
+    return CString(text);
 }
 
-void MaskResults(std::vector<SScriptResult>& scripts, const CCardMasker& mask) {
-    const auto apply = [&mask](CString& text) { text = mask(text); };
-    for (SScriptResult& script : scripts) {
-        apply(script.strPath);
-        apply(script.strName);
-        std::for_each(script.arrProblems.begin(), script.arrProblems.end(), apply);
-        for (STransactionResult& t : script.transactions) {
-            for (CString* text :
-                 {&t.strName, &t.strTranCode, &t.strRequest, &t.strResponse, &t.strCmdStatus, &t.strError})
-                apply(*text);
-            for (SCheckResult& check : t.checks)
-                for (CString* text : {&check.strCheck, &check.strField, &check.strExpected, &check.strActual})
-                    apply(*text);
-            for (SDifference& d : t.differences)
-                for (CString* text : {&d.strPath, &d.strExpected, &d.strActual})
-                    apply(*text);
-        }
-    }
+void CCardMasker::MaskInPlace(CString& text) const {
+    CString out;
+    if (m_bEnabled && Mask(text, out))
+        text = std::move(out);
+}
+
+void MaskTransaction(STransactionResult& t, const CCardMasker& mask) {
+    for (CString* text :
+         {&t.strName, &t.strTranCode, &t.strRequest, &t.strResponse, &t.strCmdStatus, &t.strError})
+        mask.MaskInPlace(*text);
+    for (SCheckResult& check : t.checks)
+        for (CString* text : {&check.strCheck, &check.strField, &check.strExpected, &check.strActual})
+            mask.MaskInPlace(*text);
+    for (SDifference& d : t.differences)
+        for (CString* text : {&d.strPath, &d.strExpected, &d.strActual})
+            mask.MaskInPlace(*text);
+}
+
+void MaskScript(SScriptResult& script, const CCardMasker& mask) {
+    mask.MaskInPlace(script.strPath);
+    mask.MaskInPlace(script.strName);
+    for (CString& problem : script.arrProblems)
+        mask.MaskInPlace(problem);
 }

@@ -16,6 +16,8 @@ public:
 
     // The text unchanged when masking is off.
     CString operator()(std::string_view text) const;
+    // The same, in place: a text without card data is left as it is, uncopied.
+    void MaskInPlace(CString& text) const;
 
     // An account number's digits past the first 6 (numbers of 13 digits and more) and before the last
     // 4 become 'X'; other characters stay.
@@ -25,5 +27,8 @@ private:
     bool m_bEnabled;
 };
 
-// Masks every text of the results in place, before they leave as reports.
-void MaskResults(std::vector<SScriptResult>& scripts, const CCardMasker& mask);
+// Mask every text of a transaction's result, or a script's own texts (not its transactions), in
+// place, before they leave as reports. Each text is masked once: masking a masked account again
+// would hide its first digits too.
+void MaskTransaction(STransactionResult& t, const CCardMasker& mask);
+void MaskScript(SScriptResult& script, const CCardMasker& mask);

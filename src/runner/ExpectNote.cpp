@@ -1,22 +1,17 @@
 // Reading Expect notes and checking responses against them.
 #include "runner/ExpectNote.h"
 
+#include <algorithm>
 #include <cctype>
 #include <unordered_map>
 
+#include "runner/TextScan.h"
 #include "xml/XmlDocHelper.h"
 
 namespace {
 
 constexpr std::string_view kMarker = "Expect:";
 constexpr const char* kAbsent = "(absent)";
-
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
 
 bool IsElementName(std::string_view name) {
     if (name.empty())
@@ -48,10 +43,11 @@ bool ReadCheck(std::string_view text, SCheck& check, CString& why) {
     check.strText = text;
     if (text.front() == '!') {
         check.kind = SCheck::eAbsent;
-        check.strName = Trim(text.substr(1));
-    } else if (const auto op = text.find_first_of("=~"); op != std::string_view::npos) {
-        check.strName = Trim(text.substr(0, op));
-        check.strValue = Trim(text.substr(op + 1));
+        check.strName = TrimBlanks(text.substr(1));
+    } else if (const auto op = FindFirst(text, [](char c) { return c == '=' || c == '~'; });
+               op != std::string_view::npos) {
+        check.strName = TrimBlanks(text.substr(0, op));
+        check.strValue = TrimBlanks(text.substr(op + 1));
         if (text[op] == '~') {
             check.kind = SCheck::eMatches;
             try {
@@ -77,7 +73,9 @@ bool ReadCheck(std::string_view text, SCheck& check, CString& why) {
 }
 
 CString Quoted(const CString& text) {
-    return "\"" + text + "\"";
+    CString quoted;
+    quoted.reserve(text.size() + 2);
+    return quoted.append(1, '"').append(text).append(1, '"');
 }
 
 } // namespace
@@ -88,9 +86,11 @@ SExpectNote ParseExpectNote(std::string_view comment) {
     if (marker == std::string_view::npos)
         return note;
     std::string_view rest = comment.substr(marker + kMarker.size());
+    const auto isSeparator = [](char c) { return c == ';' || IsLineEnd(c); };
+    note.checks.reserve(static_cast<std::size_t>(std::count_if(rest.begin(), rest.end(), isSeparator)) + 1);
     while (!rest.empty()) {
-        const auto end = rest.find_first_of(";\r\n");
-        const std::string_view text = Trim(rest.substr(0, end));
+        const auto end = FindFirst(rest, isSeparator);
+        const std::string_view text = TrimBlanks(rest.substr(0, end));
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
         if (text.empty())
             continue;
@@ -106,8 +106,8 @@ SExpectNote ParseExpectNote(std::string_view comment) {
 
 SCheckResult EvaluateCheck(const SCheck& check, CXmlDocHelper& response) {
     SCheckResult result{check.strText, check.strName, {}, kAbsent, false};
-    const bool present = response.HasElement(check.strName);
-    const CString actual = present ? response.GetValue(check.strName) : CString();
+    CString actual;
+    const bool present = response.ReadValue(check.strName, actual); // one lookup: false when absent
     if (present)
         result.strActual = Quoted(actual);
     switch (check.kind) {

@@ -3,8 +3,6 @@
 
 #include "runner/ReportText.h"
 
-#include <cstdio>
-
 namespace {
 
 constexpr const char* kStyle = R"(
@@ -28,25 +26,26 @@ a{color:#1f4fa3}
 
 class CHtmlWriter {
 public:
-    explicit CHtmlWriter(std::ostream& out) : m_out(out) {}
+    explicit CHtmlWriter(CReportWriter& out) : m_out(out) {}
 
-    std::ostream& Text(std::string_view text) { return m_out << Escaped(text); }
+    CReportWriter& Text(std::string_view text) { return m_out.HtmlText(text); }
 
+    void Heading(const std::vector<SScriptResult>& scripts, const SReportHeading& heading);
     void Summary(const std::vector<SScriptResult>& scripts);
-    void Transaction(std::size_t nScript, const SScriptResult& script, const STransactionResult& t);
+    void Transaction(std::size_t nScript, std::string_view strScriptName, const STransactionResult& t);
+    void Problems(const SScriptResult& script);
+    void End() { m_out << "</body>\n</html>\n"; }
 
 private:
     void Checks(const STransactionResult& t);
     void Differences(const STransactionResult& t);
+    CReportWriter& Anchor(std::size_t nScript, int nNumber) {
+        return m_out << 's' << nScript + 1 << "-t" << nNumber;
+    }
+    CReportWriter& Milliseconds(double dSeconds) { return m_out.Fixed(dSeconds * 1000, 1); }
 
-    std::ostream& m_out;
+    CReportWriter& m_out;
 };
-
-CString Milliseconds(double dSeconds) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.1f", dSeconds * 1000);
-    return buffer;
-}
 
 const char* VerdictClass(bool bPassed) {
     return bPassed ? "pass" : "fail";
@@ -55,10 +54,21 @@ const char* VerdictText(bool bPassed) {
     return bPassed ? "passed" : "failed";
 }
 
-CString Anchor(std::size_t nScript, int nNumber) {
-    CString anchor = "s";
-    anchor.append(std::to_string(nScript + 1)).append("-t").append(std::to_string(nNumber));
-    return anchor;
+void CHtmlWriter::Heading(const std::vector<SScriptResult>& scripts, const SReportHeading& heading) {
+    int nTotal = 0, nFailed = 0;
+    for (const SScriptResult& script : scripts) {
+        nTotal += static_cast<int>(script.transactions.size());
+        nFailed += script.FailedCount();
+    }
+    m_out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+             "<title>tranvex-run report</title>\n<style>"
+          << kStyle << "</style>\n</head>\n<body>\n<h1>tranvex-run report</h1>\n<p class=\"meta\">";
+    Text(heading.strStarted) << ", target ";
+    Text(heading.strTarget) << " component, " << scripts.size()
+                            << (scripts.size() == 1 ? " script" : " scripts")
+                            << "</p>\n<p class=\"totals\"><span>" << nTotal
+                            << " transactions</span><span class=\"pass\">" << nTotal - nFailed
+                            << " passed</span><span class=\"fail\">" << nFailed << " failed</span></p>\n";
 }
 
 void CHtmlWriter::Summary(const std::vector<SScriptResult>& scripts) {
@@ -74,14 +84,15 @@ void CHtmlWriter::Summary(const std::vector<SScriptResult>& scripts) {
         for (const STransactionResult& t : script.transactions) {
             const bool bPassed = t.Passed();
             m_out << "<tr class=\"" << VerdictClass(bPassed) << "\"><td>";
-            Text(script.strName) << "</td><td class=\"num\">" << t.nNumber << "</td><td><a href=\"#"
-                                 << Anchor(s, t.nNumber) << "\">";
+            Text(script.strName) << "</td><td class=\"num\">" << t.nNumber << "</td><td><a href=\"#";
+            Anchor(s, t.nNumber) << "\">";
             Text(t.strName) << "</a></td><td>";
             Text(t.strKind) << "</td><td>";
             Text(t.strTranCode) << "</td><td>";
             Text(t.strCmdStatus) << "</td><td class=\"verdict " << VerdictClass(bPassed) << "\">"
-                                 << VerdictText(bPassed) << "</td><td class=\"num\">"
-                                 << Milliseconds(t.dSeconds) << "</td></tr>\n";
+                                 << VerdictText(bPassed) << "</td><td class=\"num\">";
+            Milliseconds(t.dSeconds) << "</td></tr>\n";
+            m_out.Pass();
         }
     }
     m_out << "</tbody></table>\n";
@@ -116,17 +127,26 @@ void CHtmlWriter::Differences(const STransactionResult& t) {
     m_out << "</tbody></table>\n";
 }
 
-void CHtmlWriter::Transaction(std::size_t nScript, const SScriptResult& script, const STransactionResult& t) {
+void CHtmlWriter::Problems(const SScriptResult& script) {
+    for (const CString& problem : script.arrProblems) {
+        m_out << "<p class=\"error\">";
+        Text(script.strName) << ": ";
+        Text(problem) << "</p>\n";
+    }
+}
+
+void CHtmlWriter::Transaction(std::size_t nScript, std::string_view strScriptName,
+                              const STransactionResult& t) {
     const bool bPassed = t.Passed();
-    m_out << "<section class=\"txn" << (bPassed ? "" : " failed") << "\" id=\"" << Anchor(nScript, t.nNumber)
-          << "\"><h2>";
-    Text(script.strName) << " #" << t.nNumber << ": ";
+    m_out << "<section class=\"txn" << (bPassed ? "" : " failed") << "\" id=\"";
+    Anchor(nScript, t.nNumber) << "\"><h2>";
+    Text(strScriptName) << " #" << t.nNumber << ": ";
     Text(t.strName) << " <span class=\"verdict " << VerdictClass(bPassed) << "\">(" << VerdictText(bPassed)
                     << ")</span></h2>\n<p class=\"meta\">";
     Text(t.strKind) << " block, TranCode ";
-    Text(t.strTranCode.empty() ? CString("(none)") : t.strTranCode) << ", CmdStatus ";
-    Text(t.strCmdStatus.empty() ? CString("(none)") : t.strCmdStatus)
-        << ", " << Milliseconds(t.dSeconds) << " ms</p>\n";
+    Text(t.strTranCode.empty() ? std::string_view("(none)") : t.strTranCode) << ", CmdStatus ";
+    Text(t.strCmdStatus.empty() ? std::string_view("(none)") : t.strCmdStatus) << ", ";
+    Milliseconds(t.dSeconds) << " ms</p>\n";
     if (!t.strError.empty()) {
         m_out << "<div class=\"error\">";
         Text(t.strError) << "</div>\n";
@@ -136,37 +156,27 @@ void CHtmlWriter::Transaction(std::size_t nScript, const SScriptResult& script, 
     m_out << "<div class=\"texts\"><div><h3>Request</h3><pre>";
     Text(t.strRequest) << "</pre></div><div><h3>Response</h3><pre>";
     Text(t.strResponse) << "</pre></div></div>\n</section>\n";
+    m_out.Pass();
 }
 
 } // namespace
 
-void WriteHtmlReport(std::ostream& out, const std::vector<SScriptResult>& scripts,
-                     const SReportHeading& heading) {
-    int nTotal = 0, nFailed = 0;
-    for (const SScriptResult& script : scripts) {
-        nTotal += static_cast<int>(script.transactions.size());
-        nFailed += script.FailedCount();
-    }
+void CHtmlReport::Add(std::size_t nScript, std::string_view strScriptName, const STransactionResult& t) {
+    while (m_sections.size() <= nScript)
+        m_sections.push_back(std::make_unique<CReportWriter>());
+    CHtmlWriter(*m_sections[nScript]).Transaction(nScript, strScriptName, t);
+}
+
+void CHtmlReport::Write(std::ostream& stream, const std::vector<SScriptResult>& scripts,
+                        const SReportHeading& heading) {
+    CReportWriter out(stream);
     CHtmlWriter writer(out);
-    out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-           "<title>tranvex-run report</title>\n<style>"
-        << kStyle << "</style>\n</head>\n<body>\n<h1>tranvex-run report</h1>\n<p class=\"meta\">";
-    writer.Text(heading.strStarted) << ", target ";
-    writer.Text(heading.strTarget) << " component, " << scripts.size()
-                                   << (scripts.size() == 1 ? " script" : " scripts")
-                                   << "</p>\n<p class=\"totals\"><span>" << nTotal
-                                   << " transactions</span><span class=\"pass\">" << nTotal - nFailed
-                                   << " passed</span><span class=\"fail\">" << nFailed
-                                   << " failed</span></p>\n";
+    writer.Heading(scripts, heading);
     writer.Summary(scripts);
     for (std::size_t s = 0; s < scripts.size(); ++s) {
-        for (const CString& problem : scripts[s].arrProblems) {
-            out << "<p class=\"error\">";
-            writer.Text(scripts[s].strName) << ": ";
-            writer.Text(problem) << "</p>\n";
-        }
-        for (const STransactionResult& t : scripts[s].transactions)
-            writer.Transaction(s, scripts[s], t);
+        writer.Problems(scripts[s]);
+        if (s < m_sections.size())
+            out.Splice(*m_sections[s]);
     }
-    out << "</body>\n</html>\n";
+    writer.End();
 }

@@ -2,6 +2,7 @@
 // with the failures kept above it.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 
 #include "runner/CardMasking.h"
@@ -9,8 +10,15 @@
 
 class CProgressPrinter {
 public:
+    // Lines go out together, at most this often: a write for each transaction would cost a fast run
+    // more than its transactions (a system call each, and the caches it leaves cold).
+    static constexpr std::chrono::milliseconds kWriteInterval{100};
+
     CProgressPrinter(std::FILE* out, bool bTerminal, const CCardMasker& mask)
         : m_out(out), m_bTerminal(bTerminal), m_mask(mask) {}
+    CProgressPrinter(const CProgressPrinter&) = delete;
+    CProgressPrinter& operator=(const CProgressPrinter&) = delete;
+    ~CProgressPrinter() { Write(); }
 
     void Transaction(const SScriptResult& script, const STransactionResult& t, int nTotal);
     // What the script reader reported, and scripts that could not be run.
@@ -19,9 +27,13 @@ public:
 
 private:
     void ClearLine();
+    void Write();
 
     std::FILE* m_out;
     bool m_bTerminal;
     const CCardMasker& m_mask;
-    bool m_bLineOpen = false; // a terminal progress line is showing
+    bool m_bLineOpen = false; // a terminal progress line is showing, or waiting to be
+    CString m_fields, m_pending;
+    std::size_t m_nTransientAt = CString::npos; // where a waiting line that the next one replaces starts
+    std::chrono::steady_clock::time_point m_lastWrite = std::chrono::steady_clock::now();
 };

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <ctime>
 #include <fstream>
 
@@ -68,13 +69,36 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
     CProgressPrinter progress(err, bErrIsTerminal, mask);
     CScriptRunner runner(options, OpenLog(options.bLog, err));
 
+    // Each transaction goes into the reports as it ends, masked once, while its texts are at hand;
+    // the results keep only what the totals and the summary need.
+    const bool bJUnit = !options.strJUnitFile.empty(), bHtml = !options.strHtmlFile.empty();
+    CJUnitReport junit;
+    CHtmlReport html;
     std::vector<SScriptResult> results;
+    CString strMaskedScript; // the name of the script being run, masked, for its transactions' parts
+    std::size_t nMaskedScript = SIZE_MAX;
+    const auto onTransaction = [&](const SScriptResult& script, STransactionResult& t, int nCount) {
+        progress.Transaction(script, t, nCount);
+        if (!bJUnit && !bHtml)
+            return;
+        const std::size_t nScript = results.size(); // the script being run is pushed when it ends
+        if (nMaskedScript != nScript) {
+            strMaskedScript = mask(script.strName);
+            nMaskedScript = nScript;
+        }
+        MaskTransaction(t, mask);
+        if (bJUnit)
+            junit.Add(nScript, strMaskedScript, t);
+        if (bHtml)
+            html.Add(nScript, strMaskedScript, t);
+        CString().swap(t.strRequest);
+        CString().swap(t.strResponse);
+    };
+
     bool bUnreadable = false;
     int nTotal = 0, nFailed = 0;
     for (const CString& strScript : options.scripts) {
-        results.push_back(
-            runner.Run(strScript, [&progress](const SScriptResult& script, const STransactionResult& t,
-                                              int nCount) { progress.Transaction(script, t, nCount); }));
+        results.push_back(runner.Run(strScript, onTransaction));
         const SScriptResult& script = results.back();
         progress.ScriptProblems(script);
         bUnreadable |= script.bUnreadable;
@@ -84,13 +108,13 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
     progress.Finish(nTotal, nFailed,
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 
-    if (!options.strJUnitFile.empty() || !options.strHtmlFile.empty())
-        MaskResults(results, mask);
-    const bool bJUnit =
-        WriteReport(options.strJUnitFile, err, [&](std::ostream& file) { WriteJUnitReport(file, results); });
-    const bool bHtml = WriteReport(options.strHtmlFile, err,
-                                   [&](std::ostream& file) { WriteHtmlReport(file, results, heading); });
-    if (bUnreadable || !bJUnit || !bHtml)
+    for (SScriptResult& script : results)
+        MaskScript(script, mask);
+    const bool bJUnitWritten =
+        WriteReport(options.strJUnitFile, err, [&](std::ostream& file) { junit.Write(file, results); });
+    const bool bHtmlWritten = WriteReport(options.strHtmlFile, err,
+                                          [&](std::ostream& file) { html.Write(file, results, heading); });
+    if (bUnreadable || !bJUnitWritten || !bHtmlWritten)
         return kExitUsage;
     return nFailed > 0 ? kExitFailed : kExitPassed;
 }

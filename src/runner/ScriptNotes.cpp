@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "runner/TextScan.h"
 #include "script/ScriptSplitter.h"
 
 namespace {
@@ -11,16 +12,20 @@ namespace {
 constexpr std::string_view kOpen = "<!--";
 constexpr std::string_view kClose = "-->";
 constexpr std::string_view kOpeners[] = {"<Transaction>", "<Admin>", "<Corvane>"};
-constexpr std::string_view kClosers[] = {"</Transaction>", "</Admin>", "</Corvane>"};
+constexpr std::string_view kClosedNames[] = {"Transaction>", "Admin>", "Corvane>"}; // after "</"
 
 bool Contains(std::string_view line, std::string_view tag) {
     return line.find(tag) != std::string_view::npos;
 }
 
+// One pass over the end tags of the line, rather than one search for each closer.
 bool ContainsCloser(std::string_view line) {
-    for (std::string_view tag : kClosers)
-        if (Contains(line, tag))
-            return true;
+    for (std::size_t at = line.find("</"); at != std::string_view::npos; at = line.find("</", at + 2)) {
+        const std::string_view rest = line.substr(at + 2);
+        for (std::string_view name : kClosedNames)
+            if (rest.starts_with(name))
+                return true;
+    }
     return false;
 }
 
@@ -47,7 +52,7 @@ std::vector<SBlockNote> ReadBlockNotes(std::istream& file) {
     int nHeaderLines = 0;
     bool bInBlock = false;
     while (reader.ReadLine(line)) {
-        if (line.find_first_not_of(" \t") == std::string_view::npos)
+        if (FindFirst(line, [](char c) { return c != ' ' && c != '\t'; }) == std::string_view::npos)
             continue; // blank, as the script reader counts blank lines
         if (!comment && Contains(line, kOpen)) {
             const std::string_view body = line.substr(line.find(kOpen) + kOpen.size());
@@ -83,11 +88,11 @@ std::vector<SBlockNote> ReadBlockNotes(std::istream& file) {
 
 CString NoteTitle(const CString& comment) {
     std::string_view text = comment;
-    const auto start = text.find_first_not_of(" \t\r\n");
+    const auto start = FindFirst(text, [](char c) { return !IsBlank(c); });
     if (start == std::string_view::npos)
         return {};
     text = text.substr(start);
-    text = text.substr(0, text.find_first_of("\r\n"));
+    text = text.substr(0, FindFirst(text, IsLineEnd));
     text = text.substr(0, text.find("Expect:"));
     const auto last = text.find_last_not_of(" \t");
     return last == std::string_view::npos ? CString() : CString(text.substr(0, last + 1));

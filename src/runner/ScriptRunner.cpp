@@ -66,15 +66,15 @@ SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progres
         return script;
     }
 
+    script.transactions.reserve(stored.size());
     for (std::size_t i = 0; i < stored.size(); ++i) {
         const auto started = std::chrono::steady_clock::now();
-        const SBlockNote note = i < notes.size() ? notes[i] : SBlockNote{};
+        static const SBlockNote kNoNote;
+        const SBlockNote& note = i < notes.size() ? notes[i] : kNoNote;
         STransactionResult result;
         result.nNumber = static_cast<int>(i) + 1;
         result.strKind = note.strKind;
-        SExpectNote expect = ParseExpectNote(note.strComment);
-        if (RunBlock(stored[i], expect.checks, result))
-            result.checks.insert(result.checks.end(), expect.errors.begin(), expect.errors.end());
+        RunBlock(stored[i], ParseExpectNote(note.strComment), result);
         KeepAnswer(script, result);
         result.strName = NoteTitle(note.strComment);
         if (result.strName.empty())
@@ -89,13 +89,13 @@ SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progres
     return script;
 }
 
-bool CScriptRunner::RunBlock(const CString& strStored, const std::vector<SCheck>& checks,
+void CScriptRunner::RunBlock(const CString& strStored, const SExpectNote& expect,
                              STransactionResult& result) {
     // Load Next: the stored text becomes the request and fills the request column.
     CXmlDocHelper request;
     if (!request.Load(strStored)) {
         result.strError = request.GetError().m_strMessage;
-        return false;
+        return;
     }
     SRequestFields fields = m_carried;
     fields.strRefNo = request.GetValue("RefNo");
@@ -109,7 +109,7 @@ bool CScriptRunner::RunBlock(const CString& strStored, const std::vector<SCheck>
     if (!request.GetXml(result.strRequest)) {
         result.strRequest.clear();
         result.strError = request.GetError().m_strMessage;
-        return false;
+        return;
     }
     CXmlDocHelper response;
     SCycleAnswer answer;
@@ -117,18 +117,19 @@ bool CScriptRunner::RunBlock(const CString& strStored, const std::vector<SCheck>
         answer = m_cycle.Submit(m_options.nTarget, result.strRequest, &response);
     } catch (const std::exception& e) { // what the window's command dispatcher would show
         result.strError = e.what();
-        return false;
+        return;
     }
-    result.strResponse = answer.strResponse;
+    result.strResponse = std::move(answer.strResponse);
     if (answer.outcome != SCycleAnswer::eCompleted) {
         result.strError = answer.strMessage;
-        return false;
+        return;
     }
     CarryTokens(answer.fields, m_carried);
     result.strCmdStatus = answer.fields.strCmdStatus;
-    for (const SCheck& check : checks)
+    result.checks.reserve(expect.checks.size() + expect.errors.size());
+    for (const SCheck& check : expect.checks)
         result.checks.push_back(EvaluateCheck(check, response));
-    return true;
+    result.checks.insert(result.checks.end(), expect.errors.begin(), expect.errors.end());
 }
 
 void CScriptRunner::KeepAnswer(const SScriptResult& script, STransactionResult& result) {

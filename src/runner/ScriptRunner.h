@@ -14,18 +14,19 @@
 
 class CScriptRunner {
 public:
-    using Progress =
-        std::function<void(const SScriptResult& script, const STransactionResult& done, int nTotal)>;
+    // Hears of each transaction as it ends; may take what it needs of the result (its texts for the
+    // reports) and leave the rest.
+    using Progress = std::function<void(const SScriptResult& script, STransactionResult& done, int nTotal)>;
 
     // The components are made here, through the component registry, as the window makes them.
     CScriptRunner(const SRunnerOptions& options, CTransactionCycle::LogSink log);
 
-    // Runs one script; progress hears of each transaction as it ends.
+    // Runs one script.
     SScriptResult Run(const CString& strPath, const Progress& progress = {});
 
 private:
-    // Load Next's request, Run It's cycle, then the checks; false when no answer that parses came back.
-    bool RunBlock(const CString& strStored, const std::vector<SCheck>& checks, STransactionResult& result);
+    // Load Next's request, Run It's cycle, then the checks when an answer that parses came back.
+    void RunBlock(const CString& strStored, const SExpectNote& expect, STransactionResult& result);
     void KeepAnswer(const SScriptResult& script, STransactionResult& result);
 
     const SRunnerOptions& m_options;
