@@ -83,11 +83,12 @@ public:
     }
 
     // A keyed credit sale of the standard card, changed or extended by extra.
+    static Fields SaleFields(const std::string& purchase, const std::string& invoice) {
+        return {{"MerchantID", kMerchant}, {"TranType", "Credit"}, {"TranCode", "Sale"}, {"InvoiceNo", invoice},
+                {"AcctNo", kVisa},         {"ExpDate", "1228"},    {"Purchase", purchase}};
+    }
     Response Sale(const std::string& purchase, const std::string& invoice, Fields extra = {}) {
-        Fields fields = {{"MerchantID", kMerchant}, {"TranType", "Credit"}, {"TranCode", "Sale"},
-                         {"InvoiceNo", invoice},    {"AcctNo", kVisa},      {"ExpDate", "1228"},
-                         {"Purchase", purchase}};
-        return Tran(Merge(fields, extra));
+        return Tran(Merge(SaleFields(purchase, invoice), extra));
     }
     Response Return(const std::string& purchase, const std::string& invoice) {
         return Tran({{"MerchantID", kMerchant},

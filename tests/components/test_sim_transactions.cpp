@@ -1,9 +1,7 @@
 // Simulated processor: each transaction code's approve, decline and error paths, state carried by
-// tokens, batches, bad requests, signatures and the sample script walked as the window runs it.
+// tokens, batches, bad requests, signatures and the store's limits.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <map>
 #include <sstream>
 
 #include "SimTestSupport.h"
@@ -119,38 +117,31 @@ TEST(SimSale, DeclineRules) {
 }
 
 TEST(SimSale, ClientErrorsForIncompleteOrInvalidFields) {
+    const struct {
+        Fields extra;
+        const char* drop;
+        const char* code;
+    } cases[] = {
+        {{{"Purchase", "0.00"}}, "", "004006"},
+        {{{"Purchase", "12.345"}}, "", "004006"},
+        {{{"Purchase", "-5.00"}}, "", "004006"},
+        {{{"Purchase", "100000.00"}}, "", "004006"},
+        {{{"AcctNo", "4111111111111112"}}, "", "004006"}, // check digit
+        {{{"InvoiceNo", "A12"}}, "", "004006"},
+        {{}, "ExpDate", "004005"}, // a keyed credit card needs one
+        {{}, "AcctNo", "004005"},
+        {{}, "MerchantID", "004005"},
+        {{{"TranType", "Debit"}}, "", "004007"},
+    };
     Session s;
-    ExpectError(s.Sale("0.00", "1"), "Client", "004006");
-    ExpectError(s.Sale("12.345", "1"), "Client", "004006");
-    ExpectError(s.Sale("-5.00", "1"), "Client", "004006");
-    ExpectError(s.Sale("100000.00", "1"), "Client", "004006");
-    ExpectError(s.Sale("1.00", "1", {{"AcctNo", "4111111111111112"}}), "Client", "004006"); // check digit
-    ExpectError(s.Sale("1.00", "A12"), "Client", "004006");
-    ExpectError(s.Tran({{"MerchantID", Session::kMerchant},
-                        {"TranCode", "Sale"},
-                        {"InvoiceNo", "1"},
-                        {"AcctNo", Session::kVisa},
-                        {"Purchase", "1.00"}}),
-                "Client", "004005"); // keyed credit card without ExpDate
-    ExpectError(s.Tran({{"MerchantID", Session::kMerchant},
-                        {"TranCode", "Sale"},
-                        {"InvoiceNo", "1"},
-                        {"Purchase", "1.00"}}),
-                "Client", "004005");
-    ExpectError(s.Tran({{"TranCode", "Sale"},
-                        {"InvoiceNo", "1"},
-                        {"AcctNo", Session::kVisa},
-                        {"ExpDate", "1228"},
-                        {"Purchase", "1.00"}}),
-                "Client", "004005");
-    Response noAmount = s.Tran({{"MerchantID", Session::kMerchant},
-                                {"TranCode", "Sale"},
-                                {"InvoiceNo", "1"},
-                                {"AcctNo", Session::kVisa},
-                                {"ExpDate", "1228"}});
-    ExpectError(noAmount, "Client", "004005");
-    EXPECT_EQ(noAmount.Text(), "Missing Purchase");
-    ExpectError(s.Sale("1.00", "1", {{"TranType", "Debit"}}), "Client", "004007");
+    for (const auto& c : cases) {
+        Fields fields = Session::Merge(Session::SaleFields("1.00", "1"), c.extra);
+        std::erase_if(fields, [&](const auto& f) { return f.first == c.drop; });
+        ExpectError(s.Tran(fields), "Client", c.code);
+    }
+    Fields noAmount = Session::SaleFields("1.00", "1");
+    noAmount.pop_back();
+    EXPECT_EQ(s.Tran(noAmount).Text(), "Missing Purchase");
 }
 
 TEST(SimReturn, ApproveDeclineError) {
@@ -473,79 +464,6 @@ TEST(SimSignature, DevicePadSignsOnRequestOnly) {
     EXPECT_FALSE(pad.Get("Signature").empty());
     ExpectError(client.Submit(Request("Corvane", {{"TranCode", "GetSignature"}})), "Client", "004008");
     EXPECT_EQ(client.Submit(Request("Corvane", {{"TranCode", "EchoTest"}})).Status(), "Success");
-}
-
-// The sample script, split into blocks and run top to bottom the way "Run It and Load Next" does:
-// each response's AcqRefData, ProcessData and RecordNo go into the next request.
-TEST(SimSample, SampleScriptWalksThroughOnBothComponents) {
-    std::ifstream file(TVX_SOURCE_DIR "/examples/TStream.xml");
-    ASSERT_TRUE(file) << "examples/TStream.xml";
-    std::vector<std::pair<std::string, std::string>> blocks; // text, expected status
-    std::string line, current, expected, pending;
-    bool inBlock = false, inComment = false;
-    while (std::getline(file, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (inComment || line.find("<!--") != std::string::npos) {
-            std::size_t at = line.find("Expect: ");
-            if (at != std::string::npos)
-                pending = line.substr(at + 8, line.find(' ', at + 8) - at - 8);
-            inComment = line.find("-->") == std::string::npos;
-            continue;
-        }
-        if (!inBlock &&
-            (line.find("<Transaction>") != std::string::npos || line.find("<Admin>") != std::string::npos ||
-             line.find("<Corvane>") != std::string::npos)) {
-            inBlock = true;
-            current.clear();
-            expected = pending;
-            pending.clear();
-        }
-        if (inBlock) {
-            current += line + "\r\n";
-            if (line.find("</Transaction>") != std::string::npos ||
-                line.find("</Admin>") != std::string::npos || line.find("</Corvane>") != std::string::npos) {
-                blocks.emplace_back("<?xml version=\"1.0\"?>\r\n<TStream>\r\n" + current + "</TStream>",
-                                    expected);
-                inBlock = false;
-            }
-        }
-    }
-    ASSERT_GE(blocks.size(), 12u);
-
-    for (ESimKind kind : {ESimKind::Client, ESimKind::Device}) {
-        Session s(kind);
-        std::map<std::string, std::string> carried;
-        std::vector<std::string> texts;
-        int signatures = 0;
-        for (std::size_t i = 0; i < blocks.size(); ++i) {
-            pugi::xml_document doc;
-            ASSERT_TRUE(doc.load_string(blocks[i].first.c_str())) << blocks[i].first;
-            ASSERT_FALSE(blocks[i].second.empty()) << "block " << i << " has no Expect comment";
-            pugi::xml_node tran = doc.child("TStream").child("Transaction");
-            for (const auto& [name, value] : carried) {
-                if (value.empty() || !tran)
-                    continue;
-                pugi::xml_node node = doc.select_node(("//" + name).c_str()).node();
-                if (!node)
-                    node = tran.append_child(name.c_str());
-                node.text().set(value.c_str());
-            }
-            std::ostringstream text;
-            doc.save(text);
-            Response r = s.Submit(text.str());
-            EXPECT_EQ(r.Status(), blocks[i].second) << "block " << i << "\n" << text.str() << "\n" << r.Xml();
-            for (const char* name : {"AcqRefData", "ProcessData", "RecordNo"})
-                carried[name] = r.Get(name);
-            texts.push_back(r.Text());
-            signatures += r.Has("Signature") ? 1 : 0;
-        }
-        auto answered = [&](const std::string& text) { return std::count(texts.begin(), texts.end(), text); };
-        EXPECT_EQ(answered("Batch 1: 5 items, net 86.75"), 1);
-        EXPECT_EQ(answered("Batch 1 closed: 5 items, net 86.75"), 1);
-        EXPECT_EQ(answered("Batch 2: 0 items, net 0.00"), 1);
-        EXPECT_EQ(signatures, kind == ESimKind::Device ? 2 : 0);
-    }
 }
 
 // The record store: records are found by RecordNo, and a full store forgets the oldest settled
