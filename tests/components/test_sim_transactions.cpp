@@ -64,54 +64,40 @@ TEST(SimSale, ApprovalCarriesMaskedCardAmountsAndTokens) {
     Session s;
     Response r = s.Sale("12.34", "1001", {{"Gratuity", "1.50"}, {"OperatorID", "ANNA"}});
     ExpectApproved(r);
-    EXPECT_EQ(r.Text(), "APPROVED");
-    EXPECT_EQ(r.Get("AcctNo"), "XXXX1111");
+    for (const auto& [name, value] :
+         Fields{{"TextResponse", "APPROVED"}, {"AcctNo", "XXXX1111"}, {"ExpDate", "XXXX"}, {"CardType", "VISA"},
+                {"TranCode", "Sale"}, {"CaptureStatus", "Captured"}, {"RefNo", "1001"}, // RefNo defaults to the invoice
+                {"OperatorID", "ANNA"}, {"Purchase", "12.34"}, {"Gratuity", "1.50"}, {"Authorize", "13.84"}})
+        EXPECT_EQ(r.Get(name.c_str()), value) << name;
     EXPECT_EQ(r.Xml().find(Session::kVisa), std::string::npos) << "full account number leaked";
-    EXPECT_EQ(r.Get("CardType"), "VISA");
-    EXPECT_EQ(r.Get("TranCode"), "Sale");
-    EXPECT_EQ(r.Get("CaptureStatus"), "Captured");
-    EXPECT_EQ(r.Get("RefNo"), "1001") << "RefNo defaults to the invoice";
-    EXPECT_EQ(r.Get("OperatorID"), "ANNA");
-    EXPECT_EQ(r.Get("Purchase"), "12.34");
-    EXPECT_EQ(r.Get("Gratuity"), "1.50");
-    EXPECT_EQ(r.Get("Authorize"), "13.84");
     EXPECT_EQ(r.Get("AuthCode").size(), 6u);
-    EXPECT_FALSE(r.Get("AcqRefData").empty());
-    EXPECT_FALSE(r.Get("ProcessData").empty());
-    EXPECT_FALSE(r.Get("RecordNo").empty());
+    for (const char* token : {"AcqRefData", "ProcessData", "RecordNo"})
+        EXPECT_FALSE(r.Get(token).empty()) << token;
 }
 
 TEST(SimSale, CardTypesAndTrack2) {
+    const struct {
+        Fields extra;
+        const char *type, *acct;
+    } cases[] = {
+        {{{"AcctNo", "6011000990139424"}}, "DCVR", "XXXX9424"},
+        {{{"AcctNo", "371449635398431"}, {"ExpDate", "0529"}}, "AMEX", "XXXX8431"},
+        {{{"Track2", ";5454545454545454=2812101000000000?"}}, "M/C", "XXXX5454"}, // wins over AcctNo
+    };
     Session s;
-    EXPECT_EQ(s.Sale("1.00", "1", {{"AcctNo", "6011000990139424"}}).Get("CardType"), "DCVR");
-    Response mc = s.Tran({{"MerchantID", Session::kMerchant},
-                          {"TranCode", "Sale"},
-                          {"InvoiceNo", "2"},
-                          {"Track2", ";5454545454545454=2812101000000000?"},
-                          {"Purchase", "2.00"}});
-    ExpectApproved(mc);
-    EXPECT_EQ(mc.Get("CardType"), "M/C");
-    EXPECT_EQ(mc.Get("AcctNo"), "XXXX5454");
-    Response amex = s.Tran({{"MerchantID", Session::kMerchant},
-                            {"TranCode", "Sale"},
-                            {"InvoiceNo", "3"},
-                            {"AcctNo", "371449635398431"},
-                            {"ExpDate", "0529"},
-                            {"Purchase", "3.00"}});
-    EXPECT_EQ(amex.Get("CardType"), "AMEX");
+    for (const auto& c : cases) {
+        Response r = s.Sale("2.00", "2", c.extra);
+        ExpectApproved(r);
+        EXPECT_EQ(r.Get("CardType"), c.type);
+        EXPECT_EQ(r.Get("AcctNo"), c.acct);
+    }
 }
 
 TEST(SimSale, DeclineRules) {
     Session s;
     ExpectDeclined(s.Sale("12.05", "1"), "DECLINE");
     ExpectDeclined(s.Sale("10.00", "2", {{"AcctNo", "4000000000000002"}}), "DECLINE");
-    Response expired = s.Tran({{"MerchantID", Session::kMerchant},
-                               {"TranCode", "Sale"},
-                               {"InvoiceNo", "3"},
-                               {"AcctNo", Session::kVisa},
-                               {"ExpDate", "1219"},
-                               {"Purchase", "5.00"}});
-    ExpectDeclined(expired, "EXPIRED CARD");
+    ExpectDeclined(s.Sale("5.00", "3", {{"ExpDate", "1219"}}), "EXPIRED CARD");
     // Only the cents decide: 105.50 is no decline.
     ExpectApproved(s.Sale("105.50", "4"));
 }
@@ -183,19 +169,11 @@ TEST(SimPreAuth, CaptureWithinTheAuthorizationAndOnlyOnce) {
     ExpectError(s.FollowUp("PreAuthCapture", recordNo, {{"Purchase", "40.00"}}), "Server", "005003");
     ExpectError(s.FollowUp("PreAuthCapture", "R00000000999999", {{"Purchase", "1.00"}}), "Server", "005001");
     ExpectError(s.FollowUp("PreAuthCapture", recordNo), "Client", "004005"); // no Purchase
-    ExpectDeclined(s.Tran({{"MerchantID", Session::kMerchant},
-                           {"TranCode", "PreAuth"},
-                           {"InvoiceNo", "3002"},
-                           {"AcctNo", Session::kVisa},
-                           {"ExpDate", "1228"},
-                           {"Purchase", "20.05"}}),
-                   "DECLINE");
-    ExpectError(s.Tran({{"MerchantID", Session::kMerchant},
-                        {"TranCode", "PreAuth"},
-                        {"InvoiceNo", "3003"},
-                        {"AcctNo", Session::kVisa},
-                        {"ExpDate", "1228"}}),
-                "Client", "004005");
+    Fields byPurchase = preauth; // Purchase stands in for Authorize
+    byPurchase.back() = {"Purchase", "20.05"};
+    ExpectDeclined(s.Tran(byPurchase), "DECLINE");
+    preauth.pop_back();
+    ExpectError(s.Tran(preauth), "Client", "004005");
 }
 
 TEST(SimVoid, VoidSaleUsesTheRecordAndChecksEveryCarriedToken) {
@@ -203,11 +181,12 @@ TEST(SimVoid, VoidSaleUsesTheRecordAndChecksEveryCarriedToken) {
     Response sale = s.Sale("25.50", "4001");
     std::string recordNo = sale.Get("RecordNo");
 
-    ExpectError(s.FollowUp("VoidSale", recordNo, {{"RefNo", "9999"}}), "Server", "005002");
-    ExpectError(s.FollowUp("VoidSale", recordNo, {{"AcqRefData", "b001c000099dXXXXXX"}}), "Server", "005002");
-    ExpectError(s.FollowUp("VoidSale", recordNo, {{"ProcessData", "|00|000000000000"}}), "Server", "005002");
-    ExpectError(s.FollowUp("VoidSale", recordNo, {{"AuthCode", "ZZZZZZ"}}), "Server", "005002");
-    ExpectError(s.FollowUp("VoidSale", recordNo, {{"Purchase", "25.00"}}), "Server", "005002");
+    for (const auto& mismatch : Fields{{"RefNo", "9999"},
+                                       {"AcqRefData", "b001c000099dXXXXXX"},
+                                       {"ProcessData", "|00|000000000000"},
+                                       {"AuthCode", "ZZZZZZ"},
+                                       {"Purchase", "25.00"}})
+        ExpectError(s.FollowUp("VoidSale", recordNo, {mismatch}), "Server", "005002");
     // Another merchant's record is not found.
     ExpectError(s.FollowUp("VoidSale", recordNo, {{"MerchantID", "OTHER1"}}), "Server", "005001");
     ExpectError(s.FollowUp("VoidSale", recordNo + "X"), "Server", "005001");
@@ -322,13 +301,14 @@ TEST(SimBatch, SummaryTotalsAndCloseEmptiesTheBatch) {
     EXPECT_EQ(summary.Status(), "Success");
     EXPECT_EQ(summary.Origin(), "Processor");
     EXPECT_FALSE(summary.Has("TranResponse")) << "an admin answer has no transaction part";
-    EXPECT_EQ(summary.Get("BatchNo"), "1");
-    EXPECT_EQ(summary.Get("BatchItemCount"), "2");
-    EXPECT_EQ(summary.Get("SaleCount"), "1");
-    EXPECT_EQ(summary.Get("SaleAmount"), "12.00");
-    EXPECT_EQ(summary.Get("ReturnAmount"), "5.00");
-    EXPECT_EQ(summary.Get("VoidCount"), "1");
-    EXPECT_EQ(summary.Get("NetBatchTotal"), "7.00");
+    for (const auto& [name, value] : Fields{{"BatchNo", "1"},
+                                            {"BatchItemCount", "2"},
+                                            {"SaleCount", "1"},
+                                            {"SaleAmount", "12.00"},
+                                            {"ReturnAmount", "5.00"},
+                                            {"VoidCount", "1"},
+                                            {"NetBatchTotal", "7.00"}})
+        EXPECT_EQ(summary.Get(name.c_str()), value) << name;
     EXPECT_EQ(summary.Text(), "Batch 1: 2 items, net 7.00");
 
     Response close = s.Admin("BatchClose");
@@ -371,16 +351,20 @@ TEST(SimState, SameRequestsGiveTheSameAnswersInAFreshComponent) {
 
 TEST(SimRequest, BadDocumentsGetClientErrors) {
     Session s;
-    ExpectError(s.Submit(""), "Client", "004001");
-    ExpectError(s.Submit(" \r\n\t"), "Client", "004001");
-    ExpectError(s.Submit("<?xml version=\"1.0\"?>\r\n<TStream>\r\n\t<Transaction>"), "Client", "004003");
-    ExpectError(s.Submit("not xml at all"), "Client", "004003");
-    ExpectError(s.Submit("<RStream><Transaction/></RStream>"), "Client", "004004");
-    ExpectError(s.Submit("<TStream/><TStream/>"), "Client", "004004");
-    ExpectError(s.Submit("<TStream></TStream>"), "Client", "004004");
-    ExpectError(s.Submit("<TStream><Transaction/><Transaction/></TStream>"), "Client", "004004");
-    ExpectError(s.Submit("<TStream><Payment/></TStream>"), "Client", "004004");
-    ExpectError(s.Submit("<TStream><Transaction/></TStream>"), "Client", "004005");
+    const std::pair<const char*, const char*> documents[] = {
+        {"", "004001"},
+        {" \r\n\t", "004001"},
+        {"<?xml version=\"1.0\"?>\r\n<TStream>\r\n\t<Transaction>", "004003"},
+        {"not xml at all", "004003"},
+        {"<RStream><Transaction/></RStream>", "004004"},
+        {"<TStream/><TStream/>", "004004"},
+        {"<TStream></TStream>", "004004"},
+        {"<TStream><Transaction/><Transaction/></TStream>", "004004"},
+        {"<TStream><Payment/></TStream>", "004004"},
+        {"<TStream><Transaction/></TStream>", "004005"},
+    };
+    for (const auto& [text, code] : documents)
+        ExpectError(s.Submit(text), "Client", code);
     ExpectError(s.Tran({{"MerchantID", Session::kMerchant}, {"TranCode", "Refund"}}), "Client", "004007");
     ExpectError(s.Tran({{"MerchantID", Session::kMerchant}, {"TranCode", "BatchClose"}}), "Client", "004007");
 
