@@ -327,28 +327,6 @@ TEST(SimBatch, SummaryTotalsAndCloseEmptiesTheBatch) {
     ExpectError(s.Submit(Request("Admin", {{"TranCode", "BatchClose"}})), "Client", "004005");
 }
 
-TEST(SimState, NewTransactionsIgnoreTokensCarriedFromThePreviousAnswer) {
-    Session s;
-    Response first = s.Sale("10.00", "1");
-    Response second = s.Sale("11.00", "2",
-                             {{"AcqRefData", first.Get("AcqRefData")},
-                              {"ProcessData", first.Get("ProcessData")},
-                              {"RecordNo", first.Get("RecordNo")}});
-    ExpectApproved(second);
-    EXPECT_NE(second.Get("RecordNo"), first.Get("RecordNo"));
-}
-
-TEST(SimState, SameRequestsGiveTheSameAnswersInAFreshComponent) {
-    auto run = [] {
-        Session s;
-        std::string all;
-        Response sale = s.Sale("10.00", "1");
-        all += sale.Xml() + s.FollowUp("VoidSale", sale.Get("RecordNo")).Xml() + s.Admin("BatchClose").Xml();
-        return all;
-    };
-    EXPECT_EQ(run(), run());
-}
-
 TEST(SimRequest, BadDocumentsGetClientErrors) {
     Session s;
     const std::pair<const char*, const char*> documents[] = {

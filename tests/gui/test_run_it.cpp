@@ -22,7 +22,7 @@ const char* const kApproved = "<?xml version=\"1.0\"?>\r\n<RStream>\r\n<CmdRespo
                               "<RefNo>0042</RefNo><AuthCode>A12345</AuthCode>"
                               "<Amount><Purchase>10.00</Purchase><Authorize>10.00</Authorize></Amount>"
                               "<AcqRefData>aEb001</AcqRefData><ProcessData>|17|410100700000</ProcessData>"
-                              "<RecordNo>REC-1</RecordNo></TranResponse>\r\n</RStream>\r\n";
+                              "<RecordNo>REC-1</RecordNo><Balance>85.00</Balance></TranResponse>\r\n</RStream>\r\n";
 
 std::string Arg(const DispArgs& args, size_t i) { return std::get<std::string>(args.at(i)); }
 
@@ -84,8 +84,8 @@ TEST_F(RunItTest, ResponseFillsTheTwelveBoxesAndBecomesTheLastResponse) {
     EXPECT_EQ(Box(IDC_RESP_ACQREFDATA), "aEb001");
     EXPECT_EQ(Box(IDC_RESP_PROCESSDATA), "|17|410100700000");
     EXPECT_EQ(Box(IDC_RESP_RECORDNO), "REC-1");
+    EXPECT_EQ(Box(IDC_RESP_BALANCE), "85.00");
     EXPECT_EQ(Box(IDC_RESP_GRATUITY), ""); // missing elements clear their boxes
-    EXPECT_EQ(Box(IDC_RESP_BALANCE), "");
     EXPECT_EQ(m_dlg->m_strLastResponse, kApproved);
 
     Click(IDC_VIEW_LAST_XML);

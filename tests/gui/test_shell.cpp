@@ -265,14 +265,6 @@ TEST_F(ShellTest, UnwritableLogIsReportedOnceFromTheWindow) {
     EXPECT_EQ(m_messages, once);
 }
 
-TEST_F(ShellTest, ExistingLogDirectoryIsNoProblem) {
-    std::filesystem::create_directory(m_dir / "CORVANE_LOGS");
-    MakeWindow();
-    FlushedLog();
-    m_dlg->OnCheckLog(); // the start-up line was written: nothing to tell
-    EXPECT_TRUE(m_messages.empty());
-}
-
 TEST_F(ShellTest, AnExceptionEscapingAHandlerBecomesAMessageBox) {
     MakeWindow();
     CDialog::Dispatch([] { throw CDispatchError("Member not found."); });

@@ -81,19 +81,6 @@ struct CTestClock {
 
 } // namespace
 
-TEST(LogLineQueue, TakeAllMovesPendingLinesInOrderBehindTheBatch) {
-    struct CQueue : CLineQueue {
-        using CLineQueue::m_batch, CLineQueue::m_pending;
-    } queue;
-    queue.Push("a");
-    queue.Push("b");
-    queue.TakeAll();
-    queue.Push("c");
-    queue.TakeAll();
-    EXPECT_EQ(queue.m_batch, (CStringArray{"a", "b", "c"}));
-    EXPECT_TRUE(queue.m_pending.empty());
-}
-
 TEST(LogWriter, AppendsRecordsInCallOrderWithMessageBytesUnchanged) {
     CTempDir dir;
     const std::string file = dir.Logs() + "/XML01072014.log";
