@@ -137,12 +137,9 @@ TEST(SimReturn, ApproveDeclineError) {
     EXPECT_EQ(r.Get("TranCode"), "Return");
     EXPECT_EQ(r.Get("Purchase"), "5.00");
     ExpectDeclined(s.Return("7.05", "2002"), "DECLINE");
-    ExpectError(s.Tran({{"MerchantID", Session::kMerchant},
-                        {"TranCode", "Return"},
-                        {"InvoiceNo", "2003"},
-                        {"AcctNo", Session::kVisa},
-                        {"ExpDate", "1228"}}),
-                "Client", "004005");
+    Fields noAmount = Session::Merge(Session::SaleFields("1.00", "2003"), {{"TranCode", "Return"}});
+    noAmount.pop_back();
+    ExpectError(s.Tran(noAmount), "Client", "004005");
 }
 
 TEST(SimPreAuth, CaptureWithinTheAuthorizationAndOnlyOnce) {
@@ -367,13 +364,7 @@ TEST(SimRequest, EchoesTextEscapedAndAcceptsCodesInAnyCase) {
     EXPECT_EQ(r.Get("UserTraceData"), "run-17");
     EXPECT_NE(r.Xml().find("Fish &amp; Chips &lt;table 4&gt;"), std::string::npos);
 
-    Response lower = s.Tran({{"MerchantID", Session::kMerchant},
-                             {"TranType", "credit"},
-                             {"TranCode", "sale"},
-                             {"InvoiceNo", "10"},
-                             {"AcctNo", Session::kVisa},
-                             {"ExpDate", "1228"},
-                             {"Purchase", "1.00"}});
+    Response lower = s.Sale("1.00", "10", {{"TranType", "credit"}, {"TranCode", "sale"}});
     ExpectApproved(lower);
     EXPECT_EQ(lower.Get("TranCode"), "Sale");
 
@@ -433,20 +424,9 @@ TEST(SimSignature, DevicePadSignsOnRequestOnly) {
 TEST(SimLimits, AFullStoreForgetsTheOldestSettledRecordOnly) {
     Session s;
     const int submit = tvxsim::DispidsOf(ESimKind::Client).nSubmitRequest;
-    const std::string quickSale = Request("Transaction", {{"MerchantID", Session::kMerchant},
-                                                          {"TranCode", "Sale"},
-                                                          {"InvoiceNo", "9"},
-                                                          {"AcctNo", Session::kVisa},
-                                                          {"ExpDate", "1228"},
-                                                          {"Purchase", "1.00"}});
+    const std::string quickSale = Request("Transaction", Session::SaleFields("1.00", "9"));
     std::string oldest = s.Sale("1.00", "1").Get("RecordNo");
-    std::string hold = s.Tran({{"MerchantID", Session::kMerchant},
-                               {"TranCode", "PreAuth"},
-                               {"InvoiceNo", "2"},
-                               {"AcctNo", Session::kVisa},
-                               {"ExpDate", "1228"},
-                               {"Authorize", "5.00"}})
-                           .Get("RecordNo");
+    std::string hold = s.Sale("5.00", "2", {{"TranCode", "PreAuth"}}).Get("RecordNo");
     std::string third = s.Sale("1.00", "3").Get("RecordNo");
     for (int i = 3; i < 10000; ++i)
         s.Component().Invoke(submit, {quickSale, std::int16_t{0}, std::string(), std::string("TRANVEX")});
