@@ -35,28 +35,17 @@ void ExpectError(const Response& r, const std::string& origin, const std::string
 
 } // namespace
 
-// The administrative commands scan responses as text by fixed offsets after the container tags.
-TEST(SimLayout, ContainerTagsAreFollowedByTheCharactersTheTextScanSkips) {
+// Each element on a line of its own, one TAB per level, every line ending with CR LF.
+TEST(SimLayout, EveryLineEndsWithCrLfAndIsIndentedByLevel) {
     Session s;
     for (const Response& r : {s.Sale("10.00", "1"), s.Sale("1.05", "2"), s.Tran({{"TranCode", "Sale"}}),
                               s.Admin("BatchSummary")}) {
         ASSERT_TRUE(r.WellFormed()) << r.Xml();
         const std::string& x = r.Xml();
-        EXPECT_EQ(x.rfind("<?xml version=\"1.0\"?>\r\n", 0), 0u);
-        std::size_t stream = x.find("<RStream>");
-        ASSERT_NE(stream, std::string::npos);
-        std::size_t cmd = x.find("<CmdResponse>", stream + 10);
-        ASSERT_NE(cmd, std::string::npos);
-        EXPECT_EQ(x.substr(cmd + 13, 2), "\r\n");
-        std::size_t origin = x.find("<ResponseOrigin>", cmd + 15);
-        EXPECT_NE(origin, std::string::npos) << "origin must survive the two skipped characters";
-        std::size_t end = x.find("</CmdResponse>");
-        ASSERT_NE(end, std::string::npos);
-        EXPECT_EQ(x.substr(end + 14, 2), "\r\n");
-        std::size_t tran = x.find("<TranResponse>", end + 16);
-        if (tran != std::string::npos) {
-            EXPECT_EQ(x.substr(tran + 14, 2), "\r\n");
-        }
+        EXPECT_EQ(x.rfind("<?xml version=\"1.0\"?>\r\n<RStream>\r\n\t<CmdResponse>\r\n\t\t<ResponseOrigin>", 0), 0u);
+        EXPECT_EQ(std::count(x.begin(), x.end(), '\n'), static_cast<long>(std::count(x.begin(), x.end(), '\r')));
+        EXPECT_NE(x.find("\r\n\t</CmdResponse>\r\n"), std::string::npos);
+        EXPECT_EQ(x.substr(x.size() - 12), "</RStream>\r\n");
     }
 }
 
