@@ -150,22 +150,6 @@ TEST_F(ShellTest, TemplateControlsHaveTheirIdsKindsCaptionsAndStates) {
     EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
 }
 
-TEST_F(ShellTest, DataExchangeMovesTheFourValuesBothWays) {
-    MakeWindow();
-    m_dlg->SetDlgItemText(IDC_XML_PATH, "/some/where.xml");
-    m_dlg->SetDlgItemText(IDC_SERVER_NAME, "host-a;host-b");
-    m_dlg->CheckDlgButton(IDC_USE_PING_PORT, BST_CHECKED);
-    m_dlg->GetDlgItem(IDC_PING_PORT)->setEnabled(true);
-    m_dlg->SetDlgItemText(IDC_PING_PORT, "9100");
-    ASSERT_TRUE(m_dlg->UpdateData(TRUE));
-    EXPECT_EQ(m_dlg->m_strXmlPath, "/some/where.xml");
-    EXPECT_EQ(m_dlg->m_strServerName, "host-a;host-b");
-    EXPECT_EQ(m_dlg->m_bUsePingPort, TRUE);
-    EXPECT_EQ(m_dlg->m_strPingPort, "9100");
-    EXPECT_EQ(m_dlg->m_editPingPort.GetWidget(), m_dlg->GetDlgItem(IDC_PING_PORT));
-    EXPECT_EQ(m_dlg->m_btnUsePingPort.GetWidget(), m_dlg->GetDlgItem(IDC_USE_PING_PORT));
-}
-
 TEST_F(ShellTest, TargetRuleLooksAtTheClientButtonFirst) {
     MakeWindow();
     EXPECT_EQ(m_dlg->GetSelectedTarget(false), -1);
