@@ -1,5 +1,4 @@
 // The script commands on the real window: reload, navigation, Browse/Load and copy-back.
-#include <QAbstractButton>
 #include <QLineEdit>
 
 #include "GuiFixture.h"
@@ -28,8 +27,6 @@ protected:
         GuiFixture::SetUp();
         MakeWindow();
     }
-    void Click(int id) { qobject_cast<QAbstractButton*>(m_dlg->GetDlgItem(id))->click(); }
-    std::string Box(int id) { return m_dlg->GetDlgItemText(id); }
 };
 
 TEST_F(ScriptWindowTest, ReloadShowsTheFirstTransactionAndNavigationStopsAtBothEnds) {

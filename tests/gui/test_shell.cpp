@@ -1,5 +1,4 @@
 // Start-up, the main window's controls, the target rule, About and Exit.
-#include <QAbstractButton>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCoreApplication>
@@ -112,8 +111,8 @@ TEST_F(ShellTest, TemplateControlsHaveTheirIdsKindsCaptionsAndStates) {
     }
 
     // Every ID of the template is there: 22 edit boxes, the buttons, and two hidden control sites.
-    const int requestAndResponseBoxes[] = {1022, 1024, 1025, 1027, 1028, 1029, 1034, 1035, 1039, 1041, 1042,
-                                           1043, 1044, 1047, 1048, 1051, 1057, 1058};
+    const int requestAndResponseBoxes[] = {1022, 1024, 1025, 1027, 1028, 1029, 1034, 1035, 1039,
+                                           1041, 1042, 1043, 1044, 1047, 1048, 1051, 1057, 1058};
     for (int id : requestAndResponseBoxes)
         EXPECT_NE(qobject_cast<QLineEdit*>(m_dlg->GetDlgItem(id)), nullptr) << id;
     const int copyButtons[] = {1023, 1026, 1056, 1045, 1040, 1049, 1059};
@@ -157,9 +156,9 @@ TEST_F(ShellTest, TargetRuleLooksAtTheClientButtonFirst) {
     EXPECT_EQ(m_dlg->GetSelectedTarget(true), -1);
     EXPECT_EQ(m_messages, std::vector<std::string>{"Please Select a Valid OCX Control to Target!"});
 
-    qobject_cast<QAbstractButton*>(m_dlg->GetDlgItem(IDC_TARGET_DEVICE))->click();
+    Click(IDC_TARGET_DEVICE);
     EXPECT_EQ(m_dlg->GetSelectedTarget(true), 1);
-    qobject_cast<QAbstractButton*>(m_dlg->GetDlgItem(IDC_TARGET_CLIENT))->click();
+    Click(IDC_TARGET_CLIENT);
     EXPECT_EQ(m_dlg->GetSelectedTarget(true), 0);
     // One group: selecting one clears the other.
     EXPECT_FALSE(m_dlg->IsDlgButtonChecked(IDC_TARGET_DEVICE));
@@ -194,7 +193,7 @@ TEST_F(ShellTest, AboutOpensFromTheWindowMenuThroughCommand16) {
 
 TEST_F(ShellTest, ExitLogsStartupThenShutdownAndCancels) {
     MakeWindow();
-    qobject_cast<QAbstractButton*>(m_dlg->GetDlgItem(IDC_EXIT))->click();
+    Click(IDC_EXIT);
     EXPECT_EQ(m_dlg->GetModalResult(), IDCANCEL);
     std::string log = LogContaining("Shutdown Tranvex Version 4.10");
     size_t startup = log.find("]Startup Tranvex Version 4.10\n----------\n");

@@ -13,10 +13,6 @@
 
 namespace {
 
-void Click(CDialog& dlg, int id) {
-    qobject_cast<QAbstractButton*>(dlg.GetDlgItem(id))->click();
-}
-
 bool IsDark(QColor colour) {
     return colour.lightness() < 128;
 }
@@ -29,7 +25,7 @@ std::optional<QImage> ViewLastSign(CTranvexDlg& dlg) {
         shot = shown.GetDlgItem(IDC_SIGNATURE_PICTURE)->grab().toImage();
         return IDOK;
     });
-    Click(dlg, IDC_VIEW_LAST_SIGN);
+    qobject_cast<QAbstractButton*>(dlg.GetDlgItem(IDC_VIEW_LAST_SIGN))->click();
     return shot;
 }
 
@@ -48,7 +44,7 @@ TEST_F(SimSignatureTest, SignedSaleOnTheDeviceShowsItsStrokes) {
 </Transaction>
 </TStream>
 )");
-    Click(*m_dlg, IDC_TARGET_DEVICE);
+    Click(IDC_TARGET_DEVICE);
     m_dlg->OnRunIt();
     const std::optional<QImage> shot = ViewLastSign(*m_dlg);
     ASSERT_TRUE(shot) << m_dlg->m_strLastResponse;
@@ -165,7 +161,7 @@ TEST_F(EditorTest, StubEditorGetsThePathAsOneAbsoluteArgument) {
             enabledDuringWait = m_dlg->isEnabled();
             WriteFile("release", "");
         });
-        Click(*m_dlg, c.button);
+        Click(c.button);
         std::filesystem::remove(m_dir / "release");
 
         EXPECT_EQ(enabledDuringWait, false) << c.file; // the loop ran, and the window took no input
@@ -198,7 +194,7 @@ TEST_F(EditorTest, NoEditorGivesEachButtonsOwnMessage) {
             setenv("TRANVEX_EDITOR", c.editor, 1);
         else
             unsetenv("TRANVEX_EDITOR");
-        Click(*m_dlg, c.button);
+        Click(c.button);
         EXPECT_EQ(m_messages, std::vector<std::string>{c.message});
         EXPECT_EQ(m_dlg->m_nCurrent, 1); // nothing reloaded
     }
