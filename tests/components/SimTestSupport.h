@@ -84,8 +84,9 @@ public:
 
     // A keyed credit sale of the standard card, changed or extended by extra.
     static Fields SaleFields(const std::string& purchase, const std::string& invoice) {
-        return {{"MerchantID", kMerchant}, {"TranType", "Credit"}, {"TranCode", "Sale"}, {"InvoiceNo", invoice},
-                {"AcctNo", kVisa},         {"ExpDate", "1228"},    {"Purchase", purchase}};
+        return {{"MerchantID", kMerchant}, {"TranType", "Credit"}, {"TranCode", "Sale"},
+                {"InvoiceNo", invoice},    {"AcctNo", kVisa},      {"ExpDate", "1228"},
+                {"Purchase", purchase}};
     }
     Response Sale(const std::string& purchase, const std::string& invoice, Fields extra = {}) {
         return Tran(Merge(SaleFields(purchase, invoice), extra));

@@ -2,7 +2,6 @@
 // tokens, batches, bad requests, signatures and the store's limits.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <sstream>
 
 #include "SimTestSupport.h"
@@ -34,66 +33,6 @@ void ExpectError(const Response& r, const std::string& origin, const std::string
     EXPECT_TRUE(r.WellFormed());
 }
 
-// "Approved", "Declined TEXT" or "Error ORIGIN CODE".
-void Expect(const Response& r, const std::string& want) {
-    const std::size_t space = want.find(' '), second = want.rfind(' ');
-    if (want == "Approved")
-        ExpectApproved(r);
-    else if (want.rfind("Declined", 0) == 0)
-        ExpectDeclined(r, want.substr(space + 1));
-    else
-        ExpectError(r, want.substr(space + 1, second - space - 1), want.substr(second + 1));
-}
-
-// A card request of the standard card, the amount under amountName.
-Fields Card(const std::string& code, const std::string& amount, const std::string& invoice,
-            const char* amountName = "Purchase") {
-    Fields fields = Session::Merge(Session::SaleFields(amount, invoice), {{"TranCode", code}});
-    fields.back().first = amountName;
-    return fields;
-}
-Fields Without(Fields fields, const std::string& name) {
-    std::erase_if(fields, [&](const auto& field) { return field.first == name; });
-    return fields;
-}
-Fields Code(const std::string& code, const Fields& extra = {}) {
-    return Session::Merge({{"MerchantID", Session::kMerchant}, {"TranCode", code}}, extra);
-}
-
-// Requests run in order on one component; a step may carry the RecordNo of an earlier named step.
-struct Step {
-    const char* name;
-    Fields fields;
-    const char* record;
-    std::string want;
-    Fields answer = {}; // elements the answer must hold
-};
-
-class Scenario {
-public:
-    void Run(const std::vector<Step>& steps) {
-        for (std::size_t n = 0; n < steps.size(); ++n) {
-            const Step& step = steps[n];
-            Fields fields = step.fields;
-            if (step.record)
-                fields.emplace_back("RecordNo", m_records.at(step.record));
-            const Response r = session.Tran(fields);
-            SCOPED_TRACE("step " + std::to_string(n) + ": " + step.want);
-            Expect(r, step.want);
-            for (const auto& [name, value] : step.answer)
-                EXPECT_EQ(r.Get(name.c_str()), value) << name;
-            if (*step.name)
-                m_records[step.name] = r.Get("RecordNo");
-        }
-    }
-    std::string Summary(const char* name) { return session.Admin("BatchSummary").Get(name); }
-    const std::string& Record(const char* name) const { return m_records.at(name); }
-    Session session;
-
-private:
-    std::map<std::string, std::string> m_records;
-};
-
 } // namespace
 
 // Each element on a line of its own, one TAB per level, every line ending with CR LF.
@@ -103,11 +42,9 @@ TEST(SimLayout, EveryLineEndsWithCrLfAndIsIndentedByLevel) {
                               s.Admin("BatchSummary")}) {
         ASSERT_TRUE(r.WellFormed()) << r.Xml();
         const std::string& x = r.Xml();
-        EXPECT_EQ(
-            x.rfind("<?xml version=\"1.0\"?>\r\n<RStream>\r\n\t<CmdResponse>\r\n\t\t<ResponseOrigin>", 0),
-            0u);
-        EXPECT_EQ(std::count(x.begin(), x.end(), '\n'),
-                  static_cast<long>(std::count(x.begin(), x.end(), '\r')));
+        EXPECT_TRUE(
+            x.starts_with("<?xml version=\"1.0\"?>\r\n<RStream>\r\n\t<CmdResponse>\r\n\t\t<ResponseOrigin>"));
+        EXPECT_EQ(std::count(x.begin(), x.end(), '\n'), std::count(x.begin(), x.end(), '\r'));
         EXPECT_NE(x.find("\r\n\t</CmdResponse>\r\n"), std::string::npos);
         EXPECT_EQ(x.substr(x.size() - 12), "</RStream>\r\n");
     }
@@ -117,17 +54,19 @@ TEST(SimSale, ApprovalCarriesMaskedCardAmountsAndTokens) {
     Session s;
     Response r = s.Sale("12.34", "1001", {{"Gratuity", "1.50"}, {"OperatorID", "ANNA"}});
     ExpectApproved(r);
-    for (const auto& [name, value] : Fields{{"TextResponse", "APPROVED"},
-                                            {"AcctNo", "XXXX1111"},
-                                            {"ExpDate", "XXXX"},
-                                            {"CardType", "VISA"},
-                                            {"TranCode", "Sale"},
-                                            {"CaptureStatus", "Captured"},
-                                            {"RefNo", "1001"}, // RefNo defaults to the invoice
-                                            {"OperatorID", "ANNA"},
-                                            {"Purchase", "12.34"},
-                                            {"Gratuity", "1.50"},
-                                            {"Authorize", "13.84"}})
+    // RefNo defaults to the invoice.
+    const Fields expected = {{"TextResponse", "APPROVED"},
+                             {"AcctNo", "XXXX1111"},
+                             {"ExpDate", "XXXX"},
+                             {"CardType", "VISA"},
+                             {"TranCode", "Sale"},
+                             {"CaptureStatus", "Captured"},
+                             {"RefNo", "1001"},
+                             {"OperatorID", "ANNA"},
+                             {"Purchase", "12.34"},
+                             {"Gratuity", "1.50"},
+                             {"Authorize", "13.84"}};
+    for (const auto& [name, value] : expected)
         EXPECT_EQ(r.Get(name.c_str()), value) << name;
     EXPECT_EQ(r.Xml().find(Session::kVisa), std::string::npos) << "full account number leaked";
     EXPECT_EQ(r.Get("AuthCode").size(), 6u);
@@ -190,106 +129,158 @@ TEST(SimSale, ClientErrorsForIncompleteOrInvalidFields) {
     EXPECT_EQ(s.Tran(noAmount).Text(), "Missing Purchase");
 }
 
-TEST(SimFollowUps, ReturnsVoidsAndAdjustmentsFollowTheirRecords) {
-    Scenario s;
-    s.Run({
-        {"return",
-         Card("Return", "5.00", "2001"),
-         nullptr,
-         "Approved",
-         {{"TranCode", "Return"}, {"Purchase", "5.00"}}},
-        {"", Card("Return", "7.05", "2002"), nullptr, "Declined DECLINE"},
-        {"", Without(Card("Return", "1.00", "2003"), "Purchase"), nullptr, "Error Client 004005"},
-        {"sale", Card("Sale", "25.50", "4001"), nullptr, "Approved"},
-        {"", Code("VoidSale", {{"RefNo", "9999"}}), "sale", "Error Server 005002"},
-        {"", Code("VoidSale", {{"AcqRefData", "b001c000099dXXXXXX"}}), "sale", "Error Server 005002"},
-        {"", Code("VoidSale", {{"ProcessData", "|00|000000000000"}}), "sale", "Error Server 005002"},
-        {"", Code("VoidSale", {{"AuthCode", "ZZZZZZ"}}), "sale", "Error Server 005002"},
-        {"", Code("VoidSale", {{"Purchase", "25.00"}}), "sale", "Error Server 005002"},
-        {"", Code("VoidSale", {{"MerchantID", "OTHER1"}}), "sale", "Error Server 005001"}, // not its record
-        {"", Code("VoidSale"), nullptr, "Error Client 004005"},
-        {"",
-         Code("VoidSale", {{"RefNo", "4001"}, {"Purchase", "25.50"}}),
-         "sale",
-         "Approved",
-         {{"CaptureStatus", "Voided"}}},
-        {"", Code("VoidSale"), "sale", "Error Server 005003"},
-        {"", Code("VoidReturn"), "sale", "Error Server 005003"},
-        {"", Code("VoidSale"), "return", "Error Server 005003"},
-        {"tip", Card("Sale", "10.00", "6001"), nullptr, "Approved"},
-        {"",
-         Code("Adjust", {{"Gratuity", "2.00"}, {"Purchase", "10.00"}}),
-         "tip",
-         "Approved",
-         {{"Gratuity", "2.00"}, {"Authorize", "12.00"}}},
-        {"", Code("Adjust", {{"Gratuity", "3.00"}}), "tip", "Approved"},
-        {"", Code("Adjust", {{"Gratuity", "10.01"}}), "tip", "Declined GRATUITY OVER LIMIT"},
-        {"", Code("Adjust"), "tip", "Error Client 004005"},
-        {"", Code("Adjust", {{"Gratuity", "1.00"}, {"RecordNo", "nope"}}), nullptr, "Error Server 005001"},
-        {"", Code("Adjust", {{"Gratuity", "1.00"}}), "return", "Error Server 005003"},
-        {"ret2", Card("Return", "6.00", "5003"), nullptr, "Approved"},
-        {"", Code("VoidReturn"), "ret2", "Approved"},
-    });
-    EXPECT_EQ(s.Summary("SaleAmount"), "13.00");
-    EXPECT_EQ(s.Summary("GratuityAmount"), "3.00");
-    s.session.Admin("BatchClose");
-    s.Run({
-        {"", Code("VoidReturn"), "return", "Declined ALREADY SETTLED"},
-        {"", Code("VoidSale"), "tip", "Declined ALREADY SETTLED"},
-        {"", Code("Adjust", {{"Gratuity", "1.00"}}), "tip", "Declined ALREADY SETTLED"},
-    });
+TEST(SimReturn, ApproveDeclineError) {
+    Session s;
+    Response r = s.Return("5.00", "2001");
+    ExpectApproved(r);
+    EXPECT_EQ(r.Get("TranCode"), "Return");
+    EXPECT_EQ(r.Get("Purchase"), "5.00");
+    ExpectDeclined(s.Return("7.05", "2002"), "DECLINE");
+    Fields noAmount = Session::Merge(Session::SaleFields("1.00", "2003"), {{"TranCode", "Return"}});
+    noAmount.pop_back();
+    ExpectError(s.Tran(noAmount), "Client", "004005");
 }
 
 TEST(SimPreAuth, CaptureWithinTheAuthorizationAndOnlyOnce) {
-    Scenario s;
-    s.Run({{"hold",
-            Card("PreAuth", "40.00", "3001", "Authorize"),
-            nullptr,
-            "Approved",
-            {{"CaptureStatus", "Authorized"}, {"Authorize", "40.00"}}}});
-    EXPECT_EQ(s.Summary("BatchItemCount"), "0") << "an open hold is not in the batch";
-    s.Run({
-        {"", Code("PreAuthCapture", {{"Purchase", "45.00"}, {"Gratuity", "3.01"}}), "hold",
-         "Declined OVER AUTH LIMIT"},
-        {"", Code("PreAuthCapture"), "hold", "Error Client 004005"}, // no Purchase
-        {"capture",
-         Code("PreAuthCapture", {{"Purchase", "40.00"}, {"Gratuity", "8.00"}}),
-         "hold",
-         "Approved",
-         {{"CaptureStatus", "Captured"}, {"Authorize", "40.00"}}},
-        {"", Code("PreAuthCapture", {{"Purchase", "40.00"}}), "hold", "Error Server 005003"},
-        {"", Code("PreAuthCapture", {{"Purchase", "1.00"}, {"RecordNo", "R00000000999999"}}), nullptr,
-         "Error Server 005001"},
-        {"", Card("PreAuth", "20.05", "3002"), nullptr,
-         "Declined DECLINE"}, // Purchase stands in for Authorize
-        {"", Without(Card("PreAuth", "1.00", "3003"), "Purchase"), nullptr, "Error Client 004005"},
-    });
-    EXPECT_EQ(s.Summary("SaleAmount"), "48.00");
-    EXPECT_EQ(s.Record("capture"), s.Record("hold")) << "a follow-up keeps the record's tokens";
+    Session s;
+    Fields preauth = {{"MerchantID", Session::kMerchant}, {"TranCode", "PreAuth"}, {"InvoiceNo", "3001"},
+                      {"AcctNo", Session::kVisa},         {"ExpDate", "1228"},     {"Authorize", "40.00"}};
+    Response auth = s.Tran(preauth);
+    ExpectApproved(auth);
+    EXPECT_EQ(auth.Get("CaptureStatus"), "Authorized");
+    EXPECT_EQ(auth.Get("Authorize"), "40.00");
+    EXPECT_EQ(s.Admin("BatchSummary").Get("BatchItemCount"), "0") << "an open hold is not in the batch";
+
+    std::string recordNo = auth.Get("RecordNo");
+    ExpectDeclined(s.FollowUp("PreAuthCapture", recordNo, {{"Purchase", "45.00"}, {"Gratuity", "3.01"}}),
+                   "OVER AUTH LIMIT");
+    Response capture = s.FollowUp("PreAuthCapture", recordNo, {{"Purchase", "40.00"}, {"Gratuity", "8.00"}});
+    ExpectApproved(capture);
+    EXPECT_EQ(capture.Get("CaptureStatus"), "Captured");
+    EXPECT_EQ(capture.Get("RecordNo"), recordNo);
+    EXPECT_EQ(capture.Get("AuthCode"), auth.Get("AuthCode"));
+    EXPECT_EQ(capture.Get("Authorize"), "40.00");
+    EXPECT_EQ(s.Admin("BatchSummary").Get("SaleAmount"), "48.00");
+
+    ExpectError(s.FollowUp("PreAuthCapture", recordNo, {{"Purchase", "40.00"}}), "Server", "005003");
+    ExpectError(s.FollowUp("PreAuthCapture", "R00000000999999", {{"Purchase", "1.00"}}), "Server", "005001");
+    ExpectError(s.FollowUp("PreAuthCapture", recordNo), "Client", "004005"); // no Purchase
+    Fields byPurchase = preauth; // Purchase stands in for Authorize
+    byPurchase.back() = {"Purchase", "20.05"};
+    ExpectDeclined(s.Tran(byPurchase), "DECLINE");
+    preauth.pop_back();
+    ExpectError(s.Tran(preauth), "Client", "004005");
 }
 
-TEST(SimBalance, GiftCardBalanceFollowsSalesAndVoids) {
-    const Fields balance = {{"MerchantID", Session::kMerchant},
-                            {"TranType", "PrePaid"},
-                            {"TranCode", "Balance"},
-                            {"AcctNo", Session::kGift}};
-    auto spend = [](const char* amount) {
-        return Without(Session::Merge(Card("Sale", amount, "7001"),
-                                      {{"TranType", "PrePaid"}, {"AcctNo", Session::kGift}}),
-                       "ExpDate");
-    };
-    Scenario s;
-    s.Run({
-        {"", balance, nullptr, "Approved", {{"Balance", "100.00"}, {"CardType", "GIFT"}, {"RecordNo", ""}}},
-        {"spent", spend("15.00"), nullptr, "Approved", {{"Balance", "85.00"}}},
-        {"", balance, nullptr, "Approved", {{"Balance", "85.00"}}},
-        {"", spend("90.00"), nullptr, "Declined INSUFFICIENT FUNDS", {{"Balance", "85.00"}}},
-        {"", Code("VoidSale"), "spent", "Approved"},
-        {"", balance, nullptr, "Approved", {{"Balance", "100.00"}}},
-        {"", Session::Merge(balance, {{"AcctNo", "6050110010000002"}}), nullptr, "Declined DECLINE"},
-        {"", Session::Merge(balance, {{"TranType", "Credit"}}), nullptr, "Error Client 004007"},
-        {"", Code("Balance"), nullptr, "Error Client 004005"},
-    });
+TEST(SimVoid, VoidSaleUsesTheRecordAndChecksEveryCarriedToken) {
+    Session s;
+    Response sale = s.Sale("25.50", "4001");
+    std::string recordNo = sale.Get("RecordNo");
+
+    for (const auto& mismatch : Fields{{"RefNo", "9999"},
+                                       {"AcqRefData", "b001c000099dXXXXXX"},
+                                       {"ProcessData", "|00|000000000000"},
+                                       {"AuthCode", "ZZZZZZ"},
+                                       {"Purchase", "25.00"}})
+        ExpectError(s.FollowUp("VoidSale", recordNo, {mismatch}), "Server", "005002");
+    // Another merchant's record is not found.
+    ExpectError(s.FollowUp("VoidSale", recordNo, {{"MerchantID", "OTHER1"}}), "Server", "005001");
+    ExpectError(s.FollowUp("VoidSale", recordNo + "X"), "Server", "005001");
+    ExpectError(s.FollowUp("VoidSale", ""), "Client", "004005");
+
+    Response voided = s.FollowUp("VoidSale", recordNo,
+                                 {{"RefNo", "4001"},
+                                  {"AuthCode", sale.Get("AuthCode")},
+                                  {"AcqRefData", sale.Get("AcqRefData")},
+                                  {"ProcessData", sale.Get("ProcessData")},
+                                  {"Purchase", "25.50"}});
+    ExpectApproved(voided);
+    EXPECT_EQ(voided.Get("CaptureStatus"), "Voided");
+    EXPECT_EQ(voided.Get("RecordNo"), recordNo);
+    ExpectError(s.FollowUp("VoidSale", recordNo), "Server", "005003");
+
+    Response summary = s.Admin("BatchSummary");
+    EXPECT_EQ(summary.Get("BatchItemCount"), "0");
+    EXPECT_EQ(summary.Get("VoidCount"), "1");
+}
+
+TEST(SimVoid, VoidReturnAndTheSettledDecline) {
+    Session s;
+    Response sale = s.Sale("9.00", "5001");
+    Response ret = s.Return("4.00", "5002");
+    ExpectError(s.FollowUp("VoidReturn", sale.Get("RecordNo")), "Server", "005003");
+    ExpectError(s.FollowUp("VoidSale", ret.Get("RecordNo")), "Server", "005003");
+
+    Response another = s.Return("6.00", "5003");
+    ExpectApproved(s.FollowUp("VoidReturn", another.Get("RecordNo")));
+    s.Admin("BatchClose");
+    ExpectDeclined(s.FollowUp("VoidReturn", ret.Get("RecordNo")), "ALREADY SETTLED");
+    ExpectDeclined(s.FollowUp("VoidSale", sale.Get("RecordNo")), "ALREADY SETTLED");
+}
+
+TEST(SimAdjust, ReplacesTheGratuityOfACapturedSale) {
+    Session s;
+    Response sale = s.Sale("10.00", "6001");
+    std::string recordNo = sale.Get("RecordNo");
+    Response adjust = s.FollowUp("Adjust", recordNo, {{"Gratuity", "2.00"}, {"Purchase", "10.00"}});
+    ExpectApproved(adjust);
+    EXPECT_EQ(adjust.Get("Gratuity"), "2.00");
+    EXPECT_EQ(adjust.Get("Authorize"), "12.00");
+    EXPECT_EQ(adjust.Get("RecordNo"), recordNo) << "a follow-up keeps the record's tokens";
+    ExpectApproved(s.FollowUp("Adjust", recordNo, {{"Gratuity", "3.00"}}));
+
+    ExpectDeclined(s.FollowUp("Adjust", recordNo, {{"Gratuity", "10.01"}}), "GRATUITY OVER LIMIT");
+    ExpectError(s.FollowUp("Adjust", recordNo), "Client", "004005");
+    ExpectError(s.FollowUp("Adjust", "nope", {{"Gratuity", "1.00"}}), "Server", "005001");
+    ExpectError(s.FollowUp("Adjust", s.Return("1.00", "6002").Get("RecordNo"), {{"Gratuity", "1.00"}}),
+                "Server", "005003");
+
+    Response summary = s.Admin("BatchSummary");
+    EXPECT_EQ(summary.Get("SaleAmount"), "13.00");
+    EXPECT_EQ(summary.Get("GratuityAmount"), "3.00");
+    s.Admin("BatchClose");
+    ExpectDeclined(s.FollowUp("Adjust", recordNo, {{"Gratuity", "1.00"}}), "ALREADY SETTLED");
+}
+
+TEST(SimBalance, GiftCardBalanceFollowsSalesReturnsAndVoids) {
+    Session s;
+    Fields balance = {{"MerchantID", Session::kMerchant},
+                      {"TranType", "PrePaid"},
+                      {"TranCode", "Balance"},
+                      {"AcctNo", Session::kGift}};
+    Response opening = s.Tran(balance);
+    ExpectApproved(opening);
+    EXPECT_EQ(opening.Get("Balance"), "100.00");
+    EXPECT_EQ(opening.Get("CardType"), "GIFT");
+    EXPECT_FALSE(opening.Has("RecordNo"));
+
+    Fields sale = {{"MerchantID", Session::kMerchant},
+                   {"TranType", "PrePaid"},
+                   {"TranCode", "Sale"},
+                   {"InvoiceNo", "7001"},
+                   {"AcctNo", Session::kGift},
+                   {"Purchase", "15.00"}};
+    Response spent = s.Tran(sale);
+    ExpectApproved(spent);
+    EXPECT_EQ(spent.Get("Balance"), "85.00");
+    EXPECT_EQ(s.Tran(balance).Get("Balance"), "85.00");
+
+    Fields tooMuch = sale;
+    tooMuch.back().second = "90.00";
+    Response refused = s.Tran(tooMuch);
+    ExpectDeclined(refused, "INSUFFICIENT FUNDS");
+    EXPECT_EQ(refused.Get("Balance"), "85.00");
+
+    ExpectApproved(s.FollowUp("VoidSale", spent.Get("RecordNo")));
+    EXPECT_EQ(s.Tran(balance).Get("Balance"), "100.00");
+
+    Fields declined = balance;
+    declined.back().second = "6050110010000002";
+    ExpectDeclined(s.Tran(declined), "DECLINE");
+    Fields credit = balance;
+    credit[1].second = "Credit";
+    ExpectError(s.Tran(credit), "Client", "004007");
+    ExpectError(s.Tran({{"MerchantID", Session::kMerchant}, {"TranCode", "Balance"}}), "Client", "004005");
 }
 
 TEST(SimBatch, SummaryTotalsAndCloseEmptiesTheBatch) {

@@ -24,9 +24,8 @@ struct FakeCall {
 
 struct FakeComponentState {
     std::vector<FakeCall> calls;
-    std::function<std::string(int dispid, const DispArgs& args)> answer = [](int, const DispArgs&) {
-        return std::string("<RStream></RStream>");
-    };
+    std::function<std::string(int dispid, const DispArgs& args)> answer =
+        [](int, const DispArgs&) { return std::string("<RStream></RStream>"); };
 };
 
 class FakeComponent : public IComponent {

@@ -14,12 +14,7 @@ constexpr int kBanner = 10, kPicture = 11;
 
 const DlgTemplate& TestTemplate() {
     static const DlgTemplate dlg{
-        900,
-        "Colours",
-        "MS Sans Serif",
-        8,
-        100,
-        60,
+        900, "Colours", "MS Sans Serif", 8, 100, 60,
         {
             {kBanner, DlgKind::Label, "banner", 5, 5, 90, 10, DS_CENTER, DlgFont::SystemFixed},
             {kPicture, DlgKind::Picture, "", 5, 20, 40, 20, DS_NONE, DlgFont::Dialog, CLR_DEFAULT,
@@ -50,9 +45,7 @@ public:
     }
 };
 
-QColor TextColour(QWidget* widget) {
-    return widget->palette().color(QPalette::WindowText);
-}
+QColor TextColour(QWidget* widget) { return widget->palette().color(QPalette::WindowText); }
 
 TEST(PlatformTest, TemplateFontColoursAndPaintingReachTheirControls) {
     CColourDlg dlg;

@@ -15,18 +15,16 @@ const char* const kScript = "<?xml version=\"1.0\"?>\n"
                             "<Admin id=\"x\">\n" // ends the scan: only one transaction
                             "</TStream>\n";
 
-const char* const kApproved =
-    "<?xml version=\"1.0\"?>\r\n<RStream>\r\n<CmdResponse>\r\n"
-    "<ResponseOrigin>Processor</ResponseOrigin><CmdStatus>Approved</CmdStatus>"
-    "<TextResponse>AP</TextResponse></CmdResponse>\r\n<TranResponse>\r\n"
-    "<RefNo>0042</RefNo><AuthCode>A12345</AuthCode>"
-    "<Amount><Purchase>10.00</Purchase><Authorize>10.00</Authorize></Amount>"
-    "<AcqRefData>aEb001</AcqRefData><ProcessData>|17|410100700000</ProcessData>"
-    "<RecordNo>REC-1</RecordNo><Balance>85.00</Balance></TranResponse>\r\n</RStream>\r\n";
+const char* const kApproved = "<?xml version=\"1.0\"?>\r\n<RStream>\r\n<CmdResponse>\r\n"
+                              "<ResponseOrigin>Processor</ResponseOrigin><CmdStatus>Approved</CmdStatus>"
+                              "<TextResponse>AP</TextResponse></CmdResponse>\r\n<TranResponse>\r\n"
+                              "<RefNo>0042</RefNo><AuthCode>A12345</AuthCode>"
+                              "<Amount><Purchase>10.00</Purchase><Authorize>10.00</Authorize></Amount>"
+                              "<AcqRefData>aEb001</AcqRefData><ProcessData>|17|410100700000</ProcessData>"
+                              "<RecordNo>REC-1</RecordNo><Balance>85.00</Balance></TranResponse>\r\n"
+                              "</RStream>\r\n";
 
-std::string Arg(const DispArgs& args, size_t i) {
-    return std::get<std::string>(args.at(i));
-}
+std::string Arg(const DispArgs& args, size_t i) { return std::get<std::string>(args.at(i)); }
 
 class RunItTest : public GuiFixture {
 protected:
@@ -155,8 +153,7 @@ TEST_F(RunItTest, AResponseThatDoesNotParseIsReportedAndChangesNoBox) {
     Click(IDC_TARGET_CLIENT);
     Click(IDC_RUN_IT);
     ASSERT_EQ(m_messages.size(), 1u);
-    EXPECT_EQ(m_messages[0].rfind("PArsing Response->XML Parse Error at line#:1\r\n", 0), 0u)
-        << m_messages[0];
+    EXPECT_EQ(m_messages[0].rfind("PArsing Response->XML Parse Error at line#:1\r\n", 0), 0u) << m_messages[0];
     EXPECT_EQ(Box(IDC_RESP_AUTHCODE), "kept");
     EXPECT_EQ(m_dlg->m_strLastResponse, "");
 
@@ -232,11 +229,10 @@ TEST_F(RunItTest, ViewersShowScriptedUpdatedAndLastXml) {
     Click(IDC_VIEW_UPDATED_XML);
     ASSERT_EQ(m_messages.size(), 3u);
     EXPECT_EQ(m_messages[1], m_messages[2]); // one RefNo, not two
-    EXPECT_EQ(m_messages[1],
-              "<?xml version=\"1.0\"?>\r\n<TStream>\r\n\t<Transaction>\r\n"
-              "\t\t<MerchantID>395347308=E2ETKN</MerchantID>\r\n\t\t<TranCode>Sale</TranCode>\r\n"
-              "\t\t<Amount>\r\n\t\t\t<Purchase>10.00</Purchase>\r\n\t\t</Amount>\r\n"
-              "\t\t<RefNo>5</RefNo>\r\n\t</Transaction>\r\n</TStream>\r\n");
+    EXPECT_EQ(m_messages[1], "<?xml version=\"1.0\"?>\r\n<TStream>\r\n\t<Transaction>\r\n"
+                             "\t\t<MerchantID>395347308=E2ETKN</MerchantID>\r\n\t\t<TranCode>Sale</TranCode>\r\n"
+                             "\t\t<Amount>\r\n\t\t\t<Purchase>10.00</Purchase>\r\n\t\t</Amount>\r\n"
+                             "\t\t<RefNo>5</RefNo>\r\n\t</Transaction>\r\n</TStream>\r\n");
     // What View Updated XML shows is what Run It sends.
     Click(IDC_TARGET_CLIENT);
     Click(IDC_RUN_IT);

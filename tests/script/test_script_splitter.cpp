@@ -175,18 +175,17 @@ TEST(ScriptLines, ReadScriptLineReportsEachEnd) {
 // gives getline's lines and the splitter the same blocks and messages.
 TEST(ScriptLines, ChunkEdgesChangeNothing) {
     const CString longLine(300, 'w'); // longer than the small buffers, so they must grow
-    const CString raw =
-        CString("a\r\n\r\n\nb\rc\n\r\r\nd\0e\r\n", 18) + longLine + "\r\n" + longLine + "\nf";
+    const CString raw = CString("a\r\n\r\n\nb\rc\n\r\r\nd\0e\r\n", 18) + longLine + "\r\n" + longLine + "\nf";
     // The last raw case leaves an old LF in the buffer just past the final short line.
-    std::vector<CString> texts = {raw,      raw + "\r", raw + "\n", raw + "\r\n",
-                                  CString("\n"), CString(), CString("0123456789\nx")};
+    std::vector<CString> texts = {
+        raw, raw + "\r", raw + "\n", raw + "\r\n", CString("\n"), CString(), CString("0123456789\nx")};
     for (std::size_t pad = 0; pad < 40; ++pad) {
         const CString lead(pad, pad % 2 ? 'x' : ' ');
         texts.push_back("<?xml version=\"1.0\"?>\r\n<!-- a\r\n b -->\r\n<TStream>\n" + lead + "<Corvane>\n" +
-                        lead + "<A>1</A><!-- gone\n-->\n  \t\r\n" + lead + "</Corvane>\r\n" + lead + "<Admin>" +
-                        CString(100, 'x') + "</Admin>\n" + lead + "<Transaction>\n");
+                        lead + "<A>1</A><!-- gone\n-->\n  \t\r\n" + lead + "</Corvane>\r\n" + lead +
+                        "<Admin>" + CString(100, 'x') + "</Admin>\n" + lead + "<Transaction>\n");
         const CStringArray blocks = {Stored(lead + "<Corvane>\r\n" + lead + "</Corvane>\r\n"),
-                  Stored(lead + "<Admin>" + CString(100, 'x') + "</Admin>\r\n")};
+                                     Stored(lead + "<Admin>" + CString(100, 'x') + "</Admin>\r\n")};
         const Split whole = SplitText(texts.back());
         ASSERT_EQ(whole.texts, blocks) << pad;
         EXPECT_EQ(whole.messages, kEof) << pad;
