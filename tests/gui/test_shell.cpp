@@ -110,11 +110,7 @@ TEST_F(ShellTest, TemplateControlsHaveTheirIdsKindsCaptionsAndStates) {
         EXPECT_EQ(widget->isEnabled(), e.enabled) << e.id;
     }
 
-    // Every ID of the template is there: 22 edit boxes, the buttons, and two hidden control sites.
-    const int requestAndResponseBoxes[] = {1022, 1024, 1025, 1027, 1028, 1029, 1034, 1035, 1039, 1041, 1042,
-                                           1043, 1044, 1047, 1048, 1051, 1057, 1058};
-    for (int id : requestAndResponseBoxes)
-        EXPECT_NE(qobject_cast<QLineEdit*>(m_dlg->GetDlgItem(id)), nullptr) << id;
+    // The copy-back buttons, and two hidden control sites.
     const int copyButtons[] = {1023, 1026, 1056, 1045, 1040, 1049, 1059};
     for (int id : copyButtons)
         EXPECT_EQ(m_dlg->GetDlgItemText(id), "<-") << id;
