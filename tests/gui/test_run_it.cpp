@@ -192,19 +192,6 @@ TEST_F(RunItTest, EditedBoxesGoIntoTheRequestAndASecondRunDoesNotDuplicate) {
     EXPECT_NE(second.find("<AcqRefData>aEb001</AcqRefData>"), std::string::npos);
 }
 
-TEST_F(RunItTest, TypedMarkupStaysTextInTheRequest) {
-    LoadScript(kScript);
-    Click(IDC_TARGET_CLIENT);
-    m_dlg->SetDlgItemText(IDC_REQ_REFNO, "</RefNo><Purchase>9999</Purchase><RefNo>A&B");
-    Click(IDC_RUN_IT);
-    std::string request = LastRequest(*m_client);
-    EXPECT_EQ(request.find("<Purchase>9999"), std::string::npos) << request;
-    CXmlDocHelper parsed;
-    ASSERT_TRUE(parsed.Load(request));
-    EXPECT_EQ(parsed.GetValue("RefNo"), "</RefNo><Purchase>9999</Purchase><RefNo>A&B");
-    EXPECT_EQ(parsed.GetValue("Purchase"), "10.00");
-}
-
 TEST_F(RunItTest, RunItAndLoadNextStepsOnEvenAtTheEnd) {
     LoadScript(kScript);
     Click(IDC_TARGET_CLIENT);

@@ -121,6 +121,11 @@ TEST(XmlWriter, EscapesMarkupCharactersInText) {
     EXPECT_EQ(again.GetValue("RefNo"), injected);
     EXPECT_FALSE(again.HasElement("Purchase"));
     EXPECT_EQ(Written(again), first);
+    // So must a value given to a new element.
+    ASSERT_TRUE(again.AddElement("r", "Memo", injected));
+    ASSERT_TRUE(again.Load(Written(again)));
+    EXPECT_EQ(again.GetValue("Memo"), injected);
+    EXPECT_FALSE(again.HasElement("Purchase"));
 }
 
 TEST(XmlLookup, FirstElementOfExactName) {
