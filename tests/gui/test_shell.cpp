@@ -19,7 +19,6 @@
 
 #include "GuiFixture.h"
 #include "app/AboutDlg.h"
-#include "app/DisclaimerDlg.h"
 #include "app/TranvexApp.h"
 #include "res/resource.h"
 
@@ -27,39 +26,32 @@ namespace {
 
 class ShellTest : public GuiFixture {};
 
-TEST_F(ShellTest, CancelledDisclaimerEndsQuietly) {
-    std::vector<std::string> shown;
-    CDialog::ModalHookGuard hook([&](CDialog& dlg) {
-        shown.push_back(dlg.windowTitle().toStdString());
-        EXPECT_NE(dynamic_cast<CDisclaimerDlg*>(&dlg), nullptr);
-        EXPECT_NE(dlg.GetDlgItemText(IDC_DISCLAIMER_TEXT).find("as is"), std::string::npos);
-        return IDCANCEL;
-    });
-    CTranvexApp app;
-    EXPECT_EQ(app.InitInstance(), FALSE);
-    EXPECT_EQ(shown, std::vector<std::string>{"Disclaimer"});
-    EXPECT_FALSE(std::filesystem::exists(m_dir / "CORVANE_LOGS"));
-    EXPECT_TRUE(m_messages.empty());
-}
-
-TEST_F(ShellTest, AcceptedDisclaimerRunsTheMainWindow) {
-    std::vector<std::string> shown;
-    CDialog::ModalHookGuard hook([&](CDialog& dlg) {
-        shown.push_back(dlg.windowTitle().toStdString());
-        if (auto* main = dynamic_cast<CTranvexDlg*>(&dlg)) {
-            EXPECT_EQ(main->GetDlgItemText(IDC_XML_PATH), (m_dir / "TStream.xml").string());
-            return IDCANCEL;
+TEST_F(ShellTest, TheMainWindowRunsOnlyOnceTheDisclaimerIsAccepted) {
+    for (int answer : {IDCANCEL, IDOK}) {
+        std::vector<std::string> shown;
+        CDialog::ModalHookGuard hook([&](CDialog& dlg) {
+            shown.push_back(dlg.windowTitle().toStdString());
+            if (auto* main = dynamic_cast<CTranvexDlg*>(&dlg)) {
+                EXPECT_EQ(main->GetDlgItemText(IDC_XML_PATH), (m_dir / "TStream.xml").string());
+                return IDCANCEL;
+            }
+            EXPECT_NE(dlg.GetDlgItemText(IDC_DISCLAIMER_TEXT).find("as is"), std::string::npos);
+            auto* agree = qobject_cast<QPushButton*>(dlg.GetDlgItem(IDOK));
+            EXPECT_EQ(agree->text().toStdString(), "I AGREE");
+            EXPECT_TRUE(agree->isDefault());
+            return answer;
+        });
+        CTranvexApp app;
+        EXPECT_EQ(app.InitInstance(), FALSE);
+        EXPECT_TRUE(m_messages.empty());
+        if (answer == IDCANCEL) {
+            EXPECT_EQ(shown, std::vector<std::string>{"Disclaimer"});
+            EXPECT_FALSE(std::filesystem::exists(m_dir / "CORVANE_LOGS"));
+        } else {
+            EXPECT_EQ(shown, (std::vector<std::string>{"Disclaimer", "Tranvex"}));
+            EXPECT_NE(LogContaining("Startup Tranvex Version 4.10").size(), 0u);
         }
-        auto* agree = qobject_cast<QPushButton*>(dlg.GetDlgItem(IDOK));
-        EXPECT_EQ(agree->text().toStdString(), "I AGREE");
-        EXPECT_TRUE(agree->isDefault());
-        return IDOK;
-    });
-    CTranvexApp app;
-    EXPECT_EQ(app.InitInstance(), FALSE);
-    EXPECT_EQ(shown, (std::vector<std::string>{"Disclaimer", "Tranvex"}));
-    EXPECT_TRUE(std::filesystem::is_directory(m_dir / "CORVANE_LOGS"));
-    EXPECT_NE(LogContaining("Startup Tranvex Version 4.10").size(), 0u);
+    }
 }
 
 TEST_F(ShellTest, TemplateControlsHaveTheirIdsKindsCaptionsAndStates) {
