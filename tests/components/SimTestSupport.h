@@ -92,12 +92,7 @@ public:
         return Tran(Merge(SaleFields(purchase, invoice), extra));
     }
     Response Return(const std::string& purchase, const std::string& invoice) {
-        return Tran({{"MerchantID", kMerchant},
-                     {"TranCode", "Return"},
-                     {"InvoiceNo", invoice},
-                     {"AcctNo", kVisa},
-                     {"ExpDate", "1228"},
-                     {"Purchase", purchase}});
+        return Sale(purchase, invoice, {{"TranCode", "Return"}});
     }
     // A follow-up on a record, changed or extended by extra.
     Response FollowUp(const std::string& code, const std::string& recordNo, Fields extra = {}) {
