@@ -83,19 +83,16 @@ public:
     }
 
     // A keyed credit sale of the standard card, changed or extended by extra.
+    static Fields SaleFields(const std::string& purchase, const std::string& invoice) {
+        return {{"MerchantID", kMerchant}, {"TranType", "Credit"}, {"TranCode", "Sale"},
+                {"InvoiceNo", invoice},    {"AcctNo", kVisa},      {"ExpDate", "1228"},
+                {"Purchase", purchase}};
+    }
     Response Sale(const std::string& purchase, const std::string& invoice, Fields extra = {}) {
-        Fields fields = {{"MerchantID", kMerchant}, {"TranType", "Credit"}, {"TranCode", "Sale"},
-                         {"InvoiceNo", invoice},    {"AcctNo", kVisa},      {"ExpDate", "1228"},
-                         {"Purchase", purchase}};
-        return Tran(Merge(fields, extra));
+        return Tran(Merge(SaleFields(purchase, invoice), extra));
     }
     Response Return(const std::string& purchase, const std::string& invoice) {
-        return Tran({{"MerchantID", kMerchant},
-                     {"TranCode", "Return"},
-                     {"InvoiceNo", invoice},
-                     {"AcctNo", kVisa},
-                     {"ExpDate", "1228"},
-                     {"Purchase", purchase}});
+        return Sale(purchase, invoice, {{"TranCode", "Return"}});
     }
     // A follow-up on a record, changed or extended by extra.
     Response FollowUp(const std::string& code, const std::string& recordNo, Fields extra = {}) {

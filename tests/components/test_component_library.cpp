@@ -152,15 +152,12 @@ TEST(ComponentLoading, SimulatorLibrariesLoadAndKeepStatePerComponent) {
                                                         {"InvoiceNo", "1"},
                                                         {"AcctNo", "4111111111111111"},
                                                         {"ExpDate", "1228"},
-                                                        {"Purchase", "10.00"},
-                                                        {"SignatureRequested", "Yes"}});
+                                                        {"Purchase", "10.00"}});
     DispArgs args = {sale, std::int16_t{0}, std::string(), std::string("TRANVEX")};
     simtest::Response fromClient(client->Invoke(1, args));
     simtest::Response fromDevice(device->Invoke(8, args));
     EXPECT_EQ(fromClient.Status(), "Approved");
     EXPECT_EQ(fromDevice.Status(), "Approved");
-    EXPECT_FALSE(fromClient.Has("Signature"));
-    EXPECT_TRUE(fromDevice.Has("Signature"));
 
     std::string summary =
         simtest::Request("Admin", {{"MerchantID", "880012345678"}, {"TranCode", "BatchSummary"}});

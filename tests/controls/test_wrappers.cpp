@@ -40,28 +40,22 @@ template <typename Control> std::vector<Call> CallEveryMethod(const char* clsid)
     return calls;
 }
 
-TEST(ControlWrappers, ClientMethodsUseTheClientDispids) {
-    auto calls = CallEveryMethod<CKVTCLientX>(CKVTCLientX::clsid);
-    ASSERT_EQ(calls.size(), 5u);
-    EXPECT_EQ(calls[0].dispid, 1);
-    EXPECT_EQ(calls[0].args, (DispArgs{S("<TStream/>"), I(0), S(""), S("TRANVEX")}));
-    EXPECT_EQ(calls[1].dispid, 2);
-    EXPECT_EQ(calls[1].args, (DispArgs{S("a;b"), I(0)}));
-    EXPECT_EQ(calls[2].dispid, 3);
-    EXPECT_EQ(calls[2].args, (DispArgs{S("9100"), I(0)}));
-    EXPECT_EQ(calls[3].dispid, 5);
-    EXPECT_EQ(calls[3].args, (DispArgs{S("host"), I(0)}));
-    EXPECT_EQ(calls[4].dispid, 6);
-    EXPECT_EQ(calls[4].args, (DispArgs{S("host"), S("9100"), I(0)}));
-}
-
-TEST(ControlWrappers, DeviceMethodsUseTheDeviceDispids) {
-    auto calls = CallEveryMethod<CKvtHRNX>(CKvtHRNX::clsid);
-    ASSERT_EQ(calls.size(), 5u);
-    const int expected[] = {8, 7, 6, 4, 3};
-    for (size_t i = 0; i < calls.size(); ++i)
-        EXPECT_EQ(calls[i].dispid, expected[i]) << i;
-    EXPECT_EQ(calls[4].args, (DispArgs{S("host"), S("9100"), I(0)}));
+TEST(ControlWrappers, EachControlUsesItsOwnDispidsWithTheArgumentsInOrder) {
+    const DispArgs args[] = {{S("<TStream/>"), I(0), S(""), S("TRANVEX")},
+                             {S("a;b"), I(0)},
+                             {S("9100"), I(0)},
+                             {S("host"), I(0)},
+                             {S("host"), S("9100"), I(0)}};
+    const std::pair<std::vector<Call>, std::vector<int>> controls[] = {
+        {CallEveryMethod<CKVTCLientX>(CKVTCLientX::clsid), {1, 2, 3, 5, 6}},
+        {CallEveryMethod<CKvtHRNX>(CKvtHRNX::clsid), {8, 7, 6, 4, 3}}};
+    for (const auto& [calls, dispids] : controls) {
+        ASSERT_EQ(calls.size(), 5u);
+        for (size_t i = 0; i < calls.size(); ++i) {
+            EXPECT_EQ(calls[i].dispid, dispids[i]) << i;
+            EXPECT_EQ(calls[i].args, args[i]) << i;
+        }
+    }
 
     std::vector<Call> listCalls;
     CComponentRegistration registration(CKvtHRNX::clsid, [&] { return std::make_unique<Recorder>(listCalls); });

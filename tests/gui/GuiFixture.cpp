@@ -1,6 +1,7 @@
 // Shared set-up for window tests.
 #include "GuiFixture.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <chrono>
 #include <fstream>
@@ -66,6 +67,10 @@ void GuiFixture::LoadScript(const std::string& text) {
     WriteFile("TStream.xml", text);
     m_dlg->m_strXmlPath = (m_dir / "TStream.xml").string();
     m_dlg->OnReloadFile();
+}
+
+void GuiFixture::Click(int id) {
+    qobject_cast<QAbstractButton*>(m_dlg->GetDlgItem(id))->click();
 }
 
 std::string GuiFixture::LogContaining(const std::string& needle) {

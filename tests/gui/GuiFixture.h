@@ -52,6 +52,9 @@ protected:
     void WriteFile(const std::string& name, const std::string& text);
     // Loads a script through Re-Load FIle with the path set on the member.
     void LoadScript(const std::string& text);
+    // Presses a button of the main window; Box reads one of its boxes.
+    void Click(int id);
+    std::string Box(int id) { return m_dlg->GetDlgItemText(id); }
 
     // Waits (bounded) until the day's log holds needle, then returns the whole log.
     std::string LogContaining(const std::string& needle);

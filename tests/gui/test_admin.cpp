@@ -1,6 +1,5 @@
 // The server-list commands, "Use Ping Port", the device list and their two dialogs, on the real
 // widgets against fake components.
-#include <QAbstractButton>
 #include <QFontInfo>
 #include <QLabel>
 
@@ -59,7 +58,6 @@ protected:
         m_client->answer =
             m_device->answer = [](int, const DispArgs&) { return Response("Success", "Client", "done"); };
     }
-    void Click(int id) { qobject_cast<QAbstractButton*>(m_dlg->GetDlgItem(id))->click(); }
 
     std::unique_ptr<CDialog::ModalHookGuard> m_modal;
     std::vector<Shown> m_shown;

@@ -1,6 +1,5 @@
 // The window and tranvex-run walk the sample script on one recording component each way: the runner
 // sends the window's requests byte for byte and logs the same entries.
-#include <QAbstractButton>
 
 #include "GuiFixture.h"
 #include "controls/ClassIds.h"
@@ -63,9 +62,7 @@ TEST_P(RunnerParityTest, TheSampleSendsTheWindowsRequestsAndLogsItsEntries) {
     m_pSink = &window;
     MakeWindow();
     LoadScript(ReadWholeFile(TRANVEX_SAMPLE_SCRIPT));
-    qobject_cast<QAbstractButton*>(
-        m_dlg->GetDlgItem(target == "client" ? IDC_TARGET_CLIENT : IDC_TARGET_DEVICE))
-        ->click();
+    Click(target == "client" ? IDC_TARGET_CLIENT : IDC_TARGET_DEVICE);
     for (std::size_t i = 0; i < m_dlg->m_arrTransactions.size(); ++i)
         m_dlg->OnRunItAndLoadNext();
     const std::vector<std::string> windowLog = Entries(FlushedLog());

@@ -1,5 +1,4 @@
 // The script commands on the real window: reload, navigation, Browse/Load and copy-back.
-#include <QAbstractButton>
 #include <QLineEdit>
 
 #include "GuiFixture.h"
@@ -28,11 +27,9 @@ protected:
         GuiFixture::SetUp();
         MakeWindow();
     }
-    void Click(int id) { qobject_cast<QAbstractButton*>(m_dlg->GetDlgItem(id))->click(); }
-    std::string Box(int id) { return m_dlg->GetDlgItemText(id); }
 };
 
-TEST_F(ScriptWindowTest, ReloadShowsTheFirstTransactionsFields) {
+TEST_F(ScriptWindowTest, ReloadShowsTheFirstTransactionAndNavigationStopsAtBothEnds) {
     LoadScript(kThreeBlocks);
     EXPECT_TRUE(m_messages.empty());
     ASSERT_EQ(m_dlg->m_arrTransactions.size(), 3u);
@@ -41,10 +38,6 @@ TEST_F(ScriptWindowTest, ReloadShowsTheFirstTransactionsFields) {
     EXPECT_EQ(Box(IDC_REQ_PURCHASE), "1.00");
     EXPECT_EQ(Box(IDC_REQ_TRANCODE), "Sale");
     EXPECT_EQ(Box(IDC_REQ_GRATUITY), "");
-}
-
-TEST_F(ScriptWindowTest, NavigationStopsAtBothEndsWithItsMessages) {
-    LoadScript(kThreeBlocks);
     Click(IDC_LOAD_PREV);
     EXPECT_EQ(m_messages, std::vector<std::string>{"No Previous Transaction."});
     Click(IDC_LOAD_NEXT);
@@ -81,9 +74,8 @@ TEST_F(ScriptWindowTest, MissingFileClearsTheBoxesAndLeavesNothingToMoveTo) {
     Click(IDC_LOAD_NEXT);
     Click(IDC_LOAD_PREV);
     EXPECT_EQ(m_messages, (std::vector<std::string>{"No Next Transaction", "No Previous Transaction."}));
-}
 
-TEST_F(ScriptWindowTest, EmptyScriptReportsAndThenHasNoTransaction) {
+    m_messages.clear();
     LoadScript("");
     EXPECT_EQ(m_messages, (std::vector<std::string>{"Premature End-of-File", "No Next Transaction"}));
 }
@@ -134,15 +126,12 @@ TEST_F(ScriptWindowTest, BrowseLoadCancelledReloadsTheCurrentScriptFromItsStart)
     Click(IDC_BROWSE_LOAD);
     EXPECT_EQ(m_dlg->m_nCurrent, 0);
     EXPECT_EQ(Box(IDC_REQ_REFNO), "1");
-    EXPECT_TRUE(m_messages.empty());
-}
 
-TEST_F(ScriptWindowTest, TypedPathIsNotUsedUntilTakenIntoTheMember) {
-    LoadScript(kThreeBlocks);
+    // A typed path is not used until it is taken into the member.
     m_dlg->SetDlgItemText(IDC_XML_PATH, (m_dir / "absent.xml").string());
     Click(IDC_RELOAD_FILE);
-    EXPECT_TRUE(m_messages.empty());
     EXPECT_EQ(m_dlg->m_arrTransactions.size(), 3u);
+    EXPECT_TRUE(m_messages.empty());
 }
 
 TEST_F(ScriptWindowTest, CopyBackButtonsCopyResponseBoxesIntoRequestBoxes) {

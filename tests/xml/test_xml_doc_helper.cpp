@@ -35,6 +35,10 @@ TEST(XmlLoad, ParseErrorNamesOneBasedLineAndReason) {
     ExpectError(doc, "XML Parse Error at line#:3\r\nStart-end tags mismatch",
                 "Erreur d’analyse XML à la ligne numéro:3\r\nStart-end tags mismatch");
     EXPECT_TRUE(doc.IsLoaded());
+    // A later success keeps the record of the failure.
+    EXPECT_TRUE(doc.Load("<a/>"));
+    EXPECT_EQ(doc.GetError().m_nCode, XML_ERROR_FAILED);
+    EXPECT_EQ(doc.GetError().m_strMessage, "XML Parse Error at line#:3\r\nStart-end tags mismatch");
 }
 
 TEST(XmlLoad, TextWithoutSingleDocumentElementIsAParseError) {
@@ -69,15 +73,6 @@ TEST(XmlLoad, FailedParseLeavesLoadedEmptyDocument) {
     EXPECT_FALSE(doc.HasElement("x"));
     EXPECT_FALSE(doc.AddElement("a", "n", "v"));
     ExpectError(doc, "Parent NOT found!", "Parent non trouvé!");
-}
-
-TEST(XmlLoad, SuccessKeepsEarlierFailure) {
-    CXmlDocHelper doc;
-    ASSERT_FALSE(doc.Load("<a>"));
-    const CString failure = doc.GetError().m_strMessage;
-    EXPECT_TRUE(doc.Load("<a/>"));
-    EXPECT_EQ(doc.GetError().m_strMessage, failure);
-    EXPECT_EQ(doc.GetError().m_nCode, XML_ERROR_FAILED);
 }
 
 TEST(XmlWriter, RequestLayout) {
@@ -126,6 +121,11 @@ TEST(XmlWriter, EscapesMarkupCharactersInText) {
     EXPECT_EQ(again.GetValue("RefNo"), injected);
     EXPECT_FALSE(again.HasElement("Purchase"));
     EXPECT_EQ(Written(again), first);
+    // So must a value given to a new element.
+    ASSERT_TRUE(again.AddElement("r", "Memo", injected));
+    ASSERT_TRUE(again.Load(Written(again)));
+    EXPECT_EQ(again.GetValue("Memo"), injected);
+    EXPECT_FALSE(again.HasElement("Purchase"));
 }
 
 TEST(XmlLookup, FirstElementOfExactName) {
