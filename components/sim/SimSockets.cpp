@@ -11,7 +11,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace tvxsim {
 
@@ -35,53 +39,55 @@ std::string AddressText(const sockaddr* sa) {
     return text;
 }
 
-// One asynchronous lookup; owned by the resolver until it has finished or been cancelled.
-struct SAsyncLookup {
-    std::string host;
-    addrinfo hints{};
-    gaicb request{};
+// One lookup on a thread of its own. getaddrinfo cannot be interrupted, so a caller that stops
+// waiting leaves the thread to finish and the last owner to free the answer; the component library
+// is linked so that it is never unloaded, so such a thread keeps its code.
+struct SLookupState {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    int rc = 0;
+    addrinfo* result = nullptr;
+    ~SLookupState() {
+        if (result)
+            freeaddrinfo(result);
+    }
 };
 
 } // namespace
 
 SLookup SystemLookup(const std::string& host, SimClock::time_point deadline) {
     SLookup lookup;
-    auto pending = std::make_unique<SAsyncLookup>();
-    pending->host = host;
-    pending->hints.ai_family = AF_UNSPEC; // both families, whatever this machine is configured for
-    pending->hints.ai_socktype = SOCK_STREAM;
-    pending->request.ar_name = pending->host.c_str();
-    pending->request.ar_request = &pending->hints;
-    gaicb* list[] = {&pending->request};
-    if (int rc = getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr); rc != 0) {
-        lookup.reason = gai_strerror(rc);
+    auto state = std::make_shared<SLookupState>();
+    try {
+        std::thread([state, host] {
+            addrinfo hints{};
+            hints.ai_family = AF_UNSPEC; // IPv4 and IPv6 alike
+            hints.ai_socktype = SOCK_STREAM;
+            addrinfo* result = nullptr;
+            const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &result);
+            std::lock_guard lock(state->mutex);
+            state->rc = rc;
+            state->result = result;
+            state->finished = true;
+            state->done.notify_one();
+        }).detach();
+    } catch (const std::system_error& e) {
+        lookup.reason = e.what();
         return lookup;
     }
 
-    int rc = gai_error(&pending->request);
-    while (rc == EAI_INPROGRESS) {
-        const long long ms = MsUntil(deadline);
-        const timespec wait{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
-        const int waited = gai_suspend(list, 1, &wait);
-        rc = gai_error(&pending->request);
-        if (rc != EAI_INPROGRESS || waited != EAI_AGAIN)
-            continue;
-        const int cancelled = gai_cancel(&pending->request);
-        if (cancelled == EAI_ALLDONE) { // finished after all: use its answer
-            rc = gai_error(&pending->request);
-            break;
-        }
-        if (cancelled == EAI_NOTCANCELED)
-            pending.release(); // the resolver still writes into it: leave it to the resolver
+    std::unique_lock lock(state->mutex);
+    if (!state->done.wait_until(lock, deadline, [&] { return state->finished; })) {
         lookup.result = SLookup::EResult::TimedOut;
         return lookup;
     }
-    if (rc != 0) {
-        lookup.reason = gai_strerror(rc);
+    if (state->rc != 0) {
+        lookup.reason = gai_strerror(state->rc);
         return lookup;
     }
 
-    for (const addrinfo* ai = pending->request.ar_result; ai; ai = ai->ai_next) {
+    for (const addrinfo* ai = state->result; ai; ai = ai->ai_next) {
         if (ai->ai_family != AF_INET && ai->ai_family != AF_INET6)
             continue;
         SAddress address;
@@ -93,7 +99,6 @@ SLookup SystemLookup(const std::string& host, SimClock::time_point deadline) {
         if (!seen)
             lookup.addresses.push_back(std::move(address));
     }
-    freeaddrinfo(pending->request.ar_result);
     lookup.result = lookup.addresses.empty() ? SLookup::EResult::NotFound : SLookup::EResult::Found;
     if (lookup.addresses.empty())
         lookup.reason = "no IPv4 or IPv6 address";
