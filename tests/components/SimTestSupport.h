@@ -103,7 +103,6 @@ public:
 
     static constexpr const char* kMerchant = "880012345678";
     static constexpr const char* kVisa = "4111111111111111";
-    static constexpr const char* kMasterCard = "5454545454545454";
     static constexpr const char* kGift = "6050110010012345";
 
 private:

@@ -318,7 +318,6 @@ TEST(SimBatch, SummaryTotalsAndCloseEmptiesTheBatch) {
     EXPECT_EQ(after.Get("NetBatchTotal"), "0.00");
     EXPECT_EQ(s.Admin("BatchSummary", "770099887766").Get("SaleAmount"), "7.00");
 
-    ExpectError(s.Admin("Sale"), "Client", "004007");
     ExpectError(s.Admin("BatchPurge"), "Client", "004007");
     ExpectError(s.Submit(Request("Admin", {{"TranCode", "BatchClose"}})), "Client", "004005");
 }

@@ -194,18 +194,18 @@ TEST_F(RunnerRunTest, ReportsHaveTheStructureTheirReadersNeed) {
     EXPECT_EQ(std::system(check.c_str()), 0) << "not well-formed HTML5, or python3 is missing";
 }
 
-// Record the sample on the simulated client, compare a second run with it, then change one stored
-// answer: the comparison names each changed field, and ignored fields are left out.
+// Record the sample on the simulated client (every note holds), compare a second run with it, then
+// change one stored answer: the comparison names each changed field, and ignored fields are left out.
+// The device and the log are covered by the window parity test.
 TEST_F(RunnerRunTest, KnownGoodRecordThenCompare) {
     ASSERT_EQ(Run({"--no-log", "--record", "good", TRANVEX_SAMPLE_SCRIPT}), kExitPassed) << m_err;
+    EXPECT_NE(m_err.find("15 transactions, 15 passed, 0 failed"), std::string::npos) << m_err;
     ASSERT_TRUE(fs::exists(m_dir / "good/TStream/15.xml"));
     EXPECT_EQ(Run({"--no-log", "--known-good", "good", TRANVEX_SAMPLE_SCRIPT}), kExitPassed) << m_err;
 
     const fs::path stored = m_dir / "good/TStream/2.xml";
     std::string answer = ReadFile(stored);
-    for (const auto& [from, to] : {std::pair{"APPROVED", "APPROVED!"}, std::pair{"<Zip>", "<Zip>"}})
-        if (const auto at = answer.find(from); at != std::string::npos)
-            answer.replace(at, std::string(from).size(), to);
+    answer.replace(answer.find("APPROVED"), 8, "APPROVED!");
     answer.replace(answer.find("\t\t<AVSResult>Y</AVSResult>\r\n"), 29, "");
     std::ofstream(stored, std::ios::binary) << answer;
 
@@ -225,14 +225,6 @@ TEST_F(RunnerRunTest, KnownGoodRecordThenCompare) {
                    TRANVEX_SAMPLE_SCRIPT}),
               kExitPassed)
         << m_err;
-}
-
-TEST_F(RunnerRunTest, EveryNoteOfTheSampleHoldsOnBothComponentsAndTheLogGetsEachEntry) {
-    for (const char* target : {"client", "device"}) {
-        EXPECT_EQ(Run({"--target", target, TRANVEX_SAMPLE_SCRIPT}), kExitPassed) << m_err;
-        EXPECT_NE(m_err.find("15 transactions, 15 passed, 0 failed"), std::string::npos) << m_err;
-    }
-    ASSERT_TRUE(fs::is_directory(m_dir / "CORVANE_LOGS"));
 }
 
 } // namespace

@@ -62,48 +62,47 @@ CString Stored(const CString& body) {
 
 } // namespace
 
-TEST(ScriptBlocks, ThreeKindsInFileOrder) {
-    const Split s = SplitText("<?xml version=\"1.0\"?>\n<TStream>\n"
-                              "  <Transaction>\n    <RefNo>1</RefNo>\n  </Transaction>\n"
-                              "\n"
-                              "  <Admin><Cmd>Ping</Cmd></Admin>\n"
-                              "  <Corvane>\n  </Corvane>\n"
-                              "</TStream>\n"
-                              "  <Transaction>after the stream</Transaction>\n");
-    EXPECT_EQ(s.messages, kNone);
-    ASSERT_EQ(s.texts.size(), 3u);
-    EXPECT_EQ(s.texts[0], Stored("  <Transaction>\r\n    <RefNo>1</RefNo>\r\n  </Transaction>\r\n"));
-    EXPECT_EQ(s.texts[1], Stored("  <Admin><Cmd>Ping</Cmd></Admin>\r\n"));
-    EXPECT_EQ(s.texts[2], Stored("  <Corvane>\r\n  </Corvane>\r\n"));
-}
-
-TEST(ScriptBlocks, AnyClosingTagEndsAnyBlock) {
-    const Split s = SplitText("<?xml version=\"1.0\"?>\n<TStream>\n<Admin>\n<A>1</A>\n</Transaction>\n"
-                              "<Transaction>\n</Corvane>\n</TStream>\n");
-    ASSERT_EQ(s.texts.size(), 2u);
-    EXPECT_EQ(s.texts[0], Stored("<Admin>\r\n<A>1</A>\r\n</Transaction>\r\n"));
-    EXPECT_EQ(s.texts[1], Stored("<Transaction>\r\n</Corvane>\r\n"));
-}
-
-TEST(ScriptBlocks, OpeningTagWithAttributeOpensNoBlock) {
-    const Split s =
-        SplitText("<?xml version=\"1.0\"?>\n<TStream>\n<Transaction id=\"1\">\n<A/>\n</Transaction>\n");
-    EXPECT_TRUE(s.texts.empty());
-    EXPECT_EQ(s.messages, kNone);
-}
-
-TEST(ScriptComments, WholeLinesOfTheRegionAreSkipped) {
-    const Split s = SplitText("<!-- before the declaration -->\n<?xml version=\"1.0\"?>\n"
-                              "<!-- between\n the headers -->\n<TStream>\n"
-                              "<Transaction>\n"
-                              "  <RefNo>1</RefNo> <!-- same line -->\n"
-                              "  <A>2</A>\n"
-                              "  <B>3</B><!-- opens\n  <C>lost</C>\n closes --> <D>lost too</D>\n"
-                              "\n<!-- a second region right after -->\n"
-                              "</Transaction>\n</TStream>\n");
-    EXPECT_EQ(s.messages, kNone);
-    ASSERT_EQ(s.texts.size(), 1u);
-    EXPECT_EQ(s.texts[0], Stored("<Transaction>\r\n  <A>2</A>\r\n</Transaction>\r\n"));
+// Which lines open and close a block, and which are skipped: comment regions as whole lines, blank lines
+// everywhere, anything after the stream.
+TEST(ScriptBlocks, StoredBlocksFollowTheLineRules) {
+    const struct {
+        CString script;
+        CStringArray blocks;
+    } cases[] = {
+        {"<?xml version=\"1.0\"?>\n<TStream>\n"
+         "  <Transaction>\n    <RefNo>1</RefNo>\n  </Transaction>\n"
+         "\n"
+         "  <Admin><Cmd>Ping</Cmd></Admin>\n"
+         "  <Corvane>\n  </Corvane>\n"
+         "</TStream>\n"
+         "  <Transaction>after the stream</Transaction>\n",
+         {Stored("  <Transaction>\r\n    <RefNo>1</RefNo>\r\n  </Transaction>\r\n"),
+          Stored("  <Admin><Cmd>Ping</Cmd></Admin>\r\n"), Stored("  <Corvane>\r\n  </Corvane>\r\n")}},
+        // Any closing tag ends any block.
+        {"<?xml version=\"1.0\"?>\n<TStream>\n<Admin>\n<A>1</A>\n</Transaction>\n"
+         "<Transaction>\n</Corvane>\n</TStream>\n",
+         {Stored("<Admin>\r\n<A>1</A>\r\n</Transaction>\r\n"), Stored("<Transaction>\r\n</Corvane>\r\n")}},
+        // An opening tag with an attribute opens no block.
+        {"<?xml version=\"1.0\"?>\n<TStream>\n<Transaction id=\"1\">\n<A/>\n</Transaction>\n", {}},
+        {"<!-- before the declaration -->\n<?xml version=\"1.0\"?>\n"
+         "<!-- between\n the headers -->\n<TStream>\n"
+         "<Transaction>\n"
+         "  <RefNo>1</RefNo> <!-- same line -->\n"
+         "  <A>2</A>\n"
+         "  <B>3</B><!-- opens\n  <C>lost</C>\n closes --> <D>lost too</D>\n"
+         "\n<!-- a second region right after -->\n"
+         "</Transaction>\n</TStream>\n",
+         {Stored("<Transaction>\r\n  <A>2</A>\r\n</Transaction>\r\n")}},
+        {"<?xml version=\"1.0\"?>\n \t\n<TStream>\n<Transaction>\n\t\t\n</Transaction>\n"
+         "    \n<Transaction>\n<B/>\n</Transaction>\n</TStream>\n",
+         {Stored("<Transaction>\r\n</Transaction>\r\n"),
+          Stored("<Transaction>\r\n<B/>\r\n</Transaction>\r\n")}},
+    };
+    for (const auto& c : cases) {
+        const Split s = SplitText(c.script);
+        EXPECT_EQ(s.messages, kNone) << c.script;
+        EXPECT_EQ(s.texts, c.blocks) << c.script;
+    }
 }
 
 TEST(ScriptHeaders, Errors) {
@@ -132,14 +131,6 @@ TEST(ScriptEndOfFile, PrematureEndKeepsFinishedBlocks) {
         ASSERT_EQ(s.texts.size(), 2u) << tail;
         EXPECT_EQ(s.texts[1], Stored("<Admin>\r\n</Admin>\r\n"));
     }
-}
-
-TEST(ScriptLines, BlankOnlyLinesAreSkippedEverywhere) {
-    const Split s = SplitText("<?xml version=\"1.0\"?>\n \t\n<TStream>\n<Transaction>\n\t\t\n</Transaction>\n"
-                              "    \n<Transaction>\n<B/>\n</Transaction>\n</TStream>\n");
-    EXPECT_EQ(s.messages, kNone);
-    ASSERT_EQ(s.texts.size(), 2u);
-    EXPECT_EQ(s.texts[0], Stored("<Transaction>\r\n</Transaction>\r\n"));
 }
 
 TEST(ScriptLines, LfAndCrLfLoadAlike) {
