@@ -1,6 +1,8 @@
-// The response scan: outcomes, the four missing-part reports, exact tags, verbatim values and compact
-// layouts. Truncated and arbitrary input is left to fuzz_scanner, which checks against a reference.
+// The response scan: outcomes, the four missing-part reports, exact tags, verbatim values, compact
+// layouts and every truncation of a valid response.
 #include <gtest/gtest.h>
+
+#include <memory>
 
 #include "controls/ResponseScanner.h"
 
@@ -130,11 +132,14 @@ TEST(ResponseScanner, CompactAndIndentedLayoutsReadAlike) {
     const std::string compact = "<RStream><CmdResponse><ResponseOrigin>Processor</ResponseOrigin>"
                                 "<CmdStatus>Approved</CmdStatus></CmdResponse><TranResponse><AuthCode>A1"
                                 "</AuthCode><RefNo>9</RefNo></TranResponse></RStream>";
+    const std::string lf = "<RStream>\n<CmdResponse>\n <ResponseOrigin>Processor</ResponseOrigin>\n"
+                           "<CmdStatus>Approved</CmdStatus>\n</CmdResponse>\n<TranResponse>\n<AuthCode>A1"
+                           "</AuthCode>\n<RefNo>9</RefNo>\n</TranResponse>\n</RStream>";
     const std::string blanks =
         "<RStream>  <CmdResponse>\t\t\t<ResponseOrigin>Processor</ResponseOrigin>"
         "<CmdStatus>Approved</CmdStatus></CmdResponse>   <TranResponse>    <AuthCode>A1"
         "</AuthCode><RefNo>9</RefNo></TranResponse>";
-    for (const std::string& text : {compact, blanks}) {
+    for (const std::string& text : {compact, lf, blanks}) {
         SCOPED_TRACE(text);
         Scan scan = ScanText(text);
         ASSERT_TRUE(scan.ok) << (scan.reports.empty() ? "" : scan.reports[0]);
@@ -144,6 +149,24 @@ TEST(ResponseScanner, CompactAndIndentedLayoutsReadAlike) {
         EXPECT_EQ(scan.r.m_strAuthCode, "A1");
         EXPECT_EQ(scan.r.m_strRefNo, "9");
     }
+}
+
+// Each cut is copied into a buffer of exactly its length, so a read past the end is caught under
+// the address sanitizer.
+TEST(ResponseScanner, EveryTruncationIsSafeAndReadsOnlyWhatIsThere) {
+    const std::string full = Response("Approved", "Processor", kTran);
+    bool sawComplete = false;
+    for (std::size_t n = 0; n <= full.size(); ++n) {
+        auto buffer = std::make_unique<char[]>(n ? n : 1);
+        std::copy_n(full.data(), n, buffer.get());
+        Scan scan = ScanText(std::string_view(buffer.get(), n));
+        EXPECT_EQ(scan.reports.size(), scan.ok ? 0u : 1u) << n;
+        for (const CString* value : {&scan.r.m_strCmdStatus, &scan.r.m_strResponseOrigin,
+                                     &scan.r.m_strAuthCode, &scan.r.m_strTextResponse, &scan.r.m_strMemo})
+            EXPECT_NE(full.find(*value), std::string::npos) << n;
+        sawComplete = sawComplete || (scan.ok && scan.r.m_strRefNo == "0042");
+    }
+    EXPECT_TRUE(sawComplete);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// ViewLastSign on the real window; the picture box; the editor buttons with a stub editor named by
-// TRANVEX_EDITOR.
+// ViewLastSign on the real window and the simulated device; the picture box; the editor buttons with
+// a stub editor named by TRANVEX_EDITOR.
 #include <QAbstractButton>
 #include <QImage>
 #include <QTimer>
@@ -29,17 +29,31 @@ std::optional<QImage> ViewLastSign(CTranvexDlg& dlg) {
     return shot;
 }
 
-// Two crossing strokes, stretched over the whole box: its dark pixels lie on strokes of the file the
-// window wrote, and there are many.
-TEST_F(GuiFixture, ViewLastSignShowsTheSignatureStretchedOverTheBox) {
+class SimSignatureTest : public GuiFixture {
+protected:
+    void RegisterComponents() override { setenv("TRANVEX_COMPONENT_PATH", TRANVEX_COMPONENT_DIR, 1); }
+};
+
+TEST_F(SimSignatureTest, SignedSaleOnTheDeviceShowsItsStrokes) {
     MakeWindow();
-    m_dlg->m_strLastResponse = "<R><Signature>10,10:290,40:#,#:10,40:290,10:</Signature></R>";
+    LoadScript(R"(<?xml version="1.0"?>
+<TStream>
+<Transaction><MerchantID>880012345678</MerchantID><TranType>Credit</TranType><TranCode>Sale</TranCode>
+<InvoiceNo>1</InvoiceNo><RefNo>1</RefNo><Account><AcctNo>6011000990139424</AcctNo><ExpDate>0326</ExpDate>
+</Account><Amount><Purchase>18.75</Purchase></Amount><SignatureRequested>Yes</SignatureRequested>
+</Transaction>
+</TStream>
+)");
+    Click(IDC_TARGET_DEVICE);
+    m_dlg->OnRunIt();
     const std::optional<QImage> shot = ViewLastSign(*m_dlg);
-    ASSERT_TRUE(shot);
+    ASSERT_TRUE(shot) << m_dlg->m_strLastResponse;
     EXPECT_TRUE(m_messages.empty());
 
     const QImage file("dummy", "BMP");
     ASSERT_FALSE(file.isNull());
+
+    // Stretched over the whole box: its dark pixels lie on strokes of the file, and there are many.
     int dark = 0;
     for (int y = 0; y < shot->height(); ++y)
         for (int x = 0; x < shot->width(); ++x) {
@@ -134,6 +148,7 @@ TEST_F(EditorTest, StubEditorGetsThePathAsOneAbsoluteArgument) {
     } cases[] = {
         {"TStream.xml", IDC_EDIT_AND_RELOAD, 3},
         {"my script; echo x.xml", IDC_OPEN_IN_EDITOR, 2},
+        {"-n.xml", IDC_OPEN_IN_EDITOR, 2}, // reaches the editor as a file, not an option
     };
     for (const auto& c : cases) {
         WriteFile(c.file, kTwoBlocks);
