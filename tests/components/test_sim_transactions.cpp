@@ -141,8 +141,8 @@ TEST(SimOneRequest, OutcomeOfEachRule) {
 
 TEST(SimPreAuth, CaptureWithinTheAuthorizationAndOnlyOnce) {
     Session s;
-    Fields preauth = {{"MerchantID", Session::kMerchant}, {"TranCode", "PreAuth"}, {"InvoiceNo", "3001"},
-                      {"AcctNo", Session::kVisa},         {"ExpDate", "1228"},     {"Authorize", "40.00"}};
+    Fields preauth = Session::Merge(Session::SaleFields("40.00", "3001"), {{"TranCode", "PreAuth"}});
+    preauth.back() = {"Authorize", "40.00"};
     Response auth = s.Tran(preauth);
     ExpectApproved(auth);
     EXPECT_EQ(auth.Get("CaptureStatus"), "Authorized");
@@ -237,35 +237,25 @@ TEST(SimAdjust, ReplacesTheGratuityOfACapturedSale) {
 
 TEST(SimBalance, GiftCardBalanceFollowsSalesReturnsAndVoids) {
     Session s;
-    Fields balance = {{"MerchantID", Session::kMerchant},
-                      {"TranType", "PrePaid"},
-                      {"TranCode", "Balance"},
-                      {"AcctNo", Session::kGift}};
-    Response opening = s.Tran(balance);
+    const Fields gift = {{"TranType", "PrePaid"}, {"AcctNo", Session::kGift}};
+    auto balance = [&] { return s.Sale("1.00", "1", Session::Merge(gift, {{"TranCode", "Balance"}})); };
+    Response opening = balance();
     ExpectApproved(opening);
     EXPECT_EQ(opening.Get("Balance"), "100.00");
     EXPECT_EQ(opening.Get("CardType"), "GIFT");
     EXPECT_FALSE(opening.Has("RecordNo"));
 
-    Fields sale = {{"MerchantID", Session::kMerchant},
-                   {"TranType", "PrePaid"},
-                   {"TranCode", "Sale"},
-                   {"InvoiceNo", "7001"},
-                   {"AcctNo", Session::kGift},
-                   {"Purchase", "15.00"}};
-    Response spent = s.Tran(sale);
+    Response spent = s.Sale("15.00", "7001", gift);
     ExpectApproved(spent);
     EXPECT_EQ(spent.Get("Balance"), "85.00");
-    EXPECT_EQ(s.Tran(balance).Get("Balance"), "85.00");
+    EXPECT_EQ(balance().Get("Balance"), "85.00");
 
-    Fields tooMuch = sale;
-    tooMuch.back().second = "90.00";
-    Response refused = s.Tran(tooMuch);
+    Response refused = s.Sale("90.00", "7002", gift);
     ExpectDeclined(refused, "INSUFFICIENT FUNDS");
     EXPECT_EQ(refused.Get("Balance"), "85.00");
 
     ExpectApproved(s.FollowUp("VoidSale", spent.Get("RecordNo")));
-    EXPECT_EQ(s.Tran(balance).Get("Balance"), "100.00");
+    EXPECT_EQ(balance().Get("Balance"), "100.00");
 }
 
 TEST(SimBatch, SummaryTotalsAndCloseEmptiesTheBatch) {
