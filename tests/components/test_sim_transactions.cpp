@@ -208,7 +208,6 @@ TEST(SimVoid, VoidReturnAndTheSettledDecline) {
     ExpectApproved(s.FollowUp("VoidReturn", another.Get("RecordNo")));
     s.Admin("BatchClose");
     ExpectDeclined(s.FollowUp("VoidReturn", ret.Get("RecordNo")), "ALREADY SETTLED");
-    ExpectDeclined(s.FollowUp("VoidSale", sale.Get("RecordNo")), "ALREADY SETTLED");
 }
 
 TEST(SimAdjust, ReplacesTheGratuityOfACapturedSale) {
@@ -319,11 +318,6 @@ TEST(SimRequest, BadDocumentsGetClientErrors) {
     Response tooLarge = s.Submit(huge);
     ExpectError(tooLarge, "Client", "004002");
     EXPECT_LT(tooLarge.Xml().size(), 2000u);
-
-    std::string deep;
-    for (int i = 0; i < 100000; ++i)
-        deep += "<a>";
-    ExpectError(s.Submit("<TStream><Transaction>" + deep), "Client", "004003");
 }
 
 TEST(SimRequest, EchoesTextEscaped) {
