@@ -74,77 +74,75 @@ TEST(SimSale, ApprovalCarriesMaskedCardAmountsAndTokens) {
         EXPECT_FALSE(r.Get(token).empty()) << token;
 }
 
-TEST(SimSale, CardTypesAndTrack2) {
+// One request to a fresh component, a keyed credit sale of the standard card changed by the row:
+// each card, decline and field rule that needs no earlier record.
+TEST(SimOneRequest, OutcomeOfEachRule) {
     const struct {
         Fields extra;
-        const char *type, *acct;
+        std::vector<std::string> drop;
+        const char* code; // 000000 approved, 001001 declined, else a Client error
+        Fields expect;
     } cases[] = {
-        {{{"AcctNo", "6011000990139424"}}, "DCVR", "XXXX9424"},
-        {{{"AcctNo", "371449635398431"}, {"ExpDate", "0529"}}, "AMEX", "XXXX8431"},
-        {{{"Track2", ";5454545454545454=2812101000000000?"}}, "M/C", "XXXX5454"}, // wins over AcctNo
+        {{{"AcctNo", "6011000990139424"}}, {}, "000000", {{"CardType", "DCVR"}, {"AcctNo", "XXXX9424"}}},
+        {{{"AcctNo", "371449635398431"}, {"ExpDate", "0529"}}, {}, "000000", {{"CardType", "AMEX"}}},
+        {{{"Track2", ";5454545454545454=2812101000000000?"}}, {}, "000000", {{"AcctNo", "XXXX5454"}}},
+        {{{"Purchase", "105.50"}}, {}, "000000", {}}, // only the cents decide
+        {{{"TranType", "credit"}, {"TranCode", "sale"}}, {}, "000000", {{"TranCode", "Sale"}}},
+        {{{"Memo", "R&D lunch"}}, {}, "000000", {{"Memo", "R&D lunch"}}}, // a bare ampersand still reads
+        {{{"TranCode", "Return"}}, {}, "000000", {{"TranCode", "Return"}, {"Purchase", "1.00"}}},
+        {{{"Purchase", "12.05"}}, {}, "001001", {{"TextResponse", "DECLINE"}}},
+        {{{"AcctNo", "4000000000000002"}}, {}, "001001", {{"TextResponse", "DECLINE"}}},
+        {{{"ExpDate", "1219"}}, {}, "001001", {{"TextResponse", "EXPIRED CARD"}}},
+        {{{"TranCode", "Return"}, {"Purchase", "7.05"}}, {}, "001001", {{"TextResponse", "DECLINE"}}},
+        {{{"TranCode", "PreAuth"}, {"Purchase", "20.05"}}, {}, "001001", {{"TextResponse", "DECLINE"}}},
+        {{{"TranType", "PrePaid"}, {"TranCode", "Balance"}, {"AcctNo", "6050110010000002"}},
+         {},
+         "001001",
+         {{"TextResponse", "DECLINE"}}},
+        {{{"Purchase", "0.00"}}, {}, "004006", {{"TextResponse", "Purchase must be more than 0.00"}}},
+        {{{"Purchase", "12.345"}}, {}, "004006", {}},
+        {{{"Purchase", "-5.00"}}, {}, "004006", {}},
+        {{{"Purchase", "100000.00"}}, {}, "004006", {}},
+        {{{"AcctNo", "4111111111111112"}}, {}, "004006", {}}, // check digit
+        {{{"InvoiceNo", "A12"}}, {}, "004006", {}},
+        {{{"Memo", std::string(257, 'm')}}, {}, "004006", {}},
+        {{}, {"Purchase"}, "004005", {{"TextResponse", "Missing Purchase"}}},
+        {{}, {"ExpDate"}, "004005", {}}, // a keyed credit card needs one
+        {{}, {"AcctNo"}, "004005", {}},
+        {{}, {"MerchantID"}, "004005", {}},
+        {{{"TranCode", "Return"}}, {"Purchase"}, "004005", {}},
+        {{{"TranCode", "PreAuth"}}, {"Purchase"}, "004005", {}},
+        {{{"TranCode", "Balance"}}, {"TranType", "AcctNo"}, "004005", {}}, // PrePaid by default
+        {{{"TranCode", "Balance"}, {"AcctNo", Session::kGift}}, {}, "004007", {}},
+        {{{"TranType", "Debit"}}, {}, "004007", {}},
+        {{{"TranCode", "Refund"}}, {}, "004007", {}},
+        {{{"TranCode", "BatchClose"}},
+         {},
+         "004007",
+         {{"TextResponse", "TranCode BatchClose belongs in an <Admin> block"}}},
+        {{{"Memo", "a < b"}}, {}, "004003", {}}, // a bare '<' cannot
     };
-    Session s;
     for (const auto& c : cases) {
-        Response r = s.Sale("2.00", "2", c.extra);
-        ExpectApproved(r);
-        EXPECT_EQ(r.Get("CardType"), c.type);
-        EXPECT_EQ(r.Get("AcctNo"), c.acct);
-    }
-}
-
-TEST(SimSale, DeclineRules) {
-    Session s;
-    ExpectDeclined(s.Sale("12.05", "1"), "DECLINE");
-    ExpectDeclined(s.Sale("10.00", "2", {{"AcctNo", "4000000000000002"}}), "DECLINE");
-    ExpectDeclined(s.Sale("5.00", "3", {{"ExpDate", "1219"}}), "EXPIRED CARD");
-    // Only the cents decide: 105.50 is no decline.
-    ExpectApproved(s.Sale("105.50", "4"));
-}
-
-TEST(SimSale, ClientErrorsForIncompleteOrInvalidFields) {
-    const struct {
-        Fields extra;
-        const char* drop;
-        const char* code;
-    } cases[] = {
-        {{{"Purchase", "0.00"}}, "", "004006"},
-        {{{"Purchase", "12.345"}}, "", "004006"},
-        {{{"Purchase", "-5.00"}}, "", "004006"},
-        {{{"Purchase", "100000.00"}}, "", "004006"},
-        {{{"AcctNo", "4111111111111112"}}, "", "004006"}, // check digit
-        {{{"InvoiceNo", "A12"}}, "", "004006"},
-        {{}, "ExpDate", "004005"}, // a keyed credit card needs one
-        {{}, "AcctNo", "004005"},
-        {{}, "MerchantID", "004005"},
-        {{{"TranType", "Debit"}}, "", "004007"},
-    };
-    Session s;
-    for (const auto& c : cases) {
+        Session s;
         Fields fields = Session::Merge(Session::SaleFields("1.00", "1"), c.extra);
-        std::erase_if(fields, [&](const auto& f) { return f.first == c.drop; });
-        ExpectError(s.Tran(fields), "Client", c.code);
+        std::erase_if(fields, [&](const auto& f) { return std::ranges::count(c.drop, f.first) > 0; });
+        Response r = s.Tran(fields);
+        SCOPED_TRACE(c.extra.empty() ? c.drop.front() : c.extra.back().second);
+        if (c.code == std::string("000000"))
+            ExpectApproved(r);
+        else if (c.code == std::string("001001"))
+            ExpectDeclined(r, r.Text());
+        else
+            ExpectError(r, "Client", c.code);
+        for (const auto& [name, value] : c.expect)
+            EXPECT_EQ(r.Get(name.c_str()), value) << name;
     }
-    Fields noAmount = Session::SaleFields("1.00", "1");
-    noAmount.pop_back();
-    EXPECT_EQ(s.Tran(noAmount).Text(), "Missing Purchase");
-}
-
-TEST(SimReturn, ApproveDeclineError) {
-    Session s;
-    Response r = s.Return("5.00", "2001");
-    ExpectApproved(r);
-    EXPECT_EQ(r.Get("TranCode"), "Return");
-    EXPECT_EQ(r.Get("Purchase"), "5.00");
-    ExpectDeclined(s.Return("7.05", "2002"), "DECLINE");
-    Fields noAmount = Session::Merge(Session::SaleFields("1.00", "2003"), {{"TranCode", "Return"}});
-    noAmount.pop_back();
-    ExpectError(s.Tran(noAmount), "Client", "004005");
 }
 
 TEST(SimPreAuth, CaptureWithinTheAuthorizationAndOnlyOnce) {
     Session s;
-    Fields preauth = {{"MerchantID", Session::kMerchant}, {"TranCode", "PreAuth"}, {"InvoiceNo", "3001"},
-                      {"AcctNo", Session::kVisa},         {"ExpDate", "1228"},     {"Authorize", "40.00"}};
+    Fields preauth = Session::Merge(Session::SaleFields("40.00", "3001"), {{"TranCode", "PreAuth"}});
+    preauth.back() = {"Authorize", "40.00"};
     Response auth = s.Tran(preauth);
     ExpectApproved(auth);
     EXPECT_EQ(auth.Get("CaptureStatus"), "Authorized");
@@ -163,13 +161,7 @@ TEST(SimPreAuth, CaptureWithinTheAuthorizationAndOnlyOnce) {
     EXPECT_EQ(s.Admin("BatchSummary").Get("SaleAmount"), "48.00");
 
     ExpectError(s.FollowUp("PreAuthCapture", recordNo, {{"Purchase", "40.00"}}), "Server", "005003");
-    ExpectError(s.FollowUp("PreAuthCapture", "R00000000999999", {{"Purchase", "1.00"}}), "Server", "005001");
     ExpectError(s.FollowUp("PreAuthCapture", recordNo), "Client", "004005"); // no Purchase
-    Fields byPurchase = preauth; // Purchase stands in for Authorize
-    byPurchase.back() = {"Purchase", "20.05"};
-    ExpectDeclined(s.Tran(byPurchase), "DECLINE");
-    preauth.pop_back();
-    ExpectError(s.Tran(preauth), "Client", "004005");
 }
 
 TEST(SimVoid, VoidSaleUsesTheRecordAndChecksEveryCarriedToken) {
@@ -185,7 +177,6 @@ TEST(SimVoid, VoidSaleUsesTheRecordAndChecksEveryCarriedToken) {
         ExpectError(s.FollowUp("VoidSale", recordNo, {mismatch}), "Server", "005002");
     // Another merchant's record is not found.
     ExpectError(s.FollowUp("VoidSale", recordNo, {{"MerchantID", "OTHER1"}}), "Server", "005001");
-    ExpectError(s.FollowUp("VoidSale", recordNo + "X"), "Server", "005001");
     ExpectError(s.FollowUp("VoidSale", ""), "Client", "004005");
 
     Response voided = s.FollowUp("VoidSale", recordNo,
@@ -215,7 +206,6 @@ TEST(SimVoid, VoidReturnAndTheSettledDecline) {
     ExpectApproved(s.FollowUp("VoidReturn", another.Get("RecordNo")));
     s.Admin("BatchClose");
     ExpectDeclined(s.FollowUp("VoidReturn", ret.Get("RecordNo")), "ALREADY SETTLED");
-    ExpectDeclined(s.FollowUp("VoidSale", sale.Get("RecordNo")), "ALREADY SETTLED");
 }
 
 TEST(SimAdjust, ReplacesTheGratuityOfACapturedSale) {
@@ -231,7 +221,6 @@ TEST(SimAdjust, ReplacesTheGratuityOfACapturedSale) {
 
     ExpectDeclined(s.FollowUp("Adjust", recordNo, {{"Gratuity", "10.01"}}), "GRATUITY OVER LIMIT");
     ExpectError(s.FollowUp("Adjust", recordNo), "Client", "004005");
-    ExpectError(s.FollowUp("Adjust", "nope", {{"Gratuity", "1.00"}}), "Server", "005001");
     ExpectError(s.FollowUp("Adjust", s.Return("1.00", "6002").Get("RecordNo"), {{"Gratuity", "1.00"}}),
                 "Server", "005003");
 
@@ -244,43 +233,25 @@ TEST(SimAdjust, ReplacesTheGratuityOfACapturedSale) {
 
 TEST(SimBalance, GiftCardBalanceFollowsSalesReturnsAndVoids) {
     Session s;
-    Fields balance = {{"MerchantID", Session::kMerchant},
-                      {"TranType", "PrePaid"},
-                      {"TranCode", "Balance"},
-                      {"AcctNo", Session::kGift}};
-    Response opening = s.Tran(balance);
+    const Fields gift = {{"TranType", "PrePaid"}, {"AcctNo", Session::kGift}};
+    auto balance = [&] { return s.Sale("1.00", "1", Session::Merge(gift, {{"TranCode", "Balance"}})); };
+    Response opening = balance();
     ExpectApproved(opening);
     EXPECT_EQ(opening.Get("Balance"), "100.00");
     EXPECT_EQ(opening.Get("CardType"), "GIFT");
     EXPECT_FALSE(opening.Has("RecordNo"));
 
-    Fields sale = {{"MerchantID", Session::kMerchant},
-                   {"TranType", "PrePaid"},
-                   {"TranCode", "Sale"},
-                   {"InvoiceNo", "7001"},
-                   {"AcctNo", Session::kGift},
-                   {"Purchase", "15.00"}};
-    Response spent = s.Tran(sale);
+    Response spent = s.Sale("15.00", "7001", gift);
     ExpectApproved(spent);
     EXPECT_EQ(spent.Get("Balance"), "85.00");
-    EXPECT_EQ(s.Tran(balance).Get("Balance"), "85.00");
+    EXPECT_EQ(balance().Get("Balance"), "85.00");
 
-    Fields tooMuch = sale;
-    tooMuch.back().second = "90.00";
-    Response refused = s.Tran(tooMuch);
+    Response refused = s.Sale("90.00", "7002", gift);
     ExpectDeclined(refused, "INSUFFICIENT FUNDS");
     EXPECT_EQ(refused.Get("Balance"), "85.00");
 
     ExpectApproved(s.FollowUp("VoidSale", spent.Get("RecordNo")));
-    EXPECT_EQ(s.Tran(balance).Get("Balance"), "100.00");
-
-    Fields declined = balance;
-    declined.back().second = "6050110010000002";
-    ExpectDeclined(s.Tran(declined), "DECLINE");
-    Fields credit = balance;
-    credit[1].second = "Credit";
-    ExpectError(s.Tran(credit), "Client", "004007");
-    ExpectError(s.Tran({{"MerchantID", Session::kMerchant}, {"TranCode", "Balance"}}), "Client", "004005");
+    EXPECT_EQ(balance().Get("Balance"), "100.00");
 }
 
 TEST(SimBatch, SummaryTotalsAndCloseEmptiesTheBatch) {
@@ -338,22 +309,15 @@ TEST(SimRequest, BadDocumentsGetClientErrors) {
     };
     for (const auto& [text, code] : documents)
         ExpectError(s.Submit(text), "Client", code);
-    ExpectError(s.Tran({{"MerchantID", Session::kMerchant}, {"TranCode", "Refund"}}), "Client", "004007");
-    ExpectError(s.Tran({{"MerchantID", Session::kMerchant}, {"TranCode", "BatchClose"}}), "Client", "004007");
 
     std::string huge =
         "<TStream><Transaction><Memo>" + std::string(50u << 20, 'x') + "</Memo></Transaction></TStream>";
     Response tooLarge = s.Submit(huge);
     ExpectError(tooLarge, "Client", "004002");
     EXPECT_LT(tooLarge.Xml().size(), 2000u);
-
-    std::string deep;
-    for (int i = 0; i < 100000; ++i)
-        deep += "<a>";
-    ExpectError(s.Submit("<TStream><Transaction>" + deep), "Client", "004003");
 }
 
-TEST(SimRequest, EchoesTextEscapedAndAcceptsCodesInAnyCase) {
+TEST(SimRequest, EchoesTextEscaped) {
     Session s;
     Response r =
         s.Sale("3.00", "9", {{"Memo", "Fish &amp; Chips &lt;table 4&gt;"}, {"UserTraceData", "run-17"}});
@@ -361,18 +325,6 @@ TEST(SimRequest, EchoesTextEscapedAndAcceptsCodesInAnyCase) {
     EXPECT_EQ(r.Get("Memo"), "Fish & Chips <table 4>");
     EXPECT_EQ(r.Get("UserTraceData"), "run-17");
     EXPECT_NE(r.Xml().find("Fish &amp; Chips &lt;table 4&gt;"), std::string::npos);
-
-    Response lower = s.Sale("1.00", "10", {{"TranType", "credit"}, {"TranCode", "sale"}});
-    ExpectApproved(lower);
-    EXPECT_EQ(lower.Get("TranCode"), "Sale");
-
-    // The window writes element text unescaped: a bare ampersand still reads, a bare '<' cannot.
-    Response bare = s.Sale("2.00", "12", {{"Memo", "R&D lunch"}});
-    ExpectApproved(bare);
-    EXPECT_EQ(bare.Get("Memo"), "R&D lunch");
-    ExpectError(s.Sale("2.00", "13", {{"Memo", "a < b"}}), "Client", "004003");
-
-    ExpectError(s.Sale("1.00", "11", {{"Memo", std::string(257, 'm')}}), "Client", "004006");
     Response trace = s.Submit(Request("Admin", {{"TranCode", "Nothing"}, {"UserTraceData", "t-1"}}));
     EXPECT_EQ(trace.Get("UserTraceData"), "t-1") << "errors echo the trace too";
 }
