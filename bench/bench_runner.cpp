@@ -73,11 +73,7 @@ void BM_CoreCycle(benchmark::State& state) {
         for (const CString& text : stored) {
             CXmlDocHelper request;
             request.Load(text);
-            SRequestFields fields = carried;
-            fields.strRefNo = request.GetValue("RefNo");
-            fields.strAuthCode = request.GetValue("AuthCode");
-            fields.strPurchase = request.GetValue("Purchase");
-            fields.strTranCode = request.GetValue("TranCode");
+            SRequestFields fields = LoadedRequestFields(request, carried);
             CTransactionCycle::UpdateRequest(request, fields);
             CString strRequest;
             request.GetXml(strRequest);

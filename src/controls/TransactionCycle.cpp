@@ -11,6 +11,15 @@ void CarryTokens(const SResponseFields& response, SRequestFields& next) {
     next.strRecordNo = response.strRecordNo;
 }
 
+SRequestFields LoadedRequestFields(CXmlDocHelper& request, const SRequestFields& carried) {
+    SRequestFields fields = carried;
+    fields.strRefNo = request.GetValue("RefNo");
+    fields.strAuthCode = request.GetValue("AuthCode");
+    fields.strPurchase = request.GetValue("Purchase");
+    fields.strTranCode = request.GetValue("TranCode");
+    return fields;
+}
+
 void CTransactionCycle::UpdateRequest(CXmlDocHelper& request, const SRequestFields& fields) {
     for (const SRequestElement& row : kRequestElements) {
         const CString& text = fields.*row.pValue;

@@ -79,6 +79,10 @@ inline constexpr SResponseElement kResponseElements[] = {
 // What a completed run leaves for the next request.
 void CarryTokens(const SResponseFields& response, SRequestFields& next);
 
+// The fields as "Load Next" leaves them for an unattended run: the request column from the loaded
+// request, the carried tokens from the last completed run.
+SRequestFields LoadedRequestFields(CXmlDocHelper& request, const SRequestFields& carried);
+
 // The answer to one submitted request.
 struct SCycleAnswer {
     enum EOutcome {

@@ -97,11 +97,7 @@ void CScriptRunner::RunBlock(const CString& strStored, const SExpectNote& expect
         result.strError = request.GetError().m_strMessage;
         return;
     }
-    SRequestFields fields = m_carried;
-    fields.strRefNo = request.GetValue("RefNo");
-    fields.strAuthCode = request.GetValue("AuthCode");
-    fields.strPurchase = request.GetValue("Purchase");
-    fields.strTranCode = request.GetValue("TranCode");
+    SRequestFields fields = LoadedRequestFields(request, m_carried);
 
     // Run It.
     CTransactionCycle::UpdateRequest(request, fields);
