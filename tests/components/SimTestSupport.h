@@ -91,9 +91,6 @@ public:
     Response Sale(const std::string& purchase, const std::string& invoice, Fields extra = {}) {
         return Tran(Merge(SaleFields(purchase, invoice), extra));
     }
-    Response Return(const std::string& purchase, const std::string& invoice) {
-        return Sale(purchase, invoice, {{"TranCode", "Return"}});
-    }
     // A follow-up on a record, changed or extended by extra.
     Response FollowUp(const std::string& code, const std::string& recordNo, Fields extra = {}) {
         return Tran(Merge({{"MerchantID", kMerchant}, {"TranCode", code}, {"RecordNo", recordNo}}, extra));
