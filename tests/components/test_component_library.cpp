@@ -20,39 +20,17 @@ constexpr const char* kWrongVersionClsid = "{1A000000-0000-4000-8000-00000000000
 constexpr const char* kCreateNullClsid = "{1A000000-0000-4000-8000-000000000003}";
 constexpr const char* kFailingClsid = "{1A000000-0000-4000-8000-000000000004}";
 
-// Sets TRANVEX_COMPONENT_PATH for one test and restores it afterwards.
-class CPathGuard {
-public:
-    explicit CPathGuard(const std::string& value) {
-        if (const char* old = std::getenv("TRANVEX_COMPONENT_PATH"))
-            m_old = old;
-        ::setenv("TRANVEX_COMPONENT_PATH", value.c_str(), 1);
-    }
-    ~CPathGuard() {
-        if (m_old)
-            ::setenv("TRANVEX_COMPONENT_PATH", m_old->c_str(), 1);
-        else
-            ::unsetenv("TRANVEX_COMPONENT_PATH");
-    }
-
-private:
-    std::optional<std::string> m_old;
-};
-
-class CTempDir {
-public:
-    CTempDir() {
+// A temporary folder of the test's own; each test sets TRANVEX_COMPONENT_PATH to the folders it needs.
+class ComponentLoading : public ::testing::Test {
+protected:
+    void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "tvx-components-XXXXXX").string();
-        m_path = ::mkdtemp(pattern.data()) ? pattern : std::string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_dir = pattern;
     }
-    ~CTempDir() {
-        std::error_code ec;
-        fs::remove_all(m_path, ec);
-    }
-    const std::string& Path() const { return m_path; }
+    void TearDown() override { fs::remove_all(m_dir); }
 
-private:
-    std::string m_path;
+    fs::path m_dir;
 };
 
 // The text of the dispatch error that a call raises, or "" when it succeeds.
@@ -79,7 +57,7 @@ TEST(ClassIdentifier, OnlyABracedGuidPasses) {
 }
 
 TEST(ComponentSearchPath, EnvironmentFoldersFirstMadeAbsoluteThenTheProgramFolder) {
-    CPathGuard path("/opt/a::relative/dir:");
+    ::setenv("TRANVEX_COMPONENT_PATH", "/opt/a::relative/dir:", 1);
     std::vector<std::string> folders = ComponentSearchPath();
     ASSERT_EQ(folders.size(), 3u);
     EXPECT_EQ(folders[0], "/opt/a");
@@ -87,62 +65,41 @@ TEST(ComponentSearchPath, EnvironmentFoldersFirstMadeAbsoluteThenTheProgramFolde
     EXPECT_EQ(folders[2], fs::read_symlink("/proc/self/exe").parent_path().string() + "/components");
 }
 
-TEST(ComponentLoading, ExampleComponentAnswersThroughTheCEntryPoint) {
-    CPathGuard path(TVX_TEST_COMPONENT_DIR);
+TEST_F(ComponentLoading, ExampleComponentAnswersThroughTheCEntryPoint) {
+    ::setenv("TRANVEX_COMPONENT_PATH", TVX_TEST_COMPONENT_DIR, 1);
     std::unique_ptr<IComponent> example = LoadComponentLibrary(kExampleClsid);
     std::string answer = example->Invoke(
         1, {std::string("<TStream/>"), std::int16_t{0}, std::string(), std::string("TRANVEX")});
-    simtest::Response r(answer);
-    EXPECT_TRUE(r.WellFormed());
-    EXPECT_EQ(r.Status(), "Approved");
+    EXPECT_EQ(simtest::Response(answer).Status(), "Approved");
     EXPECT_EQ(CallError(*example, 2), "Member not found.");
     EXPECT_THROW(example->Invoke(1, {std::string("x")}), CDispatchError);
     EXPECT_THROW(example->Invoke(1, {std::int16_t{1}, std::int16_t{0}, std::string(), std::string()}),
                  CDispatchError);
 }
 
-TEST(ComponentLoading, FailuresBecomeComponentsThatNameTheClassAndTheReason) {
-    CTempDir empty;
-    ASSERT_FALSE(empty.Path().empty());
-    {
-        CPathGuard path(empty.Path());
-        std::string text = CallError(*LoadComponentLibrary(kClientClsid));
-        EXPECT_NE(text.find(kClientClsid), std::string::npos) << text;
-        EXPECT_NE(text.find("no library"), std::string::npos) << text;
-    }
-    {
-        // The first folder wins, even when its file is no library.
-        std::ofstream(empty.Path() + "/" + kExampleClsid + ".so") << "not a shared object";
-        CPathGuard path(empty.Path() + ":" + TVX_TEST_COMPONENT_DIR);
-        std::string text = CallError(*LoadComponentLibrary(kExampleClsid));
-        EXPECT_NE(text.find(kExampleClsid), std::string::npos) << text;
-        EXPECT_NE(text.find("cannot open"), std::string::npos) << text;
-    }
-    for (const char* bad : {"../x", "{6B1E0F3A-2C4D-4E8F-9A10-3B5C7D9E1F21}/.."}) {
-        std::string text = CallError(*LoadComponentLibrary(bad));
-        EXPECT_NE(text.find(bad), std::string::npos) << text;
-        EXPECT_NE(text.find("not a braced GUID"), std::string::npos) << text;
-    }
-
-    CPathGuard path(TVX_TEST_COMPONENT_DIR);
+TEST_F(ComponentLoading, FailuresBecomeComponentsThatNameTheClassAndTheReason) {
+    // The first folder wins, even when its file is no library.
+    std::ofstream(m_dir / (std::string(kExampleClsid) + ".so")) << "not a shared object";
+    ::setenv("TRANVEX_COMPONENT_PATH", (m_dir.string() + ":" + TVX_TEST_COMPONENT_DIR).c_str(), 1);
     struct {
         const char* clsid;
         const char* reason;
-    } cases[] = {{kNoReleaseClsid, "entry point tvx_release is missing"},
+    } cases[] = {{kClientClsid, "no library"},
+                 {kExampleClsid, "cannot open"},
+                 {"../x", "not a braced GUID"},
+                 {kNoReleaseClsid, "entry point tvx_release is missing"},
                  {kWrongVersionClsid, "interface version 99 is not the expected 1"},
-                 {kCreateNullClsid, "does not create this class"}};
+                 {kCreateNullClsid, "does not create this class"},
+                 {kFailingClsid, ""}}; // a call that fails without an error text still names the class
     for (const auto& c : cases) {
         std::string text = CallError(*LoadComponentLibrary(c.clsid));
         EXPECT_NE(text.find(c.clsid), std::string::npos) << text;
         EXPECT_NE(text.find(c.reason), std::string::npos) << text;
     }
-    // A call that fails without an error text still names the class.
-    std::string text = CallError(*LoadComponentLibrary(kFailingClsid));
-    EXPECT_NE(text.find(kFailingClsid), std::string::npos) << text;
 }
 
-TEST(ComponentLoading, SimulatorLibrariesLoadAndKeepStatePerComponent) {
-    CPathGuard path(TVX_SIM_COMPONENT_DIR);
+TEST_F(ComponentLoading, SimulatorLibrariesLoadAndKeepStatePerComponent) {
+    ::setenv("TRANVEX_COMPONENT_PATH", TVX_SIM_COMPONENT_DIR, 1);
     std::unique_ptr<IComponent> client = LoadComponentLibrary(kClientClsid);
     std::unique_ptr<IComponent> device = CComponentRegistry::Instance().Create(kDeviceClsid);
     DispArgs args = {simtest::Request("Transaction", simtest::Session::SaleFields("10.00", "1")),
@@ -156,10 +113,9 @@ TEST(ComponentLoading, SimulatorLibrariesLoadAndKeepStatePerComponent) {
     EXPECT_EQ(simtest::Response(fresh->Invoke(1, args)).Get("BatchItemCount"), "0") << "state is per object";
 
     // Each library creates only its own class.
-    fs::path clientLib = fs::path(TVX_SIM_COMPONENT_DIR) / (std::string(kClientClsid) + ".so");
-    CTempDir dir;
-    fs::copy_file(clientLib, fs::path(dir.Path()) / (std::string(kDeviceClsid) + ".so"));
-    CPathGuard swapped(dir.Path());
+    fs::copy_file(fs::path(TVX_SIM_COMPONENT_DIR) / (std::string(kClientClsid) + ".so"),
+                  m_dir / (std::string(kDeviceClsid) + ".so"));
+    ::setenv("TRANVEX_COMPONENT_PATH", m_dir.c_str(), 1);
     std::string text = CallError(*LoadComponentLibrary(kDeviceClsid), 8);
     EXPECT_NE(text.find("does not create this class"), std::string::npos) << text;
 }
