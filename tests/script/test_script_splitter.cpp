@@ -7,7 +7,6 @@
 
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string_view>
 #include <sys/stat.h>
@@ -188,25 +187,19 @@ TEST(ScriptLines, ChunkEdgesChangeNothing) {
     EXPECT_TRUE(ReaderLines(failed, 4).empty());
 }
 
-// Only regular files open. The FIFO has a reader and writer of its own, so a plain open of it would
-// succeed at once rather than hang the test.
+// Only regular files open (every script the window tests load is one). The FIFO has a reader and writer
+// of its own, so a plain open of it would succeed at once rather than hang the test.
 TEST(ScriptFile, OnlyRegularFilesOpen) {
     char pattern[] = "/tmp/tranvex-script-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const std::string dir = pattern, fifo = dir + "/fifo", script = dir + "/TStream.xml";
+    const std::string dir = pattern, fifo = dir + "/fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const int held = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
-    std::ofstream(script) << "<?xml version=\"1.0\"?>\n";
     for (const std::string& path :
          {fifo, dir, std::string("/dev/zero"), std::string("/dev/null"), dir + "/absent"}) {
         CScriptFile file;
         EXPECT_FALSE(file.Open(path)) << path;
     }
-    CScriptFile file;
-    ASSERT_TRUE(file.Open(script));
-    std::string line;
-    EXPECT_TRUE(std::getline(file.Stream(), line));
-    EXPECT_EQ(line, "<?xml version=\"1.0\"?>");
     ::close(held);
     std::filesystem::remove_all(dir);
 }
