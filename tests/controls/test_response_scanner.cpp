@@ -49,8 +49,7 @@ TEST(ResponseScanner, OutcomeTable) {
         {"D", false, "Client", false, false},         {"Declined", false, "Processor", false, false},
         {"Error", false, "Processor", false, true},   {"success", false, "Client", false, true},
         {"Approved", true, "Client", true, false},    {"S", true, "Processor", true, false},
-        {"Success", true, "Processor", true, false},  {"A", true, "Server", true, true},
-        {"D", true, "Processor", false, false},       {"Declined", true, "Processor", false, false},
+        {"A", true, "Server", true, true},            {"Declined", true, "Processor", false, false},
         {"Declined", true, "Client", false, true},    {"Error", true, "Processor", false, true},
         {"approved", true, "Processor", false, true},
     };
@@ -76,7 +75,6 @@ TEST(ResponseScanner, MissingPartsAreReportedAndKeepWhatWasRead) {
     };
     const Row rows[] = {
         {"", "No XML Response or <RStream> in XML", "", false, false},
-        {"not xml at all", "No XML Response or <RStream> in XML", "", false, false},
         {"<rstream>\r\n<CmdResponse>", "No XML Response or <RStream> in XML", "", false, false},
         {"<RStream>\r\n<TranResponse>", "No <CmdResponse> in XML", "", false, false},
         {"<RStream>\r\n<CmdResponse>\r\n<cmdstatus>S</cmdstatus>", "No <CmdStatus> in Response XML", "",
