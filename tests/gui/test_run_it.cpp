@@ -187,6 +187,8 @@ TEST_F(RunItTest, ARequestThatDidNotParseSendsOnlyTheDeclaration) {
     Click(IDC_RUN_IT);
     ASSERT_EQ(m_client->calls.size(), 1u);
     EXPECT_EQ(LastRequest(*m_client), "<?xml version=\"1.0\"?>\r\n");
+    Click(IDC_VIEW_XML); // the block as scripted all the same
+    EXPECT_EQ(m_messages.back(), m_dlg->m_arrTransactions[0]);
 }
 
 } // namespace
