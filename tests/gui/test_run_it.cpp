@@ -16,10 +16,11 @@ const char* const kScript = "<?xml version=\"1.0\"?>\n"
                             "</TStream>\n";
 
 // What Run It sends for it while no box holds anything.
-const char* const kRequest = "<?xml version=\"1.0\"?>\r\n<TStream>\r\n\t<Transaction>\r\n"
-                             "\t\t<MerchantID>395347308=E2ETKN</MerchantID>\r\n\t\t<TranCode>Sale</TranCode>\r\n"
-                             "\t\t<Amount>\r\n\t\t\t<Purchase>10.00</Purchase>\r\n\t\t</Amount>\r\n"
-                             "\t</Transaction>\r\n</TStream>\r\n";
+const char* const kRequest =
+    "<?xml version=\"1.0\"?>\r\n<TStream>\r\n\t<Transaction>\r\n"
+    "\t\t<MerchantID>395347308=E2ETKN</MerchantID>\r\n\t\t<TranCode>Sale</TranCode>\r\n"
+    "\t\t<Amount>\r\n\t\t\t<Purchase>10.00</Purchase>\r\n\t\t</Amount>\r\n"
+    "\t</Transaction>\r\n</TStream>\r\n";
 
 const char* const kApproved = "<?xml version=\"1.0\"?>\r\n<RStream>\r\n<CmdResponse>\r\n"
                               "<ResponseOrigin>Processor</ResponseOrigin><CmdStatus>Approved</CmdStatus>"
