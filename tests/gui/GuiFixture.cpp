@@ -95,3 +95,16 @@ std::string GuiFixture::FlushedLog() {
     std::string log = LogContaining(marker);
     return log.substr(0, log.find(marker));
 }
+
+std::vector<std::string> GuiFixture::LogEntries() {
+    const std::string log = FlushedLog();
+    std::vector<std::string> entries;
+    const std::string separator = "\n----------\n";
+    for (std::size_t at = 0, end; (end = log.find(separator, at)) != std::string::npos;
+         at = end + separator.size()) {
+        const std::string entry = log.substr(at + 10, end - at - 10); // after "[HH:MM:SS]"
+        if (entry.rfind("Startup", 0) != 0 && entry.rfind("test marker", 0) != 0)
+            entries.push_back(entry);
+    }
+    return entries;
+}

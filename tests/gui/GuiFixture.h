@@ -60,6 +60,8 @@ protected:
     std::string LogContaining(const std::string& needle);
     // Everything logged so far: a marker line is written and awaited, so earlier lines are all there.
     std::string FlushedLog();
+    // FlushedLog's entries without their time stamps, start-up lines and test markers.
+    std::vector<std::string> LogEntries();
 
     std::filesystem::path m_dir;
     std::filesystem::path m_savedDir;

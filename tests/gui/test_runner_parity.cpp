@@ -24,19 +24,6 @@ private:
     std::vector<std::string>*& m_sink;
 };
 
-// The log's entries without their time stamps, start-up lines and test markers.
-std::vector<std::string> Entries(const std::string& log) {
-    std::vector<std::string> entries;
-    const std::string separator = "\n----------\n";
-    for (std::size_t at = 0, end; (end = log.find(separator, at)) != std::string::npos;
-         at = end + separator.size()) {
-        const std::string entry = log.substr(at + 10, end - at - 10); // after "[HH:MM:SS]"
-        if (entry.rfind("Startup", 0) != 0 && entry.rfind("test marker", 0) != 0)
-            entries.push_back(entry);
-    }
-    return entries;
-}
-
 class RunnerParityTest : public GuiFixture, public ::testing::WithParamInterface<const char*> {
 protected:
     void RegisterComponents() override {
@@ -65,14 +52,14 @@ TEST_P(RunnerParityTest, TheSampleSendsTheWindowsRequestsAndLogsItsEntries) {
     Click(target == "client" ? IDC_TARGET_CLIENT : IDC_TARGET_DEVICE);
     for (std::size_t i = 0; i < m_dlg->m_arrTransactions.size(); ++i)
         m_dlg->OnRunItAndLoadNext();
-    const std::vector<std::string> windowLog = Entries(FlushedLog());
+    const std::vector<std::string> windowLog = LogEntries();
 
     m_pSink = &runner;
     std::FILE* out = std::tmpfile();
     ASSERT_EQ(RunTranvexRun({"--target", target, (m_dir / "TStream.xml").string()}, out, out, false),
               kExitPassed);
     std::fclose(out);
-    std::vector<std::string> runnerLog = Entries(FlushedLog());
+    std::vector<std::string> runnerLog = LogEntries();
     runnerLog.erase(runnerLog.begin(), runnerLog.begin() + static_cast<std::ptrdiff_t>(windowLog.size()));
 
     ASSERT_EQ(window.size(), 15u);

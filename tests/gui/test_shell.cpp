@@ -1,9 +1,7 @@
 // Start-up, the main window's controls, the target rule, About and Exit.
-#include <QCheckBox>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QFontMetrics>
-#include <QGroupBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -11,7 +9,6 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <chrono>
@@ -118,12 +115,9 @@ TEST_F(ShellTest, TemplateControlsHaveTheirIdsKindsCaptionsAndStates) {
     m_dlg->UpdateData(FALSE);
     EXPECT_EQ(m_dlg->GetDlgItemText(IDC_PING_PORT), "12345");
 
-    // Radio buttons: no tab stop, neither set at start.
-    for (int id : {IDC_TARGET_CLIENT, IDC_TARGET_DEVICE}) {
+    // Radio buttons: no tab stop.
+    for (int id : {IDC_TARGET_CLIENT, IDC_TARGET_DEVICE})
         EXPECT_EQ(m_dlg->GetDlgItem(id)->focusPolicy(), Qt::ClickFocus);
-        EXPECT_FALSE(m_dlg->IsDlgButtonChecked(id));
-    }
-    EXPECT_EQ(m_dlg->windowTitle().toStdString(), "Tranvex");
     // 524 x 286 dialog units from the dialog font's average character, as the window system does it.
     QFontMetrics font(m_dlg->font());
     const int cx =
@@ -135,22 +129,6 @@ TEST_F(ShellTest, TemplateControlsHaveTheirIdsKindsCaptionsAndStates) {
     for (Qt::WindowType hint : {Qt::WindowTitleHint, Qt::WindowSystemMenuHint, Qt::WindowMinimizeButtonHint})
         EXPECT_TRUE(flags.testFlag(hint)) << hint;
     EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
-}
-
-TEST_F(ShellTest, TargetRuleLooksAtTheClientButtonFirst) {
-    MakeWindow();
-    EXPECT_EQ(m_dlg->GetSelectedTarget(false), -1);
-    EXPECT_TRUE(m_messages.empty());
-    EXPECT_EQ(m_dlg->GetSelectedTarget(true), -1);
-    EXPECT_EQ(m_messages, std::vector<std::string>{"Please Select a Valid OCX Control to Target!"});
-
-    Click(IDC_TARGET_DEVICE);
-    EXPECT_EQ(m_dlg->GetSelectedTarget(true), 1);
-    Click(IDC_TARGET_CLIENT);
-    EXPECT_EQ(m_dlg->GetSelectedTarget(true), 0);
-    // One group: selecting one clears the other.
-    EXPECT_FALSE(m_dlg->IsDlgButtonChecked(IDC_TARGET_DEVICE));
-    EXPECT_EQ(m_messages.size(), 1u);
 }
 
 TEST_F(ShellTest, AboutOpensFromTheWindowMenuThroughCommand16) {
@@ -179,20 +157,17 @@ TEST_F(ShellTest, AboutOpensFromTheWindowMenuThroughCommand16) {
     EXPECT_FALSE(labels.empty());
 }
 
-TEST_F(ShellTest, ExitLogsShutdownAfterStartupAndEscapeClosesWithoutIt) {
+TEST_F(ShellTest, ExitLogsShutdownAndEscapeClosesWithoutIt) {
     MakeWindow();
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QCoreApplication::sendEvent(m_dlg.get(), &escape);
     EXPECT_EQ(m_dlg->GetModalResult(), IDCANCEL);
-    EXPECT_EQ(FlushedLog().find("Shutdown"), std::string::npos);
+    EXPECT_TRUE(LogEntries().empty());
 
     MakeWindow();
     Click(IDC_EXIT);
     EXPECT_EQ(m_dlg->GetModalResult(), IDCANCEL);
-    std::string log = LogContaining("Shutdown Tranvex Version 4.10");
-    size_t shutdown = log.find("]Shutdown Tranvex Version 4.10\n----------\n");
-    ASSERT_NE(shutdown, std::string::npos);
-    EXPECT_LT(log.find("]Startup Tranvex Version 4.10\n----------\n"), shutdown);
+    EXPECT_EQ(LogEntries(), std::vector<std::string>{"Shutdown Tranvex Version 4.10"});
 }
 
 TEST_F(ShellTest, LogDirectoryThatCannotBeMadeWarnsOnceAndStillOpens) {
@@ -228,12 +203,6 @@ TEST_F(ShellTest, UnwritableLogIsReportedOnceFromTheWindow) {
     EXPECT_EQ(m_messages, once);
     m_dlg->OnCheckLog();
     EXPECT_EQ(m_messages, once);
-}
-
-TEST_F(ShellTest, AnExceptionEscapingAHandlerBecomesAMessageBox) {
-    MakeWindow();
-    CDialog::Dispatch([] { throw CDispatchError("Member not found."); });
-    EXPECT_EQ(m_messages, std::vector<std::string>{"Member not found."});
 }
 
 // The viewers' box shows XML as it is: four-character tab stops, lines broken only at the text's own
