@@ -1,4 +1,4 @@
-// Start-up, the main window's controls, the target rule, About and Exit.
+// Start-up, the main window's controls, About, Exit and the message box.
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QFontMetrics>
