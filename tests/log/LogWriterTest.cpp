@@ -81,7 +81,6 @@ struct CTestClock {
 
 } // namespace
 
-// Messages with percent signs and line breaks are found verbatim in the window tests' logs.
 TEST(LogWriter, AppendsRecordsInCallOrderWithMessageBytesUnchanged) {
     CTempDir dir;
     const std::string file = dir.Logs() + "/XML01072014.log";
@@ -90,9 +89,11 @@ TEST(LogWriter, AppendsRecordsInCallOrderWithMessageBytesUnchanged) {
     {
         CLogWriter writer(dir.path.string(), [] { return kMorning; });
         EXPECT_TRUE(writer.Write("Startup %s", "Tranvex Version 4.10"));
+        EXPECT_TRUE(writer.Write("%s", "100% done %d %s\r\n"));
         EXPECT_TRUE(writer.Write("%s|%d", longText.c_str(), 7));
     }
     EXPECT_EQ(ReadFile(file), "earlier\n" + Record("[09:05:03]Startup Tranvex Version 4.10") +
+                                  Record("[09:05:03]100% done %d %s\r\n") +
                                   Record("[09:05:03]" + longText + "|7"));
 }
 

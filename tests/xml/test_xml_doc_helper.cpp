@@ -70,10 +70,10 @@ TEST(XmlLoad, FailedParseLeavesLoadedEmptyDocument) {
     ExpectError(doc, "Parent NOT found!", "Parent non trouvé!");
 }
 
-// A whole request three levels deep is checked as the window shows it (ViewersShowScriptedUpdatedAndLastXml).
 TEST(XmlWriter, RequestLayout) {
-    EXPECT_EQ(Loaded("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<r>\n  <a>1</a>\n</r>\n"),
-              "<?xml version=\"1.0\"?>\r\n<r>\r\n\t<a>1</a>\r\n</r>\r\n");
+    EXPECT_EQ(Loaded("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<r>\n  <a><b><c>1</c></b></a>\n</r>\n"),
+              "<?xml version=\"1.0\"?>\r\n<r>\r\n\t<a>\r\n\t\t<b>\r\n\t\t\t<c>1</c>\r\n\t\t</b>\r\n\t</a>\r\n"
+              "</r>\r\n");
     EXPECT_EQ(Loaded("<r>text</r>"), "<?xml version=\"1.0\"?>\r\n<r>text</r>\r\n");
     EXPECT_EQ(Loaded("<r><e/><f></f></r>"),
               "<?xml version=\"1.0\"?>\r\n<r>\r\n\t<e></e>\r\n\t<f></f>\r\n</r>\r\n");
