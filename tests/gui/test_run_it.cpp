@@ -41,7 +41,10 @@ protected:
         m_client->answer = [](int, const DispArgs&) { return std::string(kApproved); };
         m_device->answer = m_client->answer;
     }
-    std::string LastRequest(const FakeComponentState& state) { return Arg(state.calls.back().args, 0); }
+    // Empty when nothing was called, so that a fault fails the test instead of ending the process.
+    std::string LastRequest(const FakeComponentState& state) {
+        return state.calls.empty() ? std::string() : Arg(state.calls.back().args, 0);
+    }
 };
 
 TEST_F(RunItTest, EachTargetGetsItsOwnDispidWithTheFixedArguments) {
