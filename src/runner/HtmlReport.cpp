@@ -55,10 +55,11 @@ const char* VerdictText(bool bPassed) {
 }
 
 void CHtmlWriter::Heading(const std::vector<SScriptResult>& scripts, const SReportHeading& heading) {
-    int nTotal = 0, nFailed = 0;
+    int nTotal = 0, nFailed = 0, nUnreadable = 0;
     for (const SScriptResult& script : scripts) {
         nTotal += static_cast<int>(script.transactions.size());
         nFailed += script.FailedCount();
+        nUnreadable += script.bUnreadable ? 1 : 0;
     }
     m_out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
              "<title>tranvex-run report</title>\n<style>"
@@ -68,7 +69,11 @@ void CHtmlWriter::Heading(const std::vector<SScriptResult>& scripts, const SRepo
                             << (scripts.size() == 1 ? " script" : " scripts")
                             << "</p>\n<p class=\"totals\"><span>" << nTotal
                             << " transactions</span><span class=\"pass\">" << nTotal - nFailed
-                            << " passed</span><span class=\"fail\">" << nFailed << " failed</span></p>\n";
+                            << " passed</span><span class=\"fail\">" << nFailed << " failed</span>";
+    if (nUnreadable > 0)
+        m_out << "<span class=\"fail\">" << nUnreadable << (nUnreadable == 1 ? " script" : " scripts")
+              << " not read</span>";
+    m_out << "</p>\n";
 }
 
 void CHtmlWriter::Summary(const std::vector<SScriptResult>& scripts) {

@@ -72,11 +72,18 @@ void CProgressPrinter::ScriptProblems(const SScriptResult& script) {
     Write();
 }
 
-void CProgressPrinter::Finish(int nTotal, int nFailed, double dSeconds) {
+void CProgressPrinter::Finish(int nTotal, int nFailed, int nUnreadable, double dSeconds) {
     ClearLine();
-    char summary[128];
-    std::snprintf(summary, sizeof summary, "%d transactions, %d passed, %d failed in %.2fs\n", nTotal,
-                  nTotal - nFailed, nFailed, dSeconds);
+    char summary[160];
+    std::snprintf(summary, sizeof summary, "%d transactions, %d passed, %d failed", nTotal, nTotal - nFailed,
+                  nFailed);
+    m_pending += summary;
+    if (nUnreadable > 0) {
+        std::snprintf(summary, sizeof summary, ", %d %s not read", nUnreadable,
+                      nUnreadable == 1 ? "script" : "scripts");
+        m_pending += summary;
+    }
+    std::snprintf(summary, sizeof summary, " in %.2fs\n", dSeconds);
     m_pending += summary;
     Write();
 }

@@ -23,7 +23,7 @@ public:
     void Transaction(const SScriptResult& script, const STransactionResult& t, int nTotal);
     // What the script reader reported, and scripts that could not be run.
     void ScriptProblems(const SScriptResult& script);
-    void Finish(int nTotal, int nFailed, double dSeconds);
+    void Finish(int nTotal, int nFailed, int nUnreadable, double dSeconds);
 
 private:
     void ClearLine();

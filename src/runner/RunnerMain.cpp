@@ -1,13 +1,18 @@
 // tranvex-run: options, the session, progress, reports and the exit status.
 #include "runner/RunnerMain.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "log/LogWriter.h"
 #include "runner/HtmlReport.h"
@@ -37,6 +42,40 @@ CTransactionCycle::LogSink OpenLog(bool bLog, std::FILE* err) {
     return [](const CString& entry) { GetLogWriter()->Write("%s", entry.c_str()); };
 }
 
+// A report file is made (and an older one emptied) before anything runs: a path that cannot be
+// written is found at once, and a run cut short leaves no stale report that looks like this one.
+bool PrepareReport(const CString& strFile, std::FILE* err) {
+    if (strFile.empty())
+        return true;
+    std::error_code ec;
+    const std::filesystem::path parent = std::filesystem::path(strFile).parent_path();
+    if (!parent.empty())
+        std::filesystem::create_directories(parent, ec);
+    const int fd = ::open(strFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd >= 0 && ::close(fd) == 0)
+        return true;
+    std::fprintf(err, "tranvex-run: cannot write %s: %s\n", strFile.c_str(), std::strerror(errno));
+    return false;
+}
+
+// Known-good answers are kept by script name, so two different scripts of one name would share them.
+bool ScriptNamesAreDistinct(const std::vector<CString>& scripts, std::FILE* err) {
+    std::map<CString, std::filesystem::path> seen;
+    for (const CString& strScript : scripts) {
+        std::error_code ec;
+        std::filesystem::path path = std::filesystem::weakly_canonical(strScript, ec);
+        const auto [it, bNew] = seen.emplace(std::filesystem::path(strScript).stem().string(), path);
+        if (!bNew && it->second != path) {
+            std::fprintf(err,
+                         "tranvex-run: two scripts are named %s: their known-good answers would share one "
+                         "folder\n",
+                         it->first.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
 template <typename Writer> bool WriteReport(const CString& strFile, std::FILE* err, Writer write) {
     if (strFile.empty())
         return true;
@@ -45,7 +84,7 @@ template <typename Writer> bool WriteReport(const CString& strFile, std::FILE* e
         write(out);
     if (out.flush())
         return true;
-    std::fprintf(err, "tranvex-run: cannot write %s\n", strFile.c_str());
+    std::fprintf(err, "tranvex-run: cannot write %s: %s\n", strFile.c_str(), std::strerror(errno));
     return false;
 }
 
@@ -62,6 +101,11 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
         std::fputs(RunnerUsage(), out);
         return kExitPassed;
     }
+
+    const bool bKnownGood = !options.strRecordDir.empty() || !options.strKnownGoodDir.empty();
+    if ((bKnownGood && !ScriptNamesAreDistinct(options.scripts, err)) ||
+        !PrepareReport(options.strJUnitFile, err) || !PrepareReport(options.strHtmlFile, err))
+        return kExitUsage;
 
     const CCardMasker mask(options.bMask);
     const SReportHeading heading{options.nTarget == 0 ? "client" : "device", LocalTimeNow()};
@@ -95,17 +139,16 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
         CString().swap(t.strResponse);
     };
 
-    bool bUnreadable = false;
-    int nTotal = 0, nFailed = 0;
+    int nTotal = 0, nFailed = 0, nUnreadable = 0;
     for (const CString& strScript : options.scripts) {
         results.push_back(runner.Run(strScript, onTransaction));
         const SScriptResult& script = results.back();
         progress.ScriptProblems(script);
-        bUnreadable |= script.bUnreadable;
+        nUnreadable += script.bUnreadable ? 1 : 0;
         nTotal += static_cast<int>(script.transactions.size());
         nFailed += script.FailedCount();
     }
-    progress.Finish(nTotal, nFailed,
+    progress.Finish(nTotal, nFailed, nUnreadable,
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 
     for (SScriptResult& script : results)
@@ -114,7 +157,7 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
         WriteReport(options.strJUnitFile, err, [&](std::ostream& file) { junit.Write(file, results); });
     const bool bHtmlWritten = WriteReport(options.strHtmlFile, err,
                                           [&](std::ostream& file) { html.Write(file, results, heading); });
-    if (bUnreadable || !bJUnitWritten || !bHtmlWritten)
+    if (nUnreadable > 0 || !bJUnitWritten || !bHtmlWritten)
         return kExitUsage;
     return nFailed > 0 ? kExitFailed : kExitPassed;
 }

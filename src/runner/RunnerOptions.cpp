@@ -46,7 +46,8 @@ const char* RunnerUsage() {
            "Components come from TRANVEX_COMPONENT_PATH or the program's components folder.\n"
            "Progress goes to standard error.\n"
            "\n"
-           "Exit status: 0 every transaction passed, 1 some failed, 2 usage error or unreadable script.\n";
+           "Exit status: 0 every transaction passed, 1 some failed, 2 usage error, unreadable script or report\n"
+           "file that cannot be written.\n";
 }
 
 bool ParseRunnerOptions(const std::vector<CString>& args, SRunnerOptions& options, CString& strError) {

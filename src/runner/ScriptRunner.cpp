@@ -9,6 +9,7 @@
 #include "res/resource.h"
 #include "runner/KnownGood.h"
 #include "runner/ScriptNotes.h"
+#include "script/ScriptFile.h"
 #include "script/ScriptSplitter.h"
 #include "xml/XmlDocHelper.h"
 
@@ -18,6 +19,10 @@ namespace {
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+CString UnreadMessage(const CString& strLine) {
+    return "Not run: the script reader stopped at \"" + strLine.substr(0, 80) + "\"";
 }
 
 bool ReadWholeFile(const fs::path& path, CString& text) {
@@ -44,29 +49,34 @@ SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progres
     script.strPath = strPath;
     script.strName = fs::path(strPath).stem().string();
 
-    std::error_code ec;
-    std::ifstream file;
-    if (!fs::is_directory(strPath, ec))
-        file.open(strPath, std::ios::in | std::ios::binary);
-    if (!file.is_open()) {
+    // Regular files only, as in the window: the notes are read in a second pass over the file, which
+    // a pipe cannot give, and a device such as /dev/zero would never end.
+    CScriptFile file;
+    if (!file.Open(strPath)) {
         script.arrProblems.push_back("Unable to open file for reading.");
         script.bUnreadable = true;
         return script;
     }
     CStringArray stored;
-    CScriptSplitter splitter(file,
+    CScriptSplitter splitter(file.Stream(),
                              [&script](const CString& message) { script.arrProblems.push_back(message); });
     splitter.SplitScript(stored);
-    file.clear();
-    file.seekg(0);
-    const std::vector<SBlockNote> notes = ReadBlockNotes(file);
+    file.Stream().clear();
+    file.Stream().seekg(0);
+    const std::vector<SBlockNote> notes = ReadBlockNotes(file.Stream());
+    const CString& strUnread = splitter.UnreadLine();
     if (stored.empty()) {
+        if (!strUnread.empty())
+            script.arrProblems.push_back(UnreadMessage(strUnread));
         script.arrProblems.push_back("No Next Transaction");
         script.bUnreadable = true;
         return script;
     }
 
-    script.transactions.reserve(stored.size());
+    // Blocks the scan never reached fail the run as one more transaction, so that no report shows a
+    // script that was cut short as passed.
+    const int nTotal = static_cast<int>(stored.size()) + (strUnread.empty() ? 0 : 1);
+    script.transactions.reserve(nTotal);
     for (std::size_t i = 0; i < stored.size(); ++i) {
         const auto started = std::chrono::steady_clock::now();
         static const SBlockNote kNoNote;
@@ -83,7 +93,16 @@ SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progres
         result.dSeconds = SecondsSince(started);
         script.transactions.push_back(std::move(result));
         if (progress)
-            progress(script, script.transactions.back(), static_cast<int>(stored.size()));
+            progress(script, script.transactions.back(), nTotal);
+    }
+    if (!strUnread.empty()) {
+        STransactionResult rest;
+        rest.nNumber = nTotal;
+        rest.strName = "Rest of the script";
+        rest.strError = UnreadMessage(strUnread);
+        script.transactions.push_back(std::move(rest));
+        if (progress)
+            progress(script, script.transactions.back(), nTotal);
     }
     script.dSeconds = SecondsSince(start);
     return script;
@@ -145,6 +164,7 @@ void CScriptRunner::KeepAnswer(const SScriptResult& script, STransactionResult& 
         fs::create_directories(path.parent_path(), ec);
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << result.strResponse;
+        out.close(); // the bytes reach the file here, and a full disk shows here
         if (!out)
             result.strError = "Unable to store the answer in " + path.string();
     }

@@ -223,8 +223,12 @@ void CScriptSplitter::SplitScript(CStringArray& arrTransactions) {
         while (!(m_nLineTags & kClose)) {
             text.append(line);
             text.append("\r\n", 2);
-            if (!ReadSignificant(line))
-                return; // the unfinished block is dropped
+            if (!ReadSignificant(line)) {
+                // The unfinished block is dropped.
+                const std::string_view block = std::string_view(text).substr(header.size());
+                m_strUnread.assign(block.substr(0, block.find("\r\n")));
+                return;
+            }
         }
         text.append(line);
         text.append("\r\n</TStream>", 12);
@@ -232,4 +236,6 @@ void CScriptSplitter::SplitScript(CStringArray& arrTransactions) {
         if (!ReadSignificant(line))
             return;
     }
+    if (!Contains(line, "</TStream>"))
+        m_strUnread.assign(line);
 }

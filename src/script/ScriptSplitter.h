@@ -49,6 +49,11 @@ public:
     // Appends one stored text per request block, in file order, to arrTransactions.
     void SplitScript(CStringArray& arrTransactions);
 
+    // After SplitScript: the line where the block scan stopped with blocks possibly left unread (a
+    // line that opens no block and is not "</TStream>", or the first line of an unfinished block);
+    // empty when the scan reached the end. The window goes by the blocks alone; the runner reports it.
+    const CString& UnreadLine() const { return m_strUnread; }
+
 private:
     // ReadScriptLine without the copy: the view is valid until the next read.
     bool ReadSignificant(std::string_view& line);
@@ -57,4 +62,5 @@ private:
     CScriptLineReader m_reader;
     Report m_report;
     unsigned m_nLineTags = 0; // block and comment tags of the line last returned as significant
+    CString m_strUnread;
 };

@@ -116,6 +116,9 @@ TEST_F(RunnerRunTest, ExitStatusAndWhatFailedTransactionsSay) {
         {"<!-- Expect: Approved -->\n<Transaction><TranCode>Return</TranCode></Transaction>\n", 1,
          "CmdStatus: expected \"Approved\", got \"Declined\""},
         {"<Transaction><TranCode>Boom</TranCode></Transaction>\n", 1, "Member not found."},
+        // A line that opens no block ends the scan: what follows is reported, not silently skipped.
+        {"<Transaction><TranCode>Sale</TranCode></Transaction>\n<Transction>\n", 1,
+         "Not run: the script reader stopped at \"<Transction>\""},
         {"<Transaction><TranCode>Junk</TranCode></Transaction>\n", 1,
          "PArsing Response->XML Parse Error at line#:1"},
         {"<Transaction><TranCode>Sale</Transaction>\n" // does not parse; the run goes on
@@ -129,8 +132,19 @@ TEST_F(RunnerRunTest, ExitStatusAndWhatFailedTransactionsSay) {
     }
     EXPECT_NE(m_err.find("2/2 Transaction Sale Approved passed"), std::string::npos) << m_err;
 
-    EXPECT_EQ(Run({"--no-log", "missing.xml"}), kExitUsage);
-    EXPECT_NE(m_err.find("Unable to open file for reading."), std::string::npos);
+    // Only regular files are read; the others are counted, and a report's folder is made.
+    EXPECT_EQ(Run({"--no-log", "--html", "out/r.html", "s.xml", "/dev/zero", "missing.xml"}), kExitUsage);
+    EXPECT_NE(m_err.find("/dev/zero: Unable to open file for reading."), std::string::npos) << m_err;
+    EXPECT_NE(m_err.find("1 failed, 2 scripts not read"), std::string::npos) << m_err;
+    EXPECT_NE(ReadFile("out/r.html").find("2 scripts not read"), std::string::npos);
+    // Answers of two scripts of one name would share a folder; an answer that cannot be stored fails.
+    fs::create_directories("b/s");
+    fs::copy_file("s.xml", "b/s.xml");
+    EXPECT_EQ(Run({"--no-log", "--record", "b", "s.xml", "b/s.xml"}), kExitUsage);
+    EXPECT_NE(m_err.find("two scripts are named s"), std::string::npos) << m_err;
+    fs::create_symlink("/dev/full", "b/s/2.xml");
+    EXPECT_EQ(Run({"--no-log", "--record", "b", "s.xml"}), kExitFailed);
+    EXPECT_NE(m_err.find("Unable to store the answer in b/s/2.xml"), std::string::npos) << m_err;
     EXPECT_EQ(Run({"--target", "nowhere", "s.xml"}), kExitUsage);
     EXPECT_EQ(Run({"--help"}), kExitPassed);
     EXPECT_NE(m_out.find("Usage: tranvex-run"), std::string::npos);

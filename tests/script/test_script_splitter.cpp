@@ -18,6 +18,7 @@ namespace {
 struct Split {
     CStringArray texts;
     CStringArray messages;
+    CString unread;
 };
 
 Split SplitText(const CString& script, std::size_t chunk = CScriptLineReader::kChunk) {
@@ -26,6 +27,7 @@ Split SplitText(const CString& script, std::size_t chunk = CScriptLineReader::kC
     CScriptSplitter splitter(
         file, [&](const CString& m) { result.messages.push_back(m); }, chunk);
     splitter.SplitScript(result.texts);
+    result.unread = splitter.UnreadLine();
     return result;
 }
 
@@ -127,13 +129,19 @@ TEST(ScriptHeaders, Errors) {
 TEST(ScriptEndOfFile, PrematureEndKeepsFinishedBlocks) {
     const CString two =
         "<?xml version=\"1.0\"?>\n<TStream>\n<Transaction>\n</Transaction>\n<Admin>\n</Admin>\n";
-    for (const CString& tail :
-         {CString(), CString("<Corvane>\n<A>1</A>\n"), CString("<Corvane>\n<!-- open\n")}) {
+    // What was left unread: nothing but a missing </TStream>, or an unfinished block.
+    const std::pair<CString, CString> tails[] = {
+        {"", ""}, {"<Corvane>\n<A>1</A>\n", "<Corvane>"}, {"<Corvane>\n<!-- open\n", "<Corvane>"}};
+    for (const auto& [tail, unread] : tails) {
         const Split s = SplitText(two + tail);
         EXPECT_EQ(s.messages, kEof) << tail;
         ASSERT_EQ(s.texts.size(), 2u) << tail;
         EXPECT_EQ(s.texts[1], Stored("<Admin>\r\n</Admin>\r\n"));
+        EXPECT_EQ(s.unread, unread);
     }
+    // A line that opens no block ends the scan, and only </TStream> ends it with nothing left.
+    EXPECT_EQ(SplitText(two + "</TStream>\n<Transction>\n").unread, "");
+    EXPECT_EQ(SplitText(two + "<Transction>\n<Admin>\n</Admin>\n</TStream>\n").unread, "<Transction>");
 }
 
 TEST(ScriptLines, ReadScriptLineReportsEachEnd) {
