@@ -15,15 +15,41 @@
 
 static CTranvexApp theApp;
 
+namespace {
+
+const char kUsage[] = "Usage: tranvex [--version | --help]\n"
+                      "Opens the Tranvex window. The script, target and commands are chosen there.\n"
+                      "\n"
+                      "  --version  print the version and exit\n"
+                      "  --help     print this text and exit\n"
+                      "\n"
+                      "Qt's own options (-platform, -style, ...) are accepted too.\n"
+                      "Environment: TRANVEX_COMPONENT_PATH folders searched for payment components before\n"
+                      "the program's components folder; TRANVEX_EDITOR the text editor of the two editor\n"
+                      "buttons (else the first installed of those listed in the README).\n";
+
+} // namespace
+
 int main(int argc, char* argv[]) {
-    // Answered before Qt starts, so it works without a display.
+    // Answered before Qt starts, so that they work without a display.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("Tranvex %s\n", TRANVEX_PRODUCT_VERSION);
             return 0;
         }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
     }
     QApplication app(argc, argv);
+    // Qt has taken its own options out; anything left is a mistake worth saying rather than ignoring.
+    const QStringList rest = QApplication::arguments().mid(1);
+    if (!rest.isEmpty()) {
+        std::fprintf(stderr, "tranvex: unknown argument '%s'\nTry 'tranvex --help'.\n",
+                     rest.front().toLocal8Bit().constData());
+        return 2;
+    }
     QApplication::setApplicationName(QStringLiteral("Tranvex"));
     QApplication::setApplicationVersion(QString::fromLatin1(TRANVEX_PRODUCT_VERSION));
     theApp.InitInstance();
