@@ -1,6 +1,8 @@
 // The Response Data dialog: banner, origin and detail lines, blue for success and red otherwise.
 #include "controls/ResponseDataDlg.h"
 
+#include <QLabel>
+
 #include "platform/MessageBox.h"
 #include "res/resource.h"
 
@@ -56,6 +58,12 @@ BOOL CResponseDataDlg::OnInitDialog() {
         m_strDetailLine = "TextResponse = " + r.m_strTextResponse;
 
     UpdateData(FALSE);
+    // A long detail, such as the results of a whole server list, runs past the line: all of it shows
+    // as the line's tip, and it can be selected and copied.
+    if (auto* detail = qobject_cast<QLabel*>(GetDlgItem(IDC_RESPONSE_DETAIL))) {
+        detail->setToolTip(Qt::convertFromPlainText(detail->text()));
+        detail->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    }
     return TRUE;
 }
 

@@ -48,7 +48,12 @@ protected:
                 for (int id : {IDC_RESPONSE_ORIGIN, IDC_RESPONSE_DETAIL, IDC_RESPONSE_FRAME})
                     EXPECT_EQ(TextColour(data->GetDlgItem(id)), shown.colour) << id;
                 EXPECT_NE(TextColour(data->GetDlgItem(IDOK)), shown.colour);
-                EXPECT_FALSE(QFontInfo(data->GetDlgItem(IDC_RESPONSE_DETAIL)->font()).fixedPitch());
+                auto* detail = qobject_cast<QLabel*>(data->GetDlgItem(IDC_RESPONSE_DETAIL));
+                EXPECT_FALSE(QFontInfo(detail->font()).fixedPitch());
+                // However long, the whole detail can be read (tip) and copied (selection).
+                for (const QString& word : detail->text().split(' ', Qt::SkipEmptyParts))
+                    EXPECT_TRUE(detail->toolTip().contains(word.toHtmlEscaped())) << shown.detail;
+                EXPECT_TRUE(detail->textInteractionFlags() & Qt::TextSelectableByMouse);
             } else if (auto* results = dynamic_cast<CResultsDlg*>(&dlg)) {
                 shown.results = results->GetDlgItemText(IDC_RESULTS_TEXT);
             }
