@@ -27,7 +27,7 @@ struct STransactionResult {
     CString strKind;     // Transaction, Admin or Corvane
     CString strTranCode; // as sent
     CString strName;     // the note's first line, else "Block <n> <TranCode>"
-    CString strRequest;  // the text sent, empty when nothing was sent
+    CString strRequest;  // the text sent; a block that does not parse is not sent and shows as stored
     CString strResponse;
     CString strCmdStatus;
     CString strError; // why the transaction could not complete, as the window would say it

@@ -113,6 +113,8 @@ void CScriptRunner::RunBlock(const CString& strStored, const SExpectNote& expect
     // Load Next: the stored text becomes the request and fills the request column.
     CXmlDocHelper request;
     if (!request.Load(strStored)) {
+        // Nothing is sent; the reports show the block as stored, where the error's line number points.
+        result.strRequest = strStored;
         result.strError = request.GetError().m_strMessage;
         return;
     }

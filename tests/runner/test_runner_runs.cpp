@@ -133,7 +133,12 @@ TEST_F(RunnerRunTest, ExitStatusAndWhatFailedTransactionsSay) {
     EXPECT_NE(m_err.find("2/2 Transaction Sale Approved passed"), std::string::npos) << m_err;
 
     // Only regular files are read; the others are counted, and a report's folder is made.
-    EXPECT_EQ(Run({"--no-log", "--html", "out/r.html", "s.xml", "/dev/zero", "missing.xml"}), kExitUsage);
+    EXPECT_EQ(Run({"--no-log", "--html", "out/r.html", "--junit", "out/r.xml", "s.xml", "/dev/zero",
+                   "missing.xml"}),
+              kExitUsage);
+    // The block that did not parse is shown as stored, where its error's line number points.
+    EXPECT_NE(ReadFile("out/r.xml").find("<TStream>\n<Transaction><TranCode>Sale</Transaction>"),
+              std::string::npos);
     EXPECT_NE(m_err.find("/dev/zero: Unable to open file for reading."), std::string::npos) << m_err;
     EXPECT_NE(m_err.find("1 failed, 2 scripts not read"), std::string::npos) << m_err;
     EXPECT_NE(ReadFile("out/r.html").find("2 scripts not read"), std::string::npos);
