@@ -130,7 +130,7 @@ void BM_CoreCycle(benchmark::State& state) {
         request.SetValue("RefNo", std::to_string(++invoice));
         request.SetValue("Purchase", "10.00");
         request.GetXml(text);
-        const std::string answer = client->Invoke(SClientDispids::SubmitRequest,
+        const std::string answer = client->Invoke(TargetInfo(ETarget::Client).dispids.nSubmitRequest,
                                                   {text, std::int16_t(0), std::string(), std::string("TRANVEX")});
         CXmlDocHelper response;
         response.Load(answer);
@@ -139,7 +139,7 @@ void BM_CoreCycle(benchmark::State& state) {
         status = response.GetValue("CmdStatus");
         if (invoice % 1000 == 0) {
             state.PauseTiming();
-            client->Invoke(SClientDispids::SubmitRequest,
+            client->Invoke(TargetInfo(ETarget::Client).dispids.nSubmitRequest,
                            {std::string(kBatchClose), std::int16_t(0), std::string(), std::string("TRANVEX")});
             state.ResumeTiming();
         }

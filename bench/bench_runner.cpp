@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "controls/KVTCLientX.h"
 #include "controls/TransactionCycle.h"
 #include "res/resource.h"
 #include "runner/RunnerMain.h"
@@ -66,20 +67,19 @@ void BM_CoreCycle(benchmark::State& state) {
     CString status;
     for (auto _ : state) {
         CKVTCLientX client;
-        CKvtHRNX device;
         client.Create(IDC_CLIENT_CONTROL);
-        CTransactionCycle cycle(client, device, {});
-        SRequestFields carried;
+        CTransactionCycle cycle({});
+        CFieldValues carried;
         for (const CString& text : stored) {
             CXmlDocHelper request;
             request.Load(text);
-            SRequestFields fields = LoadedRequestFields(request, carried);
+            const CFieldValues fields = LoadedRequestFields(request, carried);
             CTransactionCycle::UpdateRequest(request, fields);
             CString strRequest;
             request.GetXml(strRequest);
-            const SCycleAnswer answer = cycle.Submit(CTransactionCycle::kTargetClient, strRequest);
+            const SCycleAnswer answer = cycle.Submit(&client, strRequest);
             CarryTokens(answer.fields, carried);
-            status = answer.fields.strCmdStatus;
+            status = answer.fields["CmdStatus"];
         }
     }
     if (status != "Approved")

@@ -1,17 +1,17 @@
-// The C entry point of the simulated component libraries. Built twice: TVX_SIM_DEVICE selects
-// which class identifier the library creates (0: client component, 1: device component).
+// The C entry point of the simulated component libraries. Built once per row of the target list:
+// TVX_SIM_TARGET names the row whose class identifier the library creates.
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <new>
 #include <string>
 
-#include "controls/ClassIds.h"
+#include "controls/PaymentTargets.h"
 #include "platform/ComponentAbi.h"
 #include "sim/SimComponent.h"
 
-#ifndef TVX_SIM_DEVICE
-#error "TVX_SIM_DEVICE must be 0 or 1"
+#ifndef TVX_SIM_TARGET
+#error "TVX_SIM_TARGET must name a payment target"
 #endif
 
 #define TVX_EXPORT extern "C" __attribute__((visibility("default")))
@@ -34,12 +34,12 @@ char* Duplicate(const std::string& text) noexcept {
 TVX_EXPORT const int tvx_abi_version = TVX_COMPONENT_ABI_VERSION;
 
 TVX_EXPORT TvxComponent* tvx_create(const char* clsid) {
-    const char* own = TVX_SIM_DEVICE ? kDeviceClsid : kClientClsid;
-    if (!clsid || std::strcmp(clsid, own) != 0)
+    // A name not in the list does not compile: the reference would be to no row.
+    static constexpr const STargetInfo& own = *FindTargetNamed(TVX_SIM_TARGET);
+    if (!clsid || std::strcmp(clsid, own.pszClsid) != 0)
         return nullptr;
     try {
-        return new TvxComponent{
-            tvxsim::CSimComponent(TVX_SIM_DEVICE ? tvxsim::ESimKind::Device : tvxsim::ESimKind::Client)};
+        return new TvxComponent{tvxsim::CSimComponent(own)};
     } catch (...) {
         return nullptr;
     }

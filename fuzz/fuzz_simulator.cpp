@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint8_t selector = data[0];
     std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
     CSimComponent& component = selector & 0x80 ? device : client;
-    tvxsim::SSimDispids ids = tvxsim::DispidsOf(component.Kind());
+    const STargetDispids& ids = tvxsim::DispidsOf(component.Kind());
     std::int16_t option = static_cast<std::int16_t>(selector & 0x10);
 
     std::string answer;

@@ -36,14 +36,12 @@ template <typename Fn> std::string Answer(Fn&& fn) {
 
 } // namespace
 
-SSimDispids DispidsOf(ESimKind kind) {
-    if (kind == ESimKind::Client)
-        return {1, 2, 3, 5, 6, 0};
-    return {8, 7, 6, 4, 3, 9};
+const STargetDispids& DispidsOf(ESimKind kind) {
+    return TargetInfo(kind == ESimKind::Client ? ETarget::Client : ETarget::Device).dispids;
 }
 
 std::string CSimComponent::Invoke(int dispid, const DispArgs& args) {
-    const SSimDispids ids = DispidsOf(m_kind);
+    const STargetDispids& ids = m_dispids;
     if (dispid <= 0)
         throw CDispatchError("Member not found.");
     if (dispid == ids.nSubmitRequest) {

@@ -4,27 +4,29 @@
 
 #include <string>
 
+#include "controls/PaymentTargets.h"
 #include "platform/Component.h"
 #include "sim/SimNetwork.h"
 #include "sim/SimProcessor.h"
 
 namespace tvxsim {
 
+// The client kind processes sales; the device kind also takes signatures and lists its devices.
 enum class ESimKind { Client, Device };
 
-// DISPIDs of each kind, 0 where the method does not exist.
-struct SSimDispids {
-    int nSubmitRequest, nStoreServerList, nPingServerList, nGetIPFromServerName, nPingSingleIP,
-        nGetDeviceList;
-};
-SSimDispids DispidsOf(ESimKind kind);
+// The DISPIDs a kind answers: those of its control in the target list.
+const STargetDispids& DispidsOf(ESimKind kind);
 
 class CSimComponent : public IComponent {
 public:
     // lookup answers the server-list methods' name lookups: the system resolver unless the
     // component is kept off the network.
     explicit CSimComponent(ESimKind kind, CSimNetwork::Lookup lookup = SystemLookup)
-        : m_kind(kind), m_processor(kind == ESimKind::Device), m_network(std::move(lookup)) {}
+        : CSimComponent(kind, DispidsOf(kind), std::move(lookup)) {}
+    // The component of one row of the target list: a control that lists devices is of the device kind.
+    explicit CSimComponent(const STargetInfo& target)
+        : CSimComponent(target.dispids.nGetDeviceList ? ESimKind::Device : ESimKind::Client, target.dispids,
+                        SystemLookup) {}
 
     // Unknown DISPIDs, a wrong argument count or types throw CDispatchError with the
     // Automation texts "Member not found.", "Invalid number of parameters." and "Type mismatch.".
@@ -36,7 +38,12 @@ public:
     static std::string DeviceList();
 
 private:
+    CSimComponent(ESimKind kind, const STargetDispids& dispids, CSimNetwork::Lookup lookup)
+        : m_kind(kind), m_dispids(dispids), m_processor(kind == ESimKind::Device),
+          m_network(std::move(lookup)) {}
+
     ESimKind m_kind;
+    const STargetDispids& m_dispids;
     CSimProcessor m_processor;
     CSimNetwork m_network;
 };

@@ -20,16 +20,12 @@ CString PingPort(const CTranvexDlg& dlg) {
 // Calls the selected control, logs its answer and shows the Response Data dialog; with no target,
 // logs that and stops (the target rule has already warned the operator).
 template <typename Call> void RunServerCommand(CTranvexDlg& dlg, Call call) {
-    const int nTarget = dlg.GetSelectedTarget(true);
-    CString strResponse;
-    if (nTarget == 0) {
-        strResponse = call(dlg.m_ctlClient);
-    } else if (nTarget == 1) {
-        strResponse = call(dlg.m_ctlDevice);
-    } else {
+    CPaymentControl* pTarget = dlg.Control(TargetFromValue(dlg.GetSelectedTarget(true)));
+    if (!pTarget) {
         GetLogWriter()->Write("%s", kNoTarget);
         return;
     }
+    const CString strResponse = call(*pTarget);
     GetLogWriter()->Write("%s", strResponse.c_str());
 
     CResponseDataDlg summary;
@@ -41,26 +37,29 @@ template <typename Call> void RunServerCommand(CTranvexDlg& dlg, Call call) {
 
 void CTranvexDlg::OnStoreServerList() {
     UpdateData(TRUE);
-    RunServerCommand(*this, [this](auto& control) { return control.StoreServerList(m_strServerName, 0); });
+    RunServerCommand(
+        *this, [this](CPaymentControl& control) { return control.StoreServerList(m_strServerName, 0); });
 }
 
 void CTranvexDlg::OnPingServerList() {
     UpdateData(TRUE);
     const CString strPort = PingPort(*this);
-    RunServerCommand(*this, [&strPort](auto& control) { return control.PingServerList(strPort, 0); });
+    RunServerCommand(*this,
+                     [&strPort](CPaymentControl& control) { return control.PingServerList(strPort, 0); });
 }
 
 void CTranvexDlg::OnGetIPFromServerName() {
     UpdateData(TRUE);
-    RunServerCommand(*this,
-                     [this](auto& control) { return control.GetIPFromServerName(m_strServerName, 0); });
+    RunServerCommand(
+        *this, [this](CPaymentControl& control) { return control.GetIPFromServerName(m_strServerName, 0); });
 }
 
 void CTranvexDlg::OnPingSingleIP() {
     UpdateData(TRUE);
     const CString strPort = PingPort(*this);
-    RunServerCommand(
-        *this, [this, &strPort](auto& control) { return control.PingSingleIP(m_strServerName, strPort, 0); });
+    RunServerCommand(*this, [this, &strPort](CPaymentControl& control) {
+        return control.PingSingleIP(m_strServerName, strPort, 0);
+    });
 }
 
 // The check box has already toggled; its own state counts, not the member read at the last command.
@@ -75,13 +74,14 @@ void CTranvexDlg::OnUsePingPort() {
 
 void CTranvexDlg::OnGetDeviceList() {
     m_strLastResponse.clear();
-    const int nTarget = GetSelectedTarget(true);
-    if (nTarget == 0) {
+    // Only the device control lists devices; the client control gets a message of its own.
+    const ETarget target = TargetFromValue(GetSelectedTarget(true));
+    if (target == ETarget::Client) {
         GetLogWriter()->Write("%s", kNoDeviceTarget);
         AfxMessageBox(kNoDeviceTarget);
         return;
     }
-    if (nTarget != 1) {
+    if (target != ETarget::Device) {
         GetLogWriter()->Write("%s", kNoTarget);
         return;
     }

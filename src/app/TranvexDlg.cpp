@@ -18,14 +18,20 @@
 const DlgTemplate& CTranvexDlg::DialogTemplate() {
     using K = DlgKind;
     static const DlgTemplate dlg{
-        IDD_TRANVEX_DIALOG, "Tranvex", "MS Sans Serif", 8, 524, 286,
+        IDD_TRANVEX_DIALOG,
+        "Tranvex",
+        "MS Sans Serif",
+        8,
+        524,
+        286,
         {
             {IDC_STATIC, K::GroupBox, "TCP/IP Settings", 15, 9, 487, 261, DS_NONE},
             {IDC_STATIC, K::Label, "Server Name or IP Address", 27, 21, 91, 8, DS_NONE},
             {IDC_SERVER_NAME, K::Edit, "", 27, 33, 114, 14, DS_NONE},
             {IDC_STORE_SERVER_LIST, K::PushButton, "&Store Server\nName or IP List ", 359, 20, 64, 25,
              DS_MULTILINE | DS_FLAT},
-            {IDC_PING_SERVER_LIST, K::PushButton, "&Ping Server List", 427, 20, 64, 25, DS_MULTILINE | DS_FLAT},
+            {IDC_PING_SERVER_LIST, K::PushButton, "&Ping Server List", 427, 20, 64, 25,
+             DS_MULTILINE | DS_FLAT},
             {IDC_XML_PATH_LABEL, K::Label, "Path to XML Doc", 25, 229, 55, 9, DS_NONE},
             {IDC_XML_PATH, K::Edit, "", 95, 224, 185, 14, DS_NONE},
             {IDC_BROWSE_LOAD, K::PushButton, "Browse/Load", 287, 224, 50, 14, DS_NONE},
@@ -112,8 +118,8 @@ CTranvexDlg::CTranvexDlg(QWidget* pParent) : CDialog(DialogTemplate(), pParent),
     m_pLogCheck->setInterval(1000);
     connect(m_pLogCheck, &QTimer::timeout, this, [this] { Dispatch([this] { OnCheckLog(); }); });
     // The hosted controls come into being with the window, before its initialisation.
-    m_ctlClient.Create(IDC_CLIENT_CONTROL);
-    m_ctlDevice.Create(IDC_DEVICE_CONTROL);
+    m_ctlClient.Create(m_ctlClient.Target().nControlId);
+    m_ctlDevice.Create(m_ctlDevice.Target().nControlId);
     ConnectCommandTable();
 }
 
@@ -182,7 +188,8 @@ BOOL CTranvexDlg::OnInitDialog() {
     if (CString(TRANVEX_ABOUT_MENU_TEXT).size() > 0) {
         m_pSysMenu->addSeparator();
         QAction* about = m_pSysMenu->addAction(QString::fromLatin1(TRANVEX_ABOUT_MENU_TEXT));
-        connect(about, &QAction::triggered, this, [this] { Dispatch([this] { OnSysCommand(IDM_ABOUTBOX, 0); }); });
+        connect(about, &QAction::triggered, this,
+                [this] { Dispatch([this] { OnSysCommand(IDM_ABOUTBOX, 0); }); });
     }
 
     setWindowIcon(m_hIcon);
@@ -221,11 +228,18 @@ void CTranvexDlg::OnExit() {
 }
 
 int CTranvexDlg::GetSelectedTarget(bool bReport) {
-    if (IsDlgButtonChecked(IDC_TARGET_CLIENT))
-        return 0;
-    if (IsDlgButtonChecked(IDC_TARGET_DEVICE))
-        return 1;
+    for (const STargetInfo& row : kTargets)
+        if (IsDlgButtonChecked(row.nRadioButton))
+            return static_cast<int>(row.target);
     if (bReport)
         AfxMessageBox("Please Select a Valid OCX Control to Target!");
-    return -1;
+    return static_cast<int>(ETarget::None);
+}
+
+CPaymentControl* CTranvexDlg::Control(ETarget target) {
+    CPaymentControl* const controls[] = {&m_ctlClient, &m_ctlDevice};
+    for (CPaymentControl* control : controls)
+        if (control->Target().target == target)
+            return control;
+    return nullptr;
 }

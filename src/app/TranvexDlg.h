@@ -10,6 +10,7 @@
 
 #include <QIcon>
 #include <istream>
+#include <string_view>
 
 class QMenu;
 class QTimer;
@@ -44,8 +45,10 @@ public:
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
 
-    // 0 for the client control, 1 for the device control, -1 for none.
+    // 0 for the client control, 1 for the device control, -1 for none (ETarget's values).
     int GetSelectedTarget(bool bReport);
+    // The wrapper of a target; null for none.
+    CPaymentControl* Control(ETarget target);
 
     // Application shell
     void OnSysCommand(UINT nID, LPARAM lParam);
@@ -97,5 +100,5 @@ protected:
 private:
     void ConnectCommandTable();
     void LoadCurrentTransaction();
-    void CopyBoxText(int nFrom, int nTo);
+    void CopyBack(std::string_view from, std::string_view to);
 };

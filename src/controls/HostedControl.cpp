@@ -1,9 +1,7 @@
 // Creating hosted components and calling them.
 #include "controls/HostedControl.h"
 
-BOOL CHostedControl::CreateControl(const std::string& clsid, int nID) {
-    m_strClsid = clsid;
-    m_nID = nID;
+BOOL CHostedControl::CreateControl(const std::string& clsid, int) {
     m_pComponent = CComponentRegistry::Instance().Create(clsid);
     return TRUE;
 }

@@ -16,15 +16,12 @@ public:
     // Makes the component for clsid through the registry. A component that cannot be made still
     // yields a control: every call on it then fails with a dispatch error.
     BOOL CreateControl(const std::string& clsid, int nID);
-    int GetDlgCtrlID() const { return m_nID; }
 
     // One method call; throws CDispatchError when it fails.
     CString InvokeHelper(int dispid, const DispArgs& args);
 
 private:
     std::unique_ptr<IComponent> m_pComponent;
-    std::string m_strClsid;
-    int m_nID = 0;
 };
 
 // The controls are made with the window and know their IDs already: binding them in the data

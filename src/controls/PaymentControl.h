@@ -1,26 +1,41 @@
-// CPaymentControl: the methods both payment controls offer, each sent to the DISPID its control gives it.
+// CPaymentControl: the methods every payment control offers, each sent to the DISPID its row of the
+// target list gives it.
 #pragma once
 
 #include <cstdint>
 
 #include "controls/HostedControl.h"
+#include "controls/PaymentTargets.h"
 
-template <typename Dispids> class CPaymentControl : public CHostedControl {
+class CPaymentControl : public CHostedControl {
 public:
+    explicit CPaymentControl(ETarget target) : m_target(TargetInfo(target)) {}
+
+    const STargetInfo& Target() const { return m_target; }
+
+    // Makes the component of this target's class identifier.
+    BOOL Create(int nID) { return CreateControl(m_target.pszClsid, nID); }
+
     CString SubmitRequest(const CString& strRequest, std::int16_t nOption, const CString& strExtra,
                           const CString& strCaller) {
-        return InvokeHelper(Dispids::SubmitRequest, {strRequest, nOption, strExtra, strCaller});
+        return InvokeHelper(m_target.dispids.nSubmitRequest, {strRequest, nOption, strExtra, strCaller});
     }
     CString StoreServerList(const CString& strServers, std::int16_t nOption) {
-        return InvokeHelper(Dispids::StoreServerList, {strServers, nOption});
+        return InvokeHelper(m_target.dispids.nStoreServerList, {strServers, nOption});
     }
     CString PingServerList(const CString& strPort, std::int16_t nOption) {
-        return InvokeHelper(Dispids::PingServerList, {strPort, nOption});
+        return InvokeHelper(m_target.dispids.nPingServerList, {strPort, nOption});
     }
     CString GetIPFromServerName(const CString& strServer, std::int16_t nOption) {
-        return InvokeHelper(Dispids::GetIPFromServerName, {strServer, nOption});
+        return InvokeHelper(m_target.dispids.nGetIPFromServerName, {strServer, nOption});
     }
     CString PingSingleIP(const CString& strServer, const CString& strPort, std::int16_t nOption) {
-        return InvokeHelper(Dispids::PingSingleIP, {strServer, strPort, nOption});
+        return InvokeHelper(m_target.dispids.nPingSingleIP, {strServer, strPort, nOption});
     }
+
+protected:
+    CString GetDeviceListOfControl() { return InvokeHelper(m_target.dispids.nGetDeviceList, {}); }
+
+private:
+    const STargetInfo& m_target;
 };

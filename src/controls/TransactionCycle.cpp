@@ -5,25 +5,27 @@ namespace {
 constexpr const char* kCallerTag = "TRANVEX";
 }
 
-void CarryTokens(const SResponseFields& response, SRequestFields& next) {
-    next.strAcqRefData = response.strAcqRefData;
-    next.strProcessData = response.strProcessData;
-    next.strRecordNo = response.strRecordNo;
+void CarryTokens(const CFieldValues& response, CFieldValues& next) {
+    for (std::size_t i = 0; i < kFieldCount; ++i)
+        if (kTransactionFields[i].bCarried)
+            next[i] = response[i];
 }
 
-SRequestFields LoadedRequestFields(CXmlDocHelper& request, const SRequestFields& carried) {
-    SRequestFields fields = carried;
-    fields.strRefNo = request.GetValue("RefNo");
-    fields.strAuthCode = request.GetValue("AuthCode");
-    fields.strPurchase = request.GetValue("Purchase");
-    fields.strTranCode = request.GetValue("TranCode");
+CFieldValues LoadedRequestFields(CXmlDocHelper& request, const CFieldValues& carried) {
+    CFieldValues fields = carried;
+    for (std::size_t i = 0; i < kFieldCount; ++i) {
+        const STransactionField& row = kTransactionFields[i];
+        if (row.pszParent && !row.bCarried)
+            fields[i] = request.GetValue(row.pszElement);
+    }
     return fields;
 }
 
-void CTransactionCycle::UpdateRequest(CXmlDocHelper& request, const SRequestFields& fields) {
-    for (const SRequestElement& row : kRequestElements) {
-        const CString& text = fields.*row.pValue;
-        if (text.empty())
+void CTransactionCycle::UpdateRequest(CXmlDocHelper& request, const CFieldValues& fields) {
+    for (std::size_t i = 0; i < kFieldCount; ++i) {
+        const STransactionField& row = kTransactionFields[i];
+        const CString& text = fields[i];
+        if (!row.pszParent || text.empty())
             continue;
         if (request.HasElement(row.pszElement))
             request.SetValue(row.pszElement, text);
@@ -32,21 +34,18 @@ void CTransactionCycle::UpdateRequest(CXmlDocHelper& request, const SRequestFiel
     }
 }
 
-SCycleAnswer CTransactionCycle::Submit(int nTarget, const CString& strRequest, CXmlDocHelper* pResponse) {
+SCycleAnswer CTransactionCycle::Submit(CPaymentControl* pTarget, const CString& strRequest,
+                                       CXmlDocHelper* pResponse) {
     SCycleAnswer answer;
     if (m_log)
         m_log(strRequest);
-
-    if (nTarget == kTargetClient) {
-        answer.strResponse = m_client.SubmitRequest(strRequest, 0, "", kCallerTag);
-    } else if (nTarget == kTargetDevice) {
-        answer.strResponse = m_device.SubmitRequest(strRequest, 0, "", kCallerTag);
-    } else {
+    if (!pTarget) {
         if (m_log)
             m_log("Invalid OCX Control Target");
         answer.outcome = SCycleAnswer::eNoTarget;
         return answer;
     }
+    answer.strResponse = pTarget->SubmitRequest(strRequest, 0, "", kCallerTag);
     if (m_log)
         m_log(answer.strResponse);
 
@@ -58,7 +57,8 @@ SCycleAnswer CTransactionCycle::Submit(int nTarget, const CString& strRequest, C
         return answer;
     }
     answer.outcome = SCycleAnswer::eCompleted;
-    for (const SResponseElement& row : kResponseElements)
-        answer.fields.*row.pValue = response.GetValue(row.pszElement);
+    for (std::size_t i = 0; i < kFieldCount; ++i)
+        if (kTransactionFields[i].nResponseBox)
+            answer.fields[i] = response.GetValue(kTransactionFields[i].pszElement);
     return answer;
 }

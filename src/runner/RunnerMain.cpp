@@ -15,6 +15,7 @@
 #include <map>
 
 #include "log/LogWriter.h"
+#include "res/Version.h"
 #include "runner/HtmlReport.h"
 #include "runner/JUnitReport.h"
 #include "runner/Progress.h"
@@ -101,6 +102,10 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
         std::fputs(RunnerUsage(), out);
         return kExitPassed;
     }
+    if (options.bVersion) {
+        std::fprintf(out, "Tranvex %s\n", TRANVEX_PRODUCT_VERSION); // as tranvex --version
+        return kExitPassed;
+    }
 
     const bool bKnownGood = !options.strRecordDir.empty() || !options.strKnownGoodDir.empty();
     if ((bKnownGood && !ScriptNamesAreDistinct(options.scripts, err)) ||
@@ -108,7 +113,7 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
         return kExitUsage;
 
     const CCardMasker mask(options.bMask);
-    const SReportHeading heading{options.nTarget == 0 ? "client" : "device", LocalTimeNow()};
+    const SReportHeading heading{TargetInfo(options.target).pszName, LocalTimeNow()};
     const auto start = std::chrono::steady_clock::now();
     CProgressPrinter progress(err, bErrIsTerminal, mask);
     CScriptRunner runner(options, OpenLog(options.bLog, err));

@@ -34,6 +34,7 @@ const char* RunnerUsage() {
            "  --html FILE             write an HTML report\n"
            "  --no-log                write nothing to the daily log in CORVANE_LOGS\n"
            "  --no-mask               show card data in reports and output unmasked\n"
+           "  --version               print the version and exit\n"
            "  -h, --help              show this text\n"
            "\n"
            "Checks: a comment directly before a block may hold \"Expect:\" and checks separated by ';':\n"
@@ -46,7 +47,8 @@ const char* RunnerUsage() {
            "Components come from TRANVEX_COMPONENT_PATH or the program's components folder.\n"
            "Progress goes to standard error.\n"
            "\n"
-           "Exit status: 0 every transaction passed, 1 some failed, 2 usage error, unreadable script or report\n"
+           "Exit status: 0 every transaction passed, 1 some failed, 2 usage error, unreadable script or "
+           "report\n"
            "file that cannot be written.\n";
 }
 
@@ -90,6 +92,10 @@ bool ParseRunnerOptions(const std::vector<CString>& args, SRunnerOptions& option
             if (!noValue())
                 return false;
             options.bHelp = true;
+        } else if (name == "--version") {
+            if (!noValue())
+                return false;
+            options.bVersion = true;
         } else if (name == "--no-log") {
             if (!noValue())
                 return false;
@@ -101,11 +107,12 @@ bool ParseRunnerOptions(const std::vector<CString>& args, SRunnerOptions& option
         } else if (name == "--target") {
             if (!takeValue())
                 return false;
-            if (value != "client" && value != "device") {
-                strError = "--target must be client or device, not \"" + value + "\"";
+            const STargetInfo* row = FindTargetNamed(value);
+            if (!row) {
+                strError = "--target must be " + TargetNames(" or ") + ", not \"" + value + "\"";
                 return false;
             }
-            options.nTarget = value == "client" ? 0 : 1;
+            options.target = row->target;
         } else if (name == "--record" || name == "--known-good" || name == "--junit" || name == "--html" ||
                    name == "--ignore") {
             if (!takeValue())
@@ -126,7 +133,7 @@ bool ParseRunnerOptions(const std::vector<CString>& args, SRunnerOptions& option
             return false;
         }
     }
-    if (!options.bHelp && options.scripts.empty()) {
+    if (!options.bHelp && !options.bVersion && options.scripts.empty()) {
         strError = "no script given";
         return false;
     }

@@ -4,10 +4,11 @@
 #include <set>
 #include <vector>
 
+#include "controls/PaymentTargets.h"
 #include "platform/MfcTypes.h"
 
 struct SRunnerOptions {
-    int nTarget = 0; // 0 client, 1 device
+    ETarget target = ETarget::Client;
     CString strRecordDir;
     CString strKnownGoodDir;
     std::set<CString> ignored;
@@ -16,10 +17,11 @@ struct SRunnerOptions {
     bool bLog = true;
     bool bMask = true;
     bool bHelp = false;
+    bool bVersion = false;
     std::vector<CString> scripts;
 };
 
-// False with a one-line reason on a usage error. --help needs no script.
+// False with a one-line reason on a usage error. --help and --version need no script.
 bool ParseRunnerOptions(const std::vector<CString>& args, SRunnerOptions& options, CString& strError);
 
 // The --help text.

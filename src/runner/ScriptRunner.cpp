@@ -6,7 +6,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "res/resource.h"
 #include "runner/KnownGood.h"
 #include "runner/ScriptNotes.h"
 #include "script/ScriptFile.h"
@@ -38,9 +37,8 @@ bool ReadWholeFile(const fs::path& path, CString& text) {
 } // namespace
 
 CScriptRunner::CScriptRunner(const SRunnerOptions& options, CTransactionCycle::LogSink log)
-    : m_options(options), m_cycle(m_client, m_device, std::move(log)) {
-    m_client.Create(IDC_CLIENT_CONTROL);
-    m_device.Create(IDC_DEVICE_CONTROL);
+    : m_options(options), m_control(options.target), m_cycle(std::move(log)) {
+    m_control.Create(m_control.Target().nControlId);
 }
 
 SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progress) {
@@ -110,39 +108,44 @@ SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progres
 
 void CScriptRunner::RunBlock(const CString& strStored, const SExpectNote& expect,
                              STransactionResult& result) {
-    // Load Next: the stored text becomes the request and fills the request column.
+    // Load Next: the stored text becomes the request and fills the request column. A block that does
+    // not parse still leaves a request, as in the window: Run It then sends the bare declaration,
+    // and its answer's tokens carry on; the transaction fails with the parse message.
     CXmlDocHelper request;
-    if (!request.Load(strStored)) {
-        // Nothing is sent; the reports show the block as stored, where the error's line number points.
-        result.strRequest = strStored;
+    const bool bParsed = request.Load(strStored);
+    if (!bParsed)
         result.strError = request.GetError().m_strMessage;
-        return;
-    }
-    SRequestFields fields = LoadedRequestFields(request, m_carried);
+    const CFieldValues fields = bParsed ? LoadedRequestFields(request, m_carried) : m_carried;
 
     // Run It.
     CTransactionCycle::UpdateRequest(request, fields);
-    result.strTranCode = fields.strTranCode;
-    if (!request.GetXml(result.strRequest)) {
-        result.strRequest.clear();
+    result.strTranCode = fields["TranCode"];
+    CString strRequest;
+    if (!request.GetXml(strRequest)) {
         result.strError = request.GetError().m_strMessage;
         return;
     }
+    // The reports show a block that did not parse as stored, where its error's line number points.
+    result.strRequest = bParsed ? strRequest : strStored;
     CXmlDocHelper response;
     SCycleAnswer answer;
     try {
-        answer = m_cycle.Submit(m_options.nTarget, result.strRequest, &response);
+        answer = m_cycle.Submit(&m_control, strRequest, &response);
     } catch (const std::exception& e) { // what the window's command dispatcher would show
-        result.strError = e.what();
+        if (bParsed)
+            result.strError = e.what();
         return;
     }
+    if (answer.outcome == SCycleAnswer::eCompleted)
+        CarryTokens(answer.fields, m_carried);
     result.strResponse = std::move(answer.strResponse);
+    if (!bParsed)
+        return;
     if (answer.outcome != SCycleAnswer::eCompleted) {
         result.strError = answer.strMessage;
         return;
     }
-    CarryTokens(answer.fields, m_carried);
-    result.strCmdStatus = answer.fields.strCmdStatus;
+    result.strCmdStatus = answer.fields["CmdStatus"];
     result.checks.reserve(expect.checks.size() + expect.errors.size());
     for (const SCheck& check : expect.checks)
         result.checks.push_back(EvaluateCheck(check, response));

@@ -5,8 +5,7 @@
 
 #include <functional>
 
-#include "controls/KVTCLientX.h"
-#include "controls/KvtHRNX.h"
+#include "controls/PaymentControl.h"
 #include "controls/TransactionCycle.h"
 #include "runner/ExpectNote.h"
 #include "runner/RunResult.h"
@@ -18,7 +17,7 @@ public:
     // reports) and leave the rest.
     using Progress = std::function<void(const SScriptResult& script, STransactionResult& done, int nTotal)>;
 
-    // The components are made here, through the component registry, as the window makes them.
+    // The target's component is made here, through the component registry, as the window makes it.
     CScriptRunner(const SRunnerOptions& options, CTransactionCycle::LogSink log);
 
     // Runs one script.
@@ -30,9 +29,8 @@ private:
     void KeepAnswer(const SScriptResult& script, STransactionResult& result);
 
     const SRunnerOptions& m_options;
-    CKVTCLientX m_client;
-    CKvtHRNX m_device;
+    CPaymentControl m_control;
     CTransactionCycle m_cycle;
     // The response column's tokens: what the last completed run leaves for the next request.
-    SRequestFields m_carried;
+    CFieldValues m_carried;
 };

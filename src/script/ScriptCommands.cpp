@@ -3,27 +3,11 @@
 #include <filesystem>
 
 #include "app/TranvexDlg.h"
+#include "controls/TransactionFields.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
-#include "res/resource.h"
 #include "script/ScriptFile.h"
 #include "script/ScriptSplitter.h"
-
-namespace {
-
-struct RequestField {
-    const char* pszElement;
-    int nBox;
-};
-
-// The nine request boxes, in the order they are filled and cleared.
-constexpr RequestField kRequestFields[] = {
-    {"RefNo", IDC_REQ_REFNO},          {"AuthCode", IDC_REQ_AUTHCODE},       {"Purchase", IDC_REQ_PURCHASE},
-    {"Gratuity", IDC_REQ_GRATUITY},    {"TranType", IDC_REQ_TRANTYPE},       {"TranCode", IDC_REQ_TRANCODE},
-    {"AcqRefData", IDC_REQ_ACQREFDATA}, {"ProcessData", IDC_REQ_PROCESSDATA}, {"RecordNo", IDC_REQ_RECORDNO},
-};
-
-} // namespace
 
 void CTranvexDlg::OnBrowseLoad() {
     std::error_code ec;
@@ -93,16 +77,35 @@ void CTranvexDlg::LoadCurrentTransaction() {
 }
 
 void CTranvexDlg::ShowRequestFields(bool bClear) {
-    for (const RequestField& field : kRequestFields)
-        SetDlgItemText(field.nBox, bClear ? CString() : m_xmlRequest.GetValue(field.pszElement));
+    for (const STransactionField& field : kTransactionFields)
+        if (field.nRequestBox)
+            SetDlgItemText(field.nRequestBox, bClear ? CString() : m_xmlRequest.GetValue(field.pszElement));
 }
 
-void CTranvexDlg::CopyBoxText(int nFrom, int nTo) { SetDlgItemText(nTo, GetDlgItemText(nFrom)); }
+// A copy-back button: one field's response box into a request box, the field's own but for
+// Authorize, which goes into Purchase.
+void CTranvexDlg::CopyBack(std::string_view from, std::string_view to) {
+    SetDlgItemText(Field(to).nRequestBox, GetDlgItemText(Field(from).nResponseBox));
+}
 
-void CTranvexDlg::OnCopyRefNo() { CopyBoxText(IDC_RESP_REFNO, IDC_REQ_REFNO); }
-void CTranvexDlg::OnCopyAuthCode() { CopyBoxText(IDC_RESP_AUTHCODE, IDC_REQ_AUTHCODE); }
-void CTranvexDlg::OnCopyPurchase() { CopyBoxText(IDC_RESP_PURCHASE, IDC_REQ_PURCHASE); }
-void CTranvexDlg::OnCopyAuthorize() { CopyBoxText(IDC_RESP_AUTHORIZE, IDC_REQ_PURCHASE); }
-void CTranvexDlg::OnCopyAcqRefData() { CopyBoxText(IDC_RESP_ACQREFDATA, IDC_REQ_ACQREFDATA); }
-void CTranvexDlg::OnCopyProcessData() { CopyBoxText(IDC_RESP_PROCESSDATA, IDC_REQ_PROCESSDATA); }
-void CTranvexDlg::OnCopyRecordNo() { CopyBoxText(IDC_RESP_RECORDNO, IDC_REQ_RECORDNO); }
+void CTranvexDlg::OnCopyRefNo() {
+    CopyBack("RefNo", "RefNo");
+}
+void CTranvexDlg::OnCopyAuthCode() {
+    CopyBack("AuthCode", "AuthCode");
+}
+void CTranvexDlg::OnCopyPurchase() {
+    CopyBack("Purchase", "Purchase");
+}
+void CTranvexDlg::OnCopyAuthorize() {
+    CopyBack("Authorize", "Purchase");
+}
+void CTranvexDlg::OnCopyAcqRefData() {
+    CopyBack("AcqRefData", "AcqRefData");
+}
+void CTranvexDlg::OnCopyProcessData() {
+    CopyBack("ProcessData", "ProcessData");
+}
+void CTranvexDlg::OnCopyRecordNo() {
+    CopyBack("RecordNo", "RecordNo");
+}

@@ -7,7 +7,8 @@
 #include <fstream>
 
 #include "SimTestSupport.h"
-#include "controls/ClassIds.h"
+#include "controls/KVTCLientX.h"
+#include "controls/KvtHRNX.h"
 #include "platform/ComponentLibrary.h"
 
 namespace fs = std::filesystem;
@@ -47,8 +48,8 @@ std::string CallError(IComponent& component, int dispid = 1) {
 } // namespace
 
 TEST(ClassIdentifier, OnlyABracedGuidPasses) {
-    EXPECT_TRUE(IsClassIdentifier(kClientClsid));
-    EXPECT_TRUE(IsClassIdentifier(kDeviceClsid));
+    EXPECT_TRUE(IsClassIdentifier(CKVTCLientX::clsid));
+    EXPECT_TRUE(IsClassIdentifier(CKvtHRNX::clsid));
     EXPECT_TRUE(IsClassIdentifier("{0e5a7c11-4b2d-4c3e-9f10-2a3b4c5d6e7f}"));
     for (const char* bad : {"", "../x", "{6B1E0F3A-2C4D-4E8F-9A10-3B5C7D9E1F21}/..",
                             "6B1E0F3A-2C4D-4E8F-9A10-3B5C7D9E1F21", "{6B1E0F3A-2C4D-4E8F-9A10-3B5C7D9E1F2G}",
@@ -84,7 +85,7 @@ TEST_F(ComponentLoading, FailuresBecomeComponentsThatNameTheClassAndTheReason) {
     struct {
         const char* clsid;
         const char* reason;
-    } cases[] = {{kClientClsid, "no library"},
+    } cases[] = {{CKVTCLientX::clsid, "no library"},
                  {kExampleClsid, "cannot open"},
                  {"../x", "not a braced GUID"},
                  {kNoReleaseClsid, "entry point tvx_release is missing"},
@@ -100,8 +101,8 @@ TEST_F(ComponentLoading, FailuresBecomeComponentsThatNameTheClassAndTheReason) {
 
 TEST_F(ComponentLoading, SimulatorLibrariesLoadAndKeepStatePerComponent) {
     ::setenv("TRANVEX_COMPONENT_PATH", TVX_SIM_COMPONENT_DIR, 1);
-    std::unique_ptr<IComponent> client = LoadComponentLibrary(kClientClsid);
-    std::unique_ptr<IComponent> device = CComponentRegistry::Instance().Create(kDeviceClsid);
+    std::unique_ptr<IComponent> client = LoadComponentLibrary(CKVTCLientX::clsid);
+    std::unique_ptr<IComponent> device = CComponentRegistry::Instance().Create(CKvtHRNX::clsid);
     DispArgs args = {simtest::Request("Transaction", simtest::Session::SaleFields("10.00", "1")),
                      std::int16_t{0}, std::string(), std::string("TRANVEX")};
     EXPECT_EQ(simtest::Response(client->Invoke(1, args)).Status(), "Approved");
@@ -109,13 +110,13 @@ TEST_F(ComponentLoading, SimulatorLibrariesLoadAndKeepStatePerComponent) {
     args[0] = simtest::Request("Admin",
                                {{"MerchantID", simtest::Session::kMerchant}, {"TranCode", "BatchSummary"}});
     EXPECT_EQ(simtest::Response(client->Invoke(1, args)).Get("BatchItemCount"), "1");
-    std::unique_ptr<IComponent> fresh = LoadComponentLibrary(kClientClsid);
+    std::unique_ptr<IComponent> fresh = LoadComponentLibrary(CKVTCLientX::clsid);
     EXPECT_EQ(simtest::Response(fresh->Invoke(1, args)).Get("BatchItemCount"), "0") << "state is per object";
 
     // Each library creates only its own class.
-    fs::copy_file(fs::path(TVX_SIM_COMPONENT_DIR) / (std::string(kClientClsid) + ".so"),
-                  m_dir / (std::string(kDeviceClsid) + ".so"));
+    fs::copy_file(fs::path(TVX_SIM_COMPONENT_DIR) / (std::string(CKVTCLientX::clsid) + ".so"),
+                  m_dir / (std::string(CKvtHRNX::clsid) + ".so"));
     ::setenv("TRANVEX_COMPONENT_PATH", m_dir.c_str(), 1);
-    std::string text = CallError(*LoadComponentLibrary(kDeviceClsid), 8);
+    std::string text = CallError(*LoadComponentLibrary(CKvtHRNX::clsid), 8);
     EXPECT_NE(text.find("does not create this class"), std::string::npos) << text;
 }

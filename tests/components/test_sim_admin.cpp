@@ -49,7 +49,7 @@ protected:
     Response Call(int dispid, const DispArgs& args) { return Response(m_component.Invoke(dispid, args)); }
 
     tvxsim::CSimComponent m_component;
-    tvxsim::SSimDispids m_ids;
+    const STargetDispids& m_ids;
 };
 
 // Status, origin and text of a CmdResponse-only answer; in text, "#" stands for a number of ms.

@@ -8,7 +8,8 @@
 #include <sstream>
 #include <thread>
 
-#include "controls/ClassIds.h"
+#include "controls/KVTCLientX.h"
+#include "controls/KvtHRNX.h"
 
 std::string ReadWholeFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -35,9 +36,9 @@ void GuiFixture::SetUp() {
 
 void GuiFixture::RegisterComponents() {
     m_clientReg = std::make_unique<CComponentRegistration>(
-        kClientClsid, [state = m_client] { return std::make_unique<FakeComponent>(state); });
+        CKVTCLientX::clsid, [state = m_client] { return std::make_unique<FakeComponent>(state); });
     m_deviceReg = std::make_unique<CComponentRegistration>(
-        kDeviceClsid, [state = m_device] { return std::make_unique<FakeComponent>(state); });
+        CKvtHRNX::clsid, [state = m_device] { return std::make_unique<FakeComponent>(state); });
 }
 
 void GuiFixture::TearDown() {

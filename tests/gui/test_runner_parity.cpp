@@ -1,8 +1,10 @@
 // The window and tranvex-run walk the sample script on one recording component each way: the runner
-// sends the window's requests byte for byte and logs the same entries.
+// sends the window's requests byte for byte and logs the same entries, also after a block that does
+// not parse.
 
 #include "GuiFixture.h"
-#include "controls/ClassIds.h"
+#include "controls/KVTCLientX.h"
+#include "controls/KvtHRNX.h"
 #include "platform/ComponentLibrary.h"
 #include "res/resource.h"
 #include "runner/RunnerMain.h"
@@ -24,11 +26,16 @@ private:
     std::vector<std::string>*& m_sink;
 };
 
-class RunnerParityTest : public GuiFixture, public ::testing::WithParamInterface<const char*> {
+struct SParityCase {
+    const char* pszTarget;
+    bool bBrokenBlock; // a block that does not parse after the first sale, whose tokens it then clears
+};
+
+class RunnerParityTest : public GuiFixture, public ::testing::WithParamInterface<SParityCase> {
 protected:
     void RegisterComponents() override {
         setenv("TRANVEX_COMPONENT_PATH", TRANVEX_COMPONENT_DIR, 1);
-        for (const char* clsid : {kClientClsid, kDeviceClsid})
+        for (const char* clsid : {CKVTCLientX::clsid, CKvtHRNX::clsid})
             m_registrations.push_back(std::make_unique<CComponentRegistration>(clsid, [this, clsid] {
                 return std::make_unique<CRecordingComponent>(LoadComponentLibrary(clsid), m_pSink);
             }));
@@ -43,12 +50,16 @@ protected:
 };
 
 TEST_P(RunnerParityTest, TheSampleSendsTheWindowsRequestsAndLogsItsEntries) {
-    const std::string target = GetParam();
+    const std::string target = GetParam().pszTarget;
+    const bool bBroken = GetParam().bBrokenBlock;
+    std::string script = ReadWholeFile(TRANVEX_SAMPLE_SCRIPT);
+    if (bBroken)
+        script.insert(script.find("<!-- 3."), "\t<Transaction>\n\t\t<RefNo>1</Ref>\n\t</Transaction>\n");
     std::vector<std::string> window, runner;
 
     m_pSink = &window;
     MakeWindow();
-    LoadScript(ReadWholeFile(TRANVEX_SAMPLE_SCRIPT));
+    LoadScript(script);
     Click(target == "client" ? IDC_TARGET_CLIENT : IDC_TARGET_DEVICE);
     for (std::size_t i = 0; i < m_dlg->m_arrTransactions.size(); ++i)
         m_dlg->OnRunItAndLoadNext();
@@ -57,18 +68,23 @@ TEST_P(RunnerParityTest, TheSampleSendsTheWindowsRequestsAndLogsItsEntries) {
     m_pSink = &runner;
     std::FILE* out = std::tmpfile();
     ASSERT_EQ(RunTranvexRun({"--target", target, (m_dir / "TStream.xml").string()}, out, out, false),
-              kExitPassed);
+              bBroken ? kExitFailed : kExitPassed);
     std::fclose(out);
     std::vector<std::string> runnerLog = LogEntries();
     runnerLog.erase(runnerLog.begin(), runnerLog.begin() + static_cast<std::ptrdiff_t>(windowLog.size()));
 
-    ASSERT_EQ(window.size(), 15u);
+    ASSERT_EQ(window.size(), bBroken ? 16u : 15u);
     EXPECT_EQ(runner, window);
-    EXPECT_EQ(windowLog.size(), 30u);
+    EXPECT_EQ(windowLog.size(), 2 * window.size());
     EXPECT_EQ(runnerLog, windowLog);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothComponents, RunnerParityTest, ::testing::Values("client", "device"),
-                         [](const auto& info) { return std::string(info.param); });
+INSTANTIATE_TEST_SUITE_P(BothComponents, RunnerParityTest,
+                         ::testing::Values(SParityCase{"client", false}, SParityCase{"device", false},
+                                           SParityCase{"client", true}),
+                         [](const auto& info) {
+                             return std::string(info.param.pszTarget) +
+                                    (info.param.bBrokenBlock ? "Broken" : "");
+                         });
 
 } // namespace

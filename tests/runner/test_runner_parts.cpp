@@ -147,7 +147,7 @@ TEST(RunnerOptionsTest, ValuesAndUsageErrors) {
                                     "--no-mask", "--junit", "j.xml", "a.xml", "--", "--b.xml"},
                                    options, error))
         << error;
-    EXPECT_EQ(options.nTarget, 1);
+    EXPECT_EQ(options.target, ETarget::Device);
     EXPECT_EQ(options.ignored, (std::set<CString>{"AuthCode", "RecordNo", "Sig"}));
     EXPECT_EQ(options.scripts, (std::vector<CString>{"a.xml", "--b.xml"}));
 

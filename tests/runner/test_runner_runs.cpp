@@ -8,7 +8,8 @@
 #include <pugixml.hpp>
 #include <sstream>
 
-#include "controls/ClassIds.h"
+#include "controls/KVTCLientX.h"
+#include "controls/KvtHRNX.h"
 #include "platform/Component.h"
 #include "runner/RunnerMain.h"
 
@@ -63,7 +64,7 @@ protected:
 
     // Scripted answers under both class identifiers for the rest of the test.
     void Answer(CScriptedComponent::Answer answer) {
-        for (const char* clsid : {kClientClsid, kDeviceClsid})
+        for (const char* clsid : {CKVTCLientX::clsid, CKvtHRNX::clsid})
             m_registrations.push_back(std::make_unique<CComponentRegistration>(
                 clsid, [answer] { return std::make_unique<CScriptedComponent>(answer); }));
     }
