@@ -84,7 +84,6 @@ SSimCard ReadCard(const CSimRequest& request, bool prepaid) {
             RejectClient(rc::kInvalidField, "Invalid Track2: bad expiry");
         card.strAccount = t.substr(0, sep);
         card.strExpDate = mmyy;
-        card.bSwiped = true;
     } else {
         card.strAccount = request.Get("AcctNo");
         if (card.strAccount.empty())

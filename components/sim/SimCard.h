@@ -12,7 +12,6 @@ namespace tvxsim {
 struct SSimCard {
     std::string_view strAccount; // all digits; a view into the request
     std::string strExpDate;      // MMYY, empty when not given
-    bool bSwiped = false;        // came from Track2
 };
 
 bool LuhnValid(std::string_view digits);

@@ -14,7 +14,6 @@ void AppendEscaped(std::string& out, std::string_view text);
 
 // Without the blanks and line breaks around it; a view into text.
 std::string_view Trim(std::string_view text);
-std::string Lower(std::string_view text);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool IsDigits(std::string_view text);
 
