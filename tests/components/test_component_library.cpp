@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "SimTestSupport.h"
+#include "TestSupport.h"
 #include "controls/KVTCLientX.h"
 #include "controls/KvtHRNX.h"
 #include "platform/ComponentLibrary.h"
@@ -24,14 +25,8 @@ constexpr const char* kFailingClsid = "{1A000000-0000-4000-8000-000000000004}";
 // A temporary folder of the test's own; each test sets TRANVEX_COMPONENT_PATH to the folders it needs.
 class ComponentLoading : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tvx-components-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    fs::path m_dir;
+    tvxtest::CTempDir m_temp;
+    const fs::path m_dir = m_temp.Path();
 };
 
 // The text of the dispatch error that a call raises, or "" when it succeeds.

@@ -4,26 +4,14 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <chrono>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "controls/KVTCLientX.h"
 #include "controls/KvtHRNX.h"
 
-std::string ReadWholeFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 void GuiFixture::SetUp() {
-    m_savedDir = std::filesystem::current_path();
-    char pattern[] = "/tmp/tranvex-gui-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_dir = pattern;
-    std::filesystem::current_path(m_dir);
+    m_temp = std::make_unique<tvxtest::CTempDir>(tvxtest::CTempDir::eEnter);
+    m_dir = m_temp->Path();
     m_writer = std::make_unique<CLogWriter>(m_dir.string());
     m_writerOverride = std::make_unique<CLogWriterOverride>(m_writer.get());
     m_boxHook = std::make_unique<CMessageBoxHookGuard>([this](const CString& text, UINT) {
@@ -35,10 +23,8 @@ void GuiFixture::SetUp() {
 }
 
 void GuiFixture::RegisterComponents() {
-    m_clientReg = std::make_unique<CComponentRegistration>(
-        CKVTCLientX::clsid, [state = m_client] { return std::make_unique<FakeComponent>(state); });
-    m_deviceReg = std::make_unique<CComponentRegistration>(
-        CKvtHRNX::clsid, [state = m_device] { return std::make_unique<FakeComponent>(state); });
+    m_clientReg = tvxtest::RegisterFake(CKVTCLientX::clsid, m_client);
+    m_deviceReg = tvxtest::RegisterFake(CKvtHRNX::clsid, m_device);
 }
 
 void GuiFixture::TearDown() {
@@ -49,9 +35,7 @@ void GuiFixture::TearDown() {
     // The writer finishes its lines before the folder goes.
     m_writerOverride.reset();
     m_writer.reset();
-    std::filesystem::current_path(m_savedDir);
-    std::error_code ec;
-    std::filesystem::remove_all(m_dir, ec);
+    m_temp.reset();
 }
 
 void GuiFixture::MakeWindow() {
@@ -60,8 +44,7 @@ void GuiFixture::MakeWindow() {
 }
 
 void GuiFixture::WriteFile(const std::string& name, const std::string& text) {
-    std::ofstream out(m_dir / name, std::ios::binary);
-    out << text;
+    tvxtest::WriteFile(m_dir / name, text);
 }
 
 void GuiFixture::LoadScript(const std::string& text) {
@@ -79,7 +62,7 @@ std::string GuiFixture::LogContaining(const std::string& needle) {
     for (int attempt = 0; attempt < 1000; ++attempt) {
         std::error_code ec;
         for (const auto& entry : std::filesystem::directory_iterator(logDir, ec)) {
-            std::string text = ReadWholeFile(entry.path());
+            std::string text = ReadFile(entry.path());
             if (text.find(needle) != std::string::npos)
                 return text;
         }

@@ -15,30 +15,7 @@
 #include "log/LogWriter.h"
 #include "platform/Component.h"
 #include "platform/MessageBox.h"
-
-// A component that records every call and answers from a script of responses.
-struct FakeCall {
-    int dispid;
-    DispArgs args;
-};
-
-struct FakeComponentState {
-    std::vector<FakeCall> calls;
-    std::function<std::string(int dispid, const DispArgs& args)> answer =
-        [](int, const DispArgs&) { return std::string("<RStream></RStream>"); };
-};
-
-class FakeComponent : public IComponent {
-public:
-    explicit FakeComponent(std::shared_ptr<FakeComponentState> state) : m_state(std::move(state)) {}
-    std::string Invoke(int dispid, const DispArgs& args) override {
-        m_state->calls.push_back({dispid, args});
-        return m_state->answer(dispid, args);
-    }
-
-private:
-    std::shared_ptr<FakeComponentState> m_state;
-};
+#include "TestSupport.h"
 
 class GuiFixture : public ::testing::Test {
 protected:
@@ -63,17 +40,17 @@ protected:
     // FlushedLog's entries without their time stamps, start-up lines and test markers.
     std::vector<std::string> LogEntries();
 
+    std::unique_ptr<tvxtest::CTempDir> m_temp; // the working directory while the test runs
     std::filesystem::path m_dir;
-    std::filesystem::path m_savedDir;
     std::vector<std::string> m_messages; // shown on this thread only
     const std::thread::id m_uiThread = std::this_thread::get_id();
     std::unique_ptr<CLogWriter> m_writer; // logs into m_dir until the test ends
     std::unique_ptr<CLogWriterOverride> m_writerOverride;
     std::unique_ptr<CMessageBoxHookGuard> m_boxHook;
-    std::shared_ptr<FakeComponentState> m_client = std::make_shared<FakeComponentState>();
-    std::shared_ptr<FakeComponentState> m_device = std::make_shared<FakeComponentState>();
+    std::shared_ptr<tvxtest::SFakeState> m_client = std::make_shared<tvxtest::SFakeState>();
+    std::shared_ptr<tvxtest::SFakeState> m_device = std::make_shared<tvxtest::SFakeState>();
     std::unique_ptr<CComponentRegistration> m_clientReg, m_deviceReg;
     std::unique_ptr<CTranvexDlg> m_dlg;
 };
 
-std::string ReadWholeFile(const std::filesystem::path& path);
+using tvxtest::ReadFile;

@@ -42,7 +42,7 @@ protected:
         m_device->answer = m_client->answer;
     }
     // Empty when nothing was called, so that a fault fails the test instead of ending the process.
-    std::string LastRequest(const FakeComponentState& state) {
+    std::string LastRequest(const tvxtest::SFakeState& state) {
         return state.calls.empty() ? std::string() : Arg(state.calls.back().args, 0);
     }
 };

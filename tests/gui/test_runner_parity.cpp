@@ -11,33 +11,26 @@
 
 namespace {
 
-// The simulated component, with every request it is sent written down.
-class CRecordingComponent : public IComponent {
-public:
-    CRecordingComponent(std::unique_ptr<IComponent> inner, std::vector<std::string>*& sink)
-        : m_pInner(std::move(inner)), m_sink(sink) {}
-    std::string Invoke(int dispid, const DispArgs& args) override {
-        m_sink->push_back(std::get<std::string>(args.at(0)));
-        return m_pInner->Invoke(dispid, args);
-    }
-
-private:
-    std::unique_ptr<IComponent> m_pInner;
-    std::vector<std::string>*& m_sink;
-};
-
 struct SParityCase {
     const char* pszTarget;
     bool bBrokenBlock; // a block that does not parse after the first sale, whose tokens it then clears
 };
+void PrintTo(const SParityCase& c, std::ostream* os) { *os << c.pszTarget << (c.bBrokenBlock ? ", broken" : ""); }
 
 class RunnerParityTest : public GuiFixture, public ::testing::WithParamInterface<SParityCase> {
 protected:
     void RegisterComponents() override {
         setenv("TRANVEX_COMPONENT_PATH", TRANVEX_COMPONENT_DIR, 1);
+        // The simulated components, with every request they are sent written down.
         for (const char* clsid : {CKVTCLientX::clsid, CKvtHRNX::clsid})
             m_registrations.push_back(std::make_unique<CComponentRegistration>(clsid, [this, clsid] {
-                return std::make_unique<CRecordingComponent>(LoadComponentLibrary(clsid), m_pSink);
+                auto state = std::make_shared<tvxtest::SFakeState>();
+                state->answer = [this, inner = std::shared_ptr<IComponent>(LoadComponentLibrary(clsid))](
+                                    int dispid, const DispArgs& args) {
+                    m_pSink->push_back(std::get<std::string>(args.at(0)));
+                    return inner->Invoke(dispid, args);
+                };
+                return std::make_unique<tvxtest::CFakeComponent>(state);
             }));
     }
     void TearDown() override {
@@ -52,7 +45,7 @@ protected:
 TEST_P(RunnerParityTest, TheSampleSendsTheWindowsRequestsAndLogsItsEntries) {
     const std::string target = GetParam().pszTarget;
     const bool bBroken = GetParam().bBrokenBlock;
-    std::string script = ReadWholeFile(TRANVEX_SAMPLE_SCRIPT);
+    std::string script = ReadFile(TRANVEX_SAMPLE_SCRIPT);
     if (bBroken)
         script.insert(script.find("<!-- 3."), "\t<Transaction>\n\t\t<RefNo>1</Ref>\n\t</Transaction>\n");
     std::vector<std::string> window, runner;

@@ -163,10 +163,10 @@ TEST_F(EditorTest, StubEditorGetsThePathAsOneAbsoluteArgument) {
 
         EXPECT_EQ(enabledDuringWait, false) << c.file; // the loop ran, and the window took no input
         EXPECT_TRUE(m_dlg->isEnabled());
-        EXPECT_EQ(ReadWholeFile(m_dir / "args"), (m_dir / c.file).string() + "\n");
+        EXPECT_EQ(ReadFile(m_dir / "args"), (m_dir / c.file).string() + "\n");
         EXPECT_EQ(m_dlg->m_arrTransactions.size(), c.transactions) << c.file;
         EXPECT_EQ(m_dlg->m_nCurrent, c.transactions == 3 ? 0 : 1) << c.file;
-        EXPECT_NE(ReadWholeFile(m_dir / c.file).find("added"), std::string::npos);
+        EXPECT_NE(ReadFile(m_dir / c.file).find("added"), std::string::npos);
     }
     EXPECT_TRUE(m_messages.empty());
 }

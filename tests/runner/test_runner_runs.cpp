@@ -6,36 +6,19 @@
 #include <fstream>
 #include <functional>
 #include <pugixml.hpp>
-#include <sstream>
 
 #include "controls/KVTCLientX.h"
 #include "controls/KvtHRNX.h"
 #include "platform/Component.h"
 #include "runner/RunnerMain.h"
+#include "TestSupport.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-// Answers every request through a function; records nothing but what it is given.
-class CScriptedComponent : public IComponent {
-public:
-    using Answer = std::function<std::string(const std::string& request)>;
-    explicit CScriptedComponent(Answer answer) : m_answer(std::move(answer)) {}
-    std::string Invoke(int, const DispArgs& args) override {
-        return m_answer(std::get<std::string>(args.at(0)));
-    }
-
-private:
-    Answer m_answer;
-};
+using tvxtest::ReadFile;
+using AnswerFn = std::function<std::string(const std::string& request)>;
 
 std::string Approved(const std::string& request) {
     const bool sale = request.find("<TranCode>Sale</TranCode>") != std::string::npos;
@@ -48,25 +31,14 @@ std::string Approved(const std::string& request) {
 
 class RunnerRunTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_saved = fs::current_path();
-        char pattern[] = "/tmp/tranvex-run-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-        fs::current_path(m_dir);
-        setenv("TRANVEX_COMPONENT_PATH", TRANVEX_COMPONENT_DIR, 1);
-    }
-    void TearDown() override {
-        fs::current_path(m_saved);
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
+    void SetUp() override { setenv("TRANVEX_COMPONENT_PATH", TRANVEX_COMPONENT_DIR, 1); }
 
     // Scripted answers under both class identifiers for the rest of the test.
-    void Answer(CScriptedComponent::Answer answer) {
+    void Answer(AnswerFn answer) {
+        auto state = std::make_shared<tvxtest::SFakeState>();
+        state->answer = [answer](int, const DispArgs& args) { return answer(std::get<std::string>(args.at(0))); };
         for (const char* clsid : {CKVTCLientX::clsid, CKvtHRNX::clsid})
-            m_registrations.push_back(std::make_unique<CComponentRegistration>(
-                clsid, [answer] { return std::make_unique<CScriptedComponent>(answer); }));
+            m_registrations.push_back(tvxtest::RegisterFake(clsid, state));
     }
 
     void WriteScript(const std::string& name, const std::string& blocks) {
@@ -91,7 +63,8 @@ protected:
         return text;
     }
 
-    fs::path m_saved, m_dir;
+    tvxtest::CTempDir m_temp{tvxtest::CTempDir::eEnter};
+    const fs::path m_dir = m_temp.Path();
     std::vector<std::unique_ptr<CComponentRegistration>> m_registrations;
     std::string m_out, m_err;
 };

@@ -11,6 +11,8 @@
 #include <iterator>
 #include <set>
 
+#include "TestSupport.h"
+
 namespace {
 
 using Pixels = std::set<std::pair<int, int>>; // (column, row from the bottom)
@@ -39,8 +41,8 @@ unsigned Field(const CByteArray& bytes, std::size_t at, int size = 4) {
 
 // Checks every header and palette byte for the size it states; returns width, height, black pixels.
 std::tuple<unsigned, unsigned, Pixels> ReadBmp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    const CByteArray file{std::istreambuf_iterator<char>(in), {}};
+    const std::string bytes = tvxtest::ReadFile(path);
+    const CByteArray file(bytes.begin(), bytes.end());
     if (file.size() < 1078) {
         ADD_FAILURE() << file.size() << " bytes";
         return {};
@@ -70,16 +72,11 @@ std::tuple<unsigned, unsigned, Pixels> ReadBmp(const std::filesystem::path& path
 
 class SignatureFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/tranvex-sig-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_file = std::filesystem::path(pattern) / "dummy";
-    }
-    void TearDown() override { std::filesystem::remove_all(m_file.parent_path()); }
+    tvxtest::CTempDir m_temp;
     bool Write(const CString& response) {
         return WriteSignatureBitmap(response, m_file, [this](const CString& m) { m_messages.push_back(m); });
     }
-    std::filesystem::path m_file;
+    const std::filesystem::path m_file = m_temp / "dummy";
     CStringArray m_messages;
 };
 
