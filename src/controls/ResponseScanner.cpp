@@ -1,20 +1,9 @@
 // The response scan: fixed tags found as exact text, fields copied verbatim from between them.
 #include "controls/ResponseScanner.h"
 
-#include <cstring>
-
 namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
-
-// First occurrence of needle in text; memmem is several times quicker than a find that stops at
-// every '<', and every tag starts with one.
-std::size_t Find(std::string_view text, std::string_view needle) {
-    if (text.size() < needle.size())
-        return npos;
-    const void* hit = ::memmem(text.data(), text.size(), needle.data(), needle.size());
-    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : npos;
-}
 
 // The text after a tag found at pos, less the line break laid out after it: at most maxSkip
 // characters, and only blanks, TABs, CRs and LFs, so a response written on one line loses nothing.
@@ -31,10 +20,10 @@ std::string_view After(std::string_view text, std::size_t pos, std::string_view 
 // The field rule: both tags searched from the start of the section; a closing tag before the
 // opening one gives the empty text; a missing tag leaves the field as it was.
 void ReadField(std::string_view section, std::string_view open, std::string_view close, CString& field) {
-    const std::size_t openPos = Find(section, open);
+    const std::size_t openPos = section.find(open);
     if (openPos == npos)
         return;
-    const std::size_t closePos = Find(section, close);
+    const std::size_t closePos = section.find(close);
     if (closePos == npos)
         return;
     const std::size_t valuePos = openPos + open.size();
@@ -99,12 +88,12 @@ void CParsedResponse::Clear() {
 bool ScanResponse(std::string_view text, CParsedResponse& r, const ScanReport& report) {
     r.Clear();
 
-    const std::size_t streamPos = Find(text, kRStream);
+    const std::size_t streamPos = text.find(kRStream);
     if (streamPos == npos)
         return Fail(report, "No XML Response or <RStream> in XML");
     const std::string_view stream = After(text, streamPos, kRStream, 1);
 
-    const std::size_t cmdPos = Find(stream, kCmdResponse);
+    const std::size_t cmdPos = stream.find(kCmdResponse);
     if (cmdPos == npos)
         return Fail(report, "No <CmdResponse> in XML");
     // Runs to the end of the document, past </CmdResponse>.
@@ -120,12 +109,12 @@ bool ScanResponse(std::string_view text, CParsedResponse& r, const ScanReport& r
     else if (status != "D" && status != "Declined")
         r.m_bError = true;
 
-    const std::size_t cmdEndPos = Find(command, kCmdResponseEnd);
+    const std::size_t cmdEndPos = command.find(kCmdResponseEnd);
     if (cmdEndPos == npos)
         return Fail(report, "No </CmdResponse> in Response XML");
     const std::string_view trailing = After(command, cmdEndPos, kCmdResponseEnd, 2);
 
-    const std::size_t tranPos = Find(trailing, kTranResponse);
+    const std::size_t tranPos = trailing.find(kTranResponse);
     if (tranPos == npos)
         return true; // an administrative answer ends here
 

@@ -10,8 +10,8 @@
 
 class CProgressPrinter {
 public:
-    // Lines go out together, at most this often: a write for each transaction would cost a fast run
-    // more than its transactions (a system call each, and the caches it leaves cold).
+    // Lines go out together, at most this often, so that a run of many short transactions does not
+    // spend its time writing progress.
     static constexpr std::chrono::milliseconds kWriteInterval{100};
 
     CProgressPrinter(std::FILE* out, bool bTerminal, const CCardMasker& mask)
