@@ -118,8 +118,8 @@ CTranvexDlg::CTranvexDlg(QWidget* pParent) : CDialog(DialogTemplate(), pParent),
     m_pLogCheck->setInterval(1000);
     connect(m_pLogCheck, &QTimer::timeout, this, [this] { Dispatch([this] { OnCheckLog(); }); });
     // The hosted controls come into being with the window, before its initialisation.
-    m_ctlClient.Create(m_ctlClient.Target().nControlId);
-    m_ctlDevice.Create(m_ctlDevice.Target().nControlId);
+    for (CPaymentControl* control : Controls())
+        control->Create(control->Target().nControlId);
     ConnectCommandTable();
 }
 
@@ -236,9 +236,12 @@ int CTranvexDlg::GetSelectedTarget(bool bReport) {
     return static_cast<int>(ETarget::None);
 }
 
+std::array<CPaymentControl*, kTargets.size()> CTranvexDlg::Controls() {
+    return {&m_ctlClient, &m_ctlDevice};
+}
+
 CPaymentControl* CTranvexDlg::Control(ETarget target) {
-    CPaymentControl* const controls[] = {&m_ctlClient, &m_ctlDevice};
-    for (CPaymentControl* control : controls)
+    for (CPaymentControl* control : Controls())
         if (control->Target().target == target)
             return control;
     return nullptr;

@@ -9,6 +9,7 @@
 #include "xml/XmlDocHelper.h"
 
 #include <QIcon>
+#include <array>
 #include <istream>
 #include <string_view>
 
@@ -98,6 +99,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // The wrappers, one per row of the target list.
+    std::array<CPaymentControl*, kTargets.size()> Controls();
     void ConnectCommandTable();
     void LoadCurrentTransaction();
     void CopyBack(std::string_view from, std::string_view to);
