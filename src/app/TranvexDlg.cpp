@@ -197,6 +197,12 @@ BOOL CTranvexDlg::OnInitDialog() {
     if (mkdir("CORVANE_LOGS", 0777) != 0 && errno != EEXIST)
         AfxMessageBox("Unable to create Log Directory - logging disabled!");
 
+    // A component library named in the environment that cannot be used: the operator learns which
+    // and why now, and every call on that control fails with the same text.
+    for (CPaymentControl* control : Controls())
+        if (!control->ComponentProblem().empty())
+            AfxMessageBox(control->ComponentProblem());
+
     GetLogWriter()->Write("Startup %s", TRANVEX_VERSION_TEXT);
     m_pLogCheck->start();
     return TRUE;

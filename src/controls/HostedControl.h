@@ -20,6 +20,10 @@ public:
     // One method call; throws CDispatchError when it fails.
     CString InvokeHelper(int dispid, const DispArgs& args);
 
+protected:
+    // A component made elsewhere (from a library chosen for the control).
+    void AttachComponent(std::unique_ptr<IComponent> component) { m_pComponent = std::move(component); }
+
 private:
     std::unique_ptr<IComponent> m_pComponent;
 };

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "controls/ComponentChoice.h"
 #include "controls/HostedControl.h"
 #include "controls/PaymentTargets.h"
 
@@ -13,8 +14,20 @@ public:
 
     const STargetInfo& Target() const { return m_target; }
 
-    // Makes the component of this target's class identifier.
-    BOOL Create(int nID) { return CreateControl(m_target.pszClsid, nID); }
+    // Makes the component of this target's class identifier: from the library chosen for the target
+    // when there is one, else through the registry.
+    BOOL Create(int nID, const SComponentChoice& choice) {
+        m_strComponentProblem = choice.strProblem;
+        if (choice.strLibrary.empty() && choice.strProblem.empty())
+            return CreateControl(m_target.pszClsid, nID);
+        AttachComponent(CreateChosenComponent(m_target, choice));
+        return TRUE;
+    }
+    BOOL Create(int nID) { return Create(nID, ChooseComponent(m_target)); }
+
+    // Why the library chosen for this target cannot be used (every call then fails with this text);
+    // empty when it can.
+    const std::string& ComponentProblem() const { return m_strComponentProblem; }
 
     CString SubmitRequest(const CString& strRequest, std::int16_t nOption, const CString& strExtra,
                           const CString& strCaller) {
@@ -38,4 +51,5 @@ protected:
 
 private:
     const STargetInfo& m_target;
+    std::string m_strComponentProblem;
 };

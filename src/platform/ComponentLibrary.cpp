@@ -92,6 +92,53 @@ std::unique_ptr<IComponent> Unavailable(const std::string& clsid, const std::str
     return std::make_unique<CMissingComponent>("Component " + clsid + " is not available: " + reason);
 }
 
+// An open library with every entry point found; an empty handle and the reason when not.
+struct SEntryPoints {
+    void* handle = nullptr;
+    TvxCreateFn create = nullptr;
+    TvxInvokeFn invoke = nullptr;
+    TvxFreeTextFn freeText = nullptr;
+    TvxReleaseFn release = nullptr;
+    std::string strProblem;
+};
+
+SEntryPoints OpenEntryPoints(const std::string& path) {
+    SEntryPoints entry;
+    if (!IsRegularFile(path)) {
+        entry.strProblem = "no library " + path;
+        return entry;
+    }
+    ::dlerror();
+    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        entry.strProblem = "cannot open " + path + ": " + LastDlError();
+        return entry;
+    }
+    const auto* version = static_cast<const int*>(::dlsym(handle, "tvx_abi_version"));
+    entry.create = reinterpret_cast<TvxCreateFn>(::dlsym(handle, "tvx_create"));
+    entry.invoke = reinterpret_cast<TvxInvokeFn>(::dlsym(handle, "tvx_invoke"));
+    entry.freeText = reinterpret_cast<TvxFreeTextFn>(::dlsym(handle, "tvx_free_text"));
+    entry.release = reinterpret_cast<TvxReleaseFn>(::dlsym(handle, "tvx_release"));
+    const char* missing = !version          ? "tvx_abi_version"
+                          : !entry.create   ? "tvx_create"
+                          : !entry.invoke   ? "tvx_invoke"
+                          : !entry.freeText ? "tvx_free_text"
+                          : !entry.release  ? "tvx_release"
+                                            : nullptr;
+    if (missing)
+        entry.strProblem = std::string("entry point ") + missing + " is missing";
+    else if (*version != TVX_COMPONENT_ABI_VERSION)
+        entry.strProblem = "interface version " + std::to_string(*version) + " is not the expected " +
+                           std::to_string(TVX_COMPONENT_ABI_VERSION);
+    if (!entry.strProblem.empty()) {
+        ::dlclose(handle);
+        entry.strProblem += " (" + path + ")";
+        return entry;
+    }
+    entry.handle = handle;
+    return entry;
+}
+
 } // namespace
 
 bool IsClassIdentifier(const std::string& clsid) {
@@ -121,60 +168,47 @@ std::vector<std::string> ComponentSearchPath() {
             start = end + 1;
         }
     }
-    std::string program = ProgramFolder();
+    const std::string program = ProgramComponentFolder();
     if (!program.empty())
-        folders.push_back(program + "/components");
+        folders.push_back(program);
     return folders;
+}
+
+std::string ProgramComponentFolder() {
+    const std::string program = ProgramFolder();
+    return program.empty() ? std::string() : program + "/components";
 }
 
 std::unique_ptr<IComponent> LoadComponentLibrary(const std::string& clsid) {
     if (!IsClassIdentifier(clsid))
         return Unavailable("\"" + clsid + "\"", "the class identifier is not a braced GUID");
 
-    std::string path;
     std::string searched;
     for (const std::string& folder : ComponentSearchPath()) {
-        std::string candidate = folder + "/" + clsid + ".so";
-        if (IsRegularFile(candidate)) {
-            path = candidate;
-            break;
-        }
+        const std::string candidate = folder + "/" + clsid + ".so";
+        if (IsRegularFile(candidate))
+            return LoadComponentFrom(candidate, clsid);
         searched += (searched.empty() ? "" : ":") + folder;
     }
-    if (path.empty())
-        return Unavailable(clsid, "no library " + clsid + ".so in " +
-                                      (searched.empty() ? "(no folders)" : searched));
+    return Unavailable(clsid, "no library " + clsid + ".so in " + (searched.empty() ? "(no folders)" : searched));
+}
 
-    ::dlerror();
-    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle)
-        return Unavailable(clsid, "cannot open " + path + ": " + LastDlError());
+std::unique_ptr<IComponent> LoadComponentFrom(const std::string& path, const std::string& clsid) {
+    SEntryPoints entry = OpenEntryPoints(path);
+    if (!entry.handle)
+        return Unavailable(clsid, entry.strProblem);
+    TvxComponent* component = entry.create(clsid.c_str());
+    if (!component) {
+        ::dlclose(entry.handle);
+        return Unavailable(clsid, "the library does not create this class (" + path + ")");
+    }
+    return std::make_unique<CLibraryComponent>(clsid, entry.handle, component, entry.invoke, entry.freeText,
+                                               entry.release);
+}
 
-    // From here on every failure closes the library again.
-    auto fail = [&](const std::string& reason) {
-        ::dlclose(handle);
-        return Unavailable(clsid, reason + " (" + path + ")");
-    };
-    const auto* version = static_cast<const int*>(::dlsym(handle, "tvx_abi_version"));
-    if (!version)
-        return fail("entry point tvx_abi_version is missing");
-    if (*version != TVX_COMPONENT_ABI_VERSION)
-        return fail("interface version " + std::to_string(*version) + " is not the expected " +
-                    std::to_string(TVX_COMPONENT_ABI_VERSION));
-    auto create = reinterpret_cast<TvxCreateFn>(::dlsym(handle, "tvx_create"));
-    auto invoke = reinterpret_cast<TvxInvokeFn>(::dlsym(handle, "tvx_invoke"));
-    auto freeText = reinterpret_cast<TvxFreeTextFn>(::dlsym(handle, "tvx_free_text"));
-    auto release = reinterpret_cast<TvxReleaseFn>(::dlsym(handle, "tvx_release"));
-    const char* missing = !create     ? "tvx_create"
-                          : !invoke   ? "tvx_invoke"
-                          : !freeText ? "tvx_free_text"
-                          : !release  ? "tvx_release"
-                                      : nullptr;
-    if (missing)
-        return fail(std::string("entry point ") + missing + " is missing");
-
-    TvxComponent* component = create(clsid.c_str());
-    if (!component)
-        return fail("the library does not create this class");
-    return std::make_unique<CLibraryComponent>(clsid, handle, component, invoke, freeText, release);
+std::string ComponentLibraryProblem(const std::string& path) {
+    SEntryPoints entry = OpenEntryPoints(path);
+    if (entry.handle)
+        ::dlclose(entry.handle);
+    return entry.strProblem;
 }

@@ -17,5 +17,15 @@ std::vector<std::string> ComponentSearchPath();
 // naming the class identifier and the reason.
 std::unique_ptr<IComponent> LoadComponentLibrary(const std::string& clsid);
 
+// The library file at path, for clsid: the same wrapping and failures as LoadComponentLibrary.
+std::unique_ptr<IComponent> LoadComponentFrom(const std::string& path, const std::string& clsid);
+
+// Why the library at path cannot serve as a component library (no such file, cannot be opened, an
+// entry point missing, another interface version); empty when it can. Nothing is created.
+std::string ComponentLibraryProblem(const std::string& path);
+
+// The program's own components folder (beside /proc/self/exe); empty when unknown.
+std::string ProgramComponentFolder();
+
 // True when text is a braced GUID and nothing else.
 bool IsClassIdentifier(const std::string& clsid);

@@ -107,6 +107,14 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
         return kExitPassed;
     }
 
+    // A component choice that names no usable library stops the run before anything is sent.
+    for (const STargetInfo& row : kTargets) {
+        if (const SComponentChoice choice = ChosenComponent(options, row); !choice.strProblem.empty()) {
+            std::fprintf(err, "tranvex-run: %s\n", choice.strProblem.c_str());
+            return kExitUsage;
+        }
+    }
+
     const bool bKnownGood = !options.strRecordDir.empty() || !options.strKnownGoodDir.empty();
     if ((bKnownGood && !ScriptNamesAreDistinct(options.scripts, err)) ||
         !PrepareReport(options.strJUnitFile, err) || !PrepareReport(options.strHtmlFile, err))

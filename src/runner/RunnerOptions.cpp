@@ -3,6 +3,8 @@
 
 #include <string_view>
 
+#include "controls/ComponentChoice.h"
+
 namespace {
 
 void AddIgnored(const CString& list, std::set<CString>& ignored) {
@@ -18,6 +20,14 @@ void AddIgnored(const CString& list, std::set<CString>& ignored) {
     }
 }
 
+// The target whose --<target>-component option name is; null for none.
+const STargetInfo* TargetOfComponentOption(const CString& name) {
+    for (const STargetInfo& row : kTargets)
+        if (name == ComponentOption(row))
+            return &row;
+    return nullptr;
+}
+
 } // namespace
 
 const char* RunnerUsage() {
@@ -27,6 +37,10 @@ const char* RunnerUsage() {
            "\n"
            "Options:\n"
            "  --target client|device  the payment component that gets the requests (default client)\n"
+           "  --client-component sim|net|PATH, --device-component sim|net|PATH\n"
+           "                          the library behind each control: the simulated components, the\n"
+           "                          network component, or the absolute path of a component library;\n"
+           "                          wins over TRANVEX_CLIENT_COMPONENT and TRANVEX_DEVICE_COMPONENT\n"
            "  --record DIR            store each response as DIR/<script name>/<block number>.xml\n"
            "  --known-good DIR        compare each response with the one stored in DIR, element by element\n"
            "  --ignore NAME,...       leave these elements out of the comparison (may be repeated)\n"
@@ -44,7 +58,8 @@ const char* RunnerUsage() {
            "\n"
            "The scripts run one after another in one session, as in one window: the components and the\n"
            "AcqRefData, ProcessData and RecordNo carried from each answer into the next request persist.\n"
-           "Components come from TRANVEX_COMPONENT_PATH or the program's components folder.\n"
+           "Without a choice, each component is searched for in TRANVEX_COMPONENT_PATH, then in the\n"
+           "program's components folder.\n"
            "Progress goes to standard error.\n"
            "\n"
            "Exit status: 0 every transaction passed, 1 some failed, 2 usage error, unreadable script or "
@@ -113,6 +128,14 @@ bool ParseRunnerOptions(const std::vector<CString>& args, SRunnerOptions& option
                 return false;
             }
             options.target = row->target;
+        } else if (const STargetInfo* row = TargetOfComponentOption(name)) {
+            if (!takeValue())
+                return false;
+            if (value.empty()) {
+                strError = "option " + name + " needs a value";
+                return false;
+            }
+            options.components[row->target] = value;
         } else if (name == "--record" || name == "--known-good" || name == "--junit" || name == "--html" ||
                    name == "--ignore") {
             if (!takeValue())
@@ -138,4 +161,11 @@ bool ParseRunnerOptions(const std::vector<CString>& args, SRunnerOptions& option
         return false;
     }
     return true;
+}
+
+SComponentChoice ChosenComponent(const SRunnerOptions& options, const STargetInfo& target) {
+    const auto it = options.components.find(target.target);
+    if (it == options.components.end())
+        return ChooseComponent(target);
+    return ChooseComponent(target, it->second, ComponentOption(target));
 }

@@ -1,14 +1,17 @@
 // tranvex-run's command line.
 #pragma once
 
+#include <map>
 #include <set>
 #include <vector>
 
+#include "controls/ComponentChoice.h"
 #include "controls/PaymentTargets.h"
 #include "platform/MfcTypes.h"
 
 struct SRunnerOptions {
     ETarget target = ETarget::Client;
+    std::map<ETarget, CString> components; // --<target>-component: wins over TRANVEX_<TARGET>_COMPONENT
     CString strRecordDir;
     CString strKnownGoodDir;
     std::set<CString> ignored;
@@ -26,3 +29,6 @@ bool ParseRunnerOptions(const std::vector<CString>& args, SRunnerOptions& option
 
 // The --help text.
 const char* RunnerUsage();
+
+// The library behind target's control: its option, else its environment variable.
+SComponentChoice ChosenComponent(const SRunnerOptions& options, const STargetInfo& target);

@@ -38,7 +38,7 @@ bool ReadWholeFile(const fs::path& path, CString& text) {
 
 CScriptRunner::CScriptRunner(const SRunnerOptions& options, CTransactionCycle::LogSink log)
     : m_options(options), m_control(options.target), m_cycle(std::move(log)) {
-    m_control.Create(m_control.Target().nControlId);
+    m_control.Create(m_control.Target().nControlId, ChosenComponent(options, m_control.Target()));
 }
 
 SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progress) {

@@ -223,3 +223,28 @@ TEST_F(AdminTest, DeviceListGoesToTheResultsDialogFromTheDeviceOnly) {
 }
 
 } // namespace
+
+namespace {
+
+using ComponentChoiceTest = GuiFixture;
+
+// A library named in the environment that cannot be used is told at start, and every call on that
+// control fails with the same text, while the other control works.
+TEST_F(ComponentChoiceTest, ALibraryThatCannotBeUsedIsToldAtStartAndFailsEveryCall) {
+    setenv("TRANVEX_DEVICE_COMPONENT", "/nowhere.so", 1);
+    MakeWindow();
+    unsetenv("TRANVEX_DEVICE_COMPONENT");
+    const std::string problem = "TRANVEX_DEVICE_COMPONENT /nowhere.so: no library /nowhere.so";
+    EXPECT_EQ(m_messages, std::vector<std::string>{problem});
+    CDialog::ModalHookGuard noDialogs([](CDialog&) { return IDOK; });
+    Click(IDC_TARGET_DEVICE);
+    Click(IDC_STORE_SERVER_LIST);
+    Click(IDC_TARGET_CLIENT);
+    Click(IDC_STORE_SERVER_LIST);
+    ASSERT_GE(m_messages.size(), 2u);
+    EXPECT_EQ(m_messages[1], problem);
+    EXPECT_TRUE(m_device->calls.empty());
+    EXPECT_EQ(m_client->calls.size(), 1u);
+}
+
+} // namespace

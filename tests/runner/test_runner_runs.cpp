@@ -130,6 +130,35 @@ TEST_F(RunnerRunTest, ExitStatusAndWhatFailedTransactionsSay) {
     EXPECT_FALSE(fs::exists(m_dir / "CORVANE_LOGS"));
 }
 
+TEST_F(RunnerRunTest, TheComponentChosenByOptionElseEnvironmentAnswersOrStopsTheRun) {
+    WriteScript("s.xml", kSale);
+    const CString simClient = std::string(TRANVEX_COMPONENT_DIR) + "/" + CKVTCLientX::clsid + ".so";
+    const std::string notALibrary = (m_dir / "s.xml").string();
+    const struct {
+        const char* env; // TRANVEX_CLIENT_COMPONENT
+        std::vector<CString> args;
+        int status;
+        std::string says;
+    } cases[] = {
+        {"simm", {}, kExitUsage, "TRANVEX_CLIENT_COMPONENT is \"simm\": give sim, net or the absolute path"},
+        {"components/x.so", {}, kExitUsage, "TRANVEX_CLIENT_COMPONENT is \"components/x.so\""},
+        {"", {"--device-component", notALibrary}, kExitUsage, "--device-component " + notALibrary + ": cannot open"},
+        {"", {"--client-component=/nowhere.so"}, kExitUsage, "--client-component /nowhere.so: no library"},
+        // The option wins, and the simulated client it names answers the sample as it expects.
+        {"simm", {"--client-component", simClient, TRANVEX_SAMPLE_SCRIPT}, kExitPassed, "15 passed"},
+    };
+    for (const auto& c : cases) {
+        setenv("TRANVEX_CLIENT_COMPONENT", c.env, 1);
+        std::vector<CString> args = c.args;
+        args.insert(args.end(), {"--no-log"});
+        if (c.status != kExitPassed)
+            args.push_back("s.xml");
+        EXPECT_EQ(Run(args), c.status) << c.env;
+        EXPECT_NE(m_err.find(c.says), std::string::npos) << m_err;
+    }
+    unsetenv("TRANVEX_CLIENT_COMPONENT");
+}
+
 TEST_F(RunnerRunTest, CardDataIsMaskedInEveryOutputUnlessAskedNotTo) {
     Answer(Approved);
     WriteScript("s.xml", std::string(kSale) +
