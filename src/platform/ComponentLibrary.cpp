@@ -190,7 +190,8 @@ std::unique_ptr<IComponent> LoadComponentLibrary(const std::string& clsid) {
             return LoadComponentFrom(candidate, clsid);
         searched += (searched.empty() ? "" : ":") + folder;
     }
-    return Unavailable(clsid, "no library " + clsid + ".so in " + (searched.empty() ? "(no folders)" : searched));
+    return Unavailable(clsid,
+                       "no library " + clsid + ".so in " + (searched.empty() ? "(no folders)" : searched));
 }
 
 std::unique_ptr<IComponent> LoadComponentFrom(const std::string& path, const std::string& clsid) {

@@ -125,6 +125,11 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
     const auto start = std::chrono::steady_clock::now();
     CProgressPrinter progress(err, bErrIsTerminal, mask);
     CScriptRunner runner(options, OpenLog(options.bLog, err));
+    if (CString strProblem;
+        !options.strServers.empty() && !runner.StoreServers(options.strServers, strProblem)) {
+        std::fprintf(err, "tranvex-run: --servers: %s\n", mask(strProblem).c_str());
+        return kExitUsage;
+    }
 
     // Each transaction goes into the reports as it ends, masked once, while its texts are at hand;
     // the results keep only what the totals and the summary need.

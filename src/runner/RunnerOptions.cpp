@@ -41,6 +41,8 @@ const char* RunnerUsage() {
            "                          the library behind each control: the simulated components, the\n"
            "                          network component, or the absolute path of a component library;\n"
            "                          wins over TRANVEX_CLIENT_COMPONENT and TRANVEX_DEVICE_COMPONENT\n"
+           "  --servers LIST          store LIST on the target control (StoreServerList) before the first\n"
+           "                          script; an error answer stops the run\n"
            "  --record DIR            store each response as DIR/<script name>/<block number>.xml\n"
            "  --known-good DIR        compare each response with the one stored in DIR, element by element\n"
            "  --ignore NAME,...       leave these elements out of the comparison (may be repeated)\n"
@@ -137,7 +139,7 @@ bool ParseRunnerOptions(const std::vector<CString>& args, SRunnerOptions& option
             }
             options.components[row->target] = value;
         } else if (name == "--record" || name == "--known-good" || name == "--junit" || name == "--html" ||
-                   name == "--ignore") {
+                   name == "--ignore" || name == "--servers") {
             if (!takeValue())
                 return false;
             if (value.empty()) {
@@ -147,7 +149,8 @@ bool ParseRunnerOptions(const std::vector<CString>& args, SRunnerOptions& option
             if (name == "--ignore")
                 AddIgnored(value, options.ignored);
             else
-                (name == "--record"       ? options.strRecordDir
+                (name == "--servers"      ? options.strServers
+                 : name == "--record"     ? options.strRecordDir
                  : name == "--known-good" ? options.strKnownGoodDir
                  : name == "--junit"      ? options.strJUnitFile
                                           : options.strHtmlFile) = value;

@@ -12,6 +12,7 @@
 struct SRunnerOptions {
     ETarget target = ETarget::Client;
     std::map<ETarget, CString> components; // --<target>-component: wins over TRANVEX_<TARGET>_COMPONENT
+    CString strServers; // stored with StoreServerList on the target control before the first script
     CString strRecordDir;
     CString strKnownGoodDir;
     std::set<CString> ignored;

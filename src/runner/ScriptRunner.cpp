@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "controls/ResponseScanner.h"
 #include "runner/KnownGood.h"
 #include "runner/ScriptNotes.h"
 #include "script/ScriptFile.h"
@@ -37,8 +38,27 @@ bool ReadWholeFile(const fs::path& path, CString& text) {
 } // namespace
 
 CScriptRunner::CScriptRunner(const SRunnerOptions& options, CTransactionCycle::LogSink log)
-    : m_options(options), m_control(options.target), m_cycle(std::move(log)) {
+    : m_options(options), m_control(options.target), m_log(log), m_cycle(std::move(log)) {
     m_control.Create(m_control.Target().nControlId, ChosenComponent(options, m_control.Target()));
+}
+
+bool CScriptRunner::StoreServers(const CString& strServers, CString& strProblem) {
+    CString strAnswer;
+    try {
+        strAnswer = m_control.StoreServerList(strServers, 0);
+    } catch (const std::exception& e) {
+        strProblem = e.what();
+        return false;
+    }
+    if (m_log)
+        m_log(strAnswer);
+    CParsedResponse answer;
+    if (!ScanResponse(strAnswer, answer, [&strProblem](const CString& message) { strProblem = message; }))
+        return false;
+    if (answer.m_bSuccess)
+        return true;
+    strProblem = answer.m_strCmdStatus + ": " + answer.m_strTextResponse;
+    return false;
 }
 
 SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progress) {

@@ -20,6 +20,10 @@ public:
     // The target's component is made here, through the component registry, as the window makes it.
     CScriptRunner(const SRunnerOptions& options, CTransactionCycle::LogSink log);
 
+    // StoreServerList on the target control, its answer logged as the window logs it; false with
+    // the reason when the call fails or the answer is not a success.
+    bool StoreServers(const CString& strServers, CString& strProblem);
+
     // Runs one script.
     SScriptResult Run(const CString& strPath, const Progress& progress = {});
 
@@ -30,6 +34,7 @@ private:
 
     const SRunnerOptions& m_options;
     CPaymentControl m_control;
+    CTransactionCycle::LogSink m_log;
     CTransactionCycle m_cycle;
     // The response column's tokens: what the last completed run leaves for the next request.
     CFieldValues m_carried;

@@ -7,11 +7,11 @@
 #include <functional>
 #include <pugixml.hpp>
 
+#include "TestSupport.h"
 #include "controls/KVTCLientX.h"
 #include "controls/KvtHRNX.h"
 #include "platform/Component.h"
 #include "runner/RunnerMain.h"
-#include "TestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -36,7 +36,9 @@ protected:
     // Scripted answers under both class identifiers for the rest of the test.
     void Answer(AnswerFn answer) {
         auto state = std::make_shared<tvxtest::SFakeState>();
-        state->answer = [answer](int, const DispArgs& args) { return answer(std::get<std::string>(args.at(0))); };
+        state->answer = [answer](int, const DispArgs& args) {
+            return answer(std::get<std::string>(args.at(0)));
+        };
         for (const char* clsid : {CKVTCLientX::clsid, CKvtHRNX::clsid})
             m_registrations.push_back(tvxtest::RegisterFake(clsid, state));
     }
@@ -142,7 +144,10 @@ TEST_F(RunnerRunTest, TheComponentChosenByOptionElseEnvironmentAnswersOrStopsThe
     } cases[] = {
         {"simm", {}, kExitUsage, "TRANVEX_CLIENT_COMPONENT is \"simm\": give sim, net or the absolute path"},
         {"components/x.so", {}, kExitUsage, "TRANVEX_CLIENT_COMPONENT is \"components/x.so\""},
-        {"", {"--device-component", notALibrary}, kExitUsage, "--device-component " + notALibrary + ": cannot open"},
+        {"",
+         {"--device-component", notALibrary},
+         kExitUsage,
+         "--device-component " + notALibrary + ": cannot open"},
         {"", {"--client-component=/nowhere.so"}, kExitUsage, "--client-component /nowhere.so: no library"},
         // The option wins, and the simulated client it names answers the sample as it expects.
         {"simm", {"--client-component", simClient, TRANVEX_SAMPLE_SCRIPT}, kExitPassed, "15 passed"},
@@ -157,6 +162,26 @@ TEST_F(RunnerRunTest, TheComponentChosenByOptionElseEnvironmentAnswersOrStopsThe
         EXPECT_NE(m_err.find(c.says), std::string::npos) << m_err;
     }
     unsetenv("TRANVEX_CLIENT_COMPONENT");
+}
+
+TEST_F(RunnerRunTest, ServersAreStoredFirstAndAnErrorAnswerStopsTheRun) {
+    std::vector<std::string> seen;
+    Answer([&seen](const std::string& text) {
+        seen.push_back(text);
+        if (text == "good" || text == "bad")
+            return "<RStream><CmdResponse><ResponseOrigin>Client</ResponseOrigin><CmdStatus>" +
+                   std::string(text == "good" ? "Success" : "Error") +
+                   "</CmdStatus><TextResponse>no such host</TextResponse></CmdResponse></RStream>";
+        return Approved(text);
+    });
+    WriteScript("s.xml", kSale);
+    EXPECT_EQ(Run({"--no-log", "--servers", "good", "s.xml"}), kExitPassed) << m_err;
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0], "good");
+    seen.clear();
+    EXPECT_EQ(Run({"--no-log", "--servers=bad", "s.xml"}), kExitUsage);
+    EXPECT_NE(m_err.find("tranvex-run: --servers: Error: no such host"), std::string::npos) << m_err;
+    EXPECT_EQ(seen, std::vector<std::string>{"bad"}); // nothing sent after it
 }
 
 TEST_F(RunnerRunTest, CardDataIsMaskedInEveryOutputUnlessAskedNotTo) {
