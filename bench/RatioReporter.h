@@ -1,4 +1,4 @@
-// CRatioReporter: the usual console table, plus each benchmark's CPU time kept by function name (the
+// CRatioReporter: the usual console table, plus each benchmark's time kept by function name (the
 // median when repeated) so a program can print its figures as ratios to a baseline from the same run.
 #pragma once
 
@@ -13,8 +13,9 @@
 
 // The one line per figure that scripts/bench gathers into its table:
 //   figure | <what> | <figure> | <baseline> | <ratio> | <goal>
-// ratio is figure / baseline, "-" when there is no baseline; goal is "<= N" or ">= N" on the ratio, or
-// "-" for a figure shown for comparison only. Each goal is written once, at its PrintFigure call.
+// ratio is figure / baseline, "-" when there is no baseline. goal is "-" for a figure shown for comparison
+// only, else one or more of "<= N" / ">= N" on the ratio and "<= N s" (or ms) on the figure's time,
+// joined by ", ": "<= 1 s, <= 3" is met when both are. Each goal is written once, at its PrintFigure call.
 inline void PrintFigure(const std::string& what, const std::string& figure, const std::string& baseline,
                         double ratio, const char* goal) {
     char ratioText[32] = "-";
@@ -41,11 +42,14 @@ public:
     // Colours only on a terminal: a script reading the output wants plain lines.
     CRatioReporter() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
 
+    // CPU time, or wall time for a benchmark that asks for it (UseRealTime, UseManualTime): what a user
+    // waits for includes the disk, other processes and the display.
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             const std::string& name = run.run_name.function_name;
-            const double ns =
-                run.GetAdjustedCPUTime() * 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            const double time =
+                run.run_name.time_type.empty() ? run.GetAdjustedCPUTime() : run.GetAdjustedRealTime();
+            const double ns = time * 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
                 m_medianNs[name] = ns;
             else if (run.run_type == Run::RT_Iteration)
@@ -54,7 +58,7 @@ public:
         ConsoleReporter::ReportRuns(runs);
     }
 
-    // CPU time of one iteration in ns, or 0 when the benchmark did not run.
+    // Time of one iteration in ns, or 0 when the benchmark did not run.
     double NsOf(const std::string& function) const {
         for (const auto* times : {&m_medianNs, &m_lastNs})
             if (auto it = times->find(function); it != times->end())

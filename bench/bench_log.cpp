@@ -137,9 +137,9 @@ void PrintFigures() {
         PrintFigure(what, figure, b > 0 ? std::to_string(std::lround(b)) + unit : "-", b > 0 ? a / b : 0,
                     goal);
     };
-    row("log Write call, median / spdlog async", ours.medianNs, base.medianNs, " ns", "<= 1");
-    row("log Write call, 99th percentile / spdlog async", ours.p99Ns, base.p99Ns, " ns", "<= 1");
-    row("log lines/s to disk / spdlog async", ours.linesPerSec, base.linesPerSec, " lines/s", ">= 1");
+    row("log Write call, median / spdlog async", ours.medianNs, base.medianNs, " ns", "-");
+    row("log Write call, 99th percentile / spdlog async", ours.p99Ns, base.p99Ns, " ns", "-");
+    row("log lines/s to disk / spdlog async", ours.linesPerSec, base.linesPerSec, " lines/s", "-");
 }
 
 } // namespace

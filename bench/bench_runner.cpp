@@ -1,6 +1,6 @@
-// tranvex-run over a generated script of 10,000 sales on the simulated client, JUnit and HTML reports
-// on (and off, to show what they cost), beside the windowless core cycle alone over the same requests,
-// in one run.
+// tranvex-run over a generated script of 10,000 sales on the simulated client with JUnit and HTML
+// reports, beside the windowless core cycle alone over the same requests, in one run. Wall time: the
+// reports' trip to the disk is part of what a user waits for.
 #include <benchmark/benchmark.h>
 
 #include "RatioReporter.h"
@@ -87,13 +87,12 @@ void BM_CoreCycle(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kSales);
 }
 
-// The whole program: script cut, notes read and checked, with or without the JUnit and HTML reports.
-void RunProgram(benchmark::State& state, bool bReports) {
+// The whole program: script cut, notes read and checked, both reports written.
+void BM_RunnerWithReports(benchmark::State& state) {
     const Workspace& ws = Shared();
-    std::vector<CString> args = {"--no-log", ws.script.string()};
-    if (bReports)
-        args.insert(args.begin(),
-                    {"--junit", (ws.dir / "r.xml").string(), "--html", (ws.dir / "r.html").string()});
+    const std::vector<CString> args = {"--junit",  (ws.dir / "r.xml").string(),
+                                       "--html",   (ws.dir / "r.html").string(),
+                                       "--no-log", ws.script.string()};
     int status = 0;
     for (auto _ : state) {
         std::FILE* sink = std::fopen("/dev/null", "w");
@@ -105,16 +104,8 @@ void RunProgram(benchmark::State& state, bool bReports) {
     state.SetItemsProcessed(state.iterations() * kSales);
 }
 
-void BM_RunnerWithReports(benchmark::State& state) {
-    RunProgram(state, true);
-}
-void BM_RunnerWithoutReports(benchmark::State& state) {
-    RunProgram(state, false);
-}
-
-BENCHMARK(BM_CoreCycle)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3);
-BENCHMARK(BM_RunnerWithoutReports)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3);
-BENCHMARK(BM_RunnerWithReports)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3);
+BENCHMARK(BM_CoreCycle)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3)->UseRealTime();
+BENCHMARK(BM_RunnerWithReports)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3)->UseRealTime();
 
 } // namespace
 
@@ -122,13 +113,10 @@ int main(int argc, char** argv) {
     if (!std::getenv("TRANVEX_COMPONENT_PATH"))
         setenv("TRANVEX_COMPONENT_PATH", TRANVEX_COMPONENT_DIR, 1);
     return RunBenchmarks(argc, argv, [](const CRatioReporter& reporter) {
-        for (const char* name : {"BM_CoreCycle", "BM_RunnerWithoutReports", "BM_RunnerWithReports"})
+        for (const char* name : {"BM_CoreCycle", "BM_RunnerWithReports"})
             if (const double ns = reporter.NsOf(name); ns > 0)
                 std::printf("%-22s %8.0f transactions/s\n", name, kSales * 1e9 / ns);
-        // Without reports: no goal, what the reports add shows against it.
-        reporter.PrintRatio("tranvex-run without reports / core cycle", "BM_RunnerWithoutReports",
-                            "BM_CoreCycle", "-");
-        reporter.PrintRatio("tranvex-run with JUnit and HTML reports / core cycle", "BM_RunnerWithReports",
-                            "BM_CoreCycle", "<= 1.5");
+        reporter.PrintRatio("tranvex-run of 10,000 sales with JUnit and HTML reports / core cycle",
+                            "BM_RunnerWithReports", "BM_CoreCycle", "<= 1 s, <= 2");
     });
 }

