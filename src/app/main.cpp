@@ -7,9 +7,10 @@
 #include "app/TranvexApp.h"
 #include "res/Version.h"
 
-// Version 4.1.0.0 in the executable's build metadata (readelf -p .tranvex_version tranvex).
+// The version record in the executable's build metadata (readelf -p .tranvex_version tranvex).
 [[gnu::used, gnu::section(".tranvex_version")]] static const char kVersionInfo[] =
-    "FileVersion=4.1.0.0\0FileVersionText=4, 1, 0, 0\0ProductVersion=4.1.0.0\0ProductVersionText=4, 1, 0, 0\0"
+    "FileVersion=" TRANVEX_PRODUCT_VERSION_LITERAL "\0FileVersionText=" TRANVEX_PRODUCT_VERSION_COMMAS "\0"
+    "ProductVersion=" TRANVEX_PRODUCT_VERSION_LITERAL "\0ProductVersionText=" TRANVEX_PRODUCT_VERSION_COMMAS "\0"
     "FileDescription=Tranvex\0InternalName=Tranvex\0"
     "Language=1033";
 
