@@ -18,16 +18,30 @@ static CTranvexApp theApp;
 
 namespace {
 
-const char kUsage[] = "Usage: tranvex [--version | --help]\n"
-                      "Opens the Tranvex window. The script, target and commands are chosen there.\n"
-                      "\n"
-                      "  --version  print the version and exit\n"
-                      "  --help     print this text and exit\n"
-                      "\n"
-                      "Qt's own options (-platform, -style, ...) are accepted too.\n"
-                      "Environment: TRANVEX_COMPONENT_PATH folders searched for payment components before\n"
-                      "the program's components folder; TRANVEX_EDITOR the text editor of the two editor\n"
-                      "buttons (else the first installed of those listed in the README).\n";
+const char kUsage[] =
+    "Usage: tranvex [--version | --help]\n"
+    "Opens the Tranvex window. The script, target and commands are chosen there.\n"
+    "\n"
+    "  --version  print the version and exit\n"
+    "  -h, --help print this text and exit\n"
+    "\n"
+    "Qt's own options (-platform, -style, ...) are accepted too.\n"
+    "\n"
+    "Environment:\n"
+    "  TRANVEX_CLIENT_COMPONENT, TRANVEX_DEVICE_COMPONENT\n"
+    "      the library behind the client control (\"KVT CLient X\") and the device control\n"
+    "      (\"KVT HRN X\"): sim (the simulated component), net (the network component)\n"
+    "      or the absolute path of a component library. A value that names nothing usable\n"
+    "      is shown in a message box at start, and every call on that control then fails\n"
+    "      with the same text.\n"
+    "  TRANVEX_COMPONENT_PATH\n"
+    "      when a control's variable above is unset, its library is looked for in these\n"
+    "      colon-separated folders, then in the program's components folder (which holds\n"
+    "      the simulated components)\n"
+    "  TRANVEX_EDITOR\n"
+    "      the text editor of the two editor buttons (a name on PATH or a path); else the\n"
+    "      first found on PATH of gnome-text-editor, gedit, mousepad, pluma, xed, kwrite,\n"
+    "      kate, featherpad, leafpad, geany\n";
 
 } // namespace
 
