@@ -20,16 +20,24 @@
 CLineQueue::~CLineQueue() = default;
 
 void CLineQueue::Push(CString line) {
+    bool bWasEmpty;
     {
         std::lock_guard<std::mutex> lock(m_pShared->lock);
+        bWasEmpty = m_pShared->pending.empty();
         m_pShared->pending.push_back(std::move(line));
     }
-    m_pShared->cvChanged.notify_one();
+    // The consumer waits only for an empty queue to fill.
+    if (bWasEmpty)
+        m_pShared->cvChanged.notify_one();
 }
 
 CLineQueue::Lines CLineQueue::WaitAndTake(SShared& shared, bool& bClosed) {
     std::unique_lock<std::mutex> lock(shared.lock);
     shared.cvChanged.wait(lock, [&] { return !shared.pending.empty() || shared.bClosed; });
+    // Lines come in bursts; letting them gather for a moment (unless closed) makes one batch, one file
+    // open, of a burst. Without it tranvex-run over 10,000 sales spent 0.15 to 0.3 s of system time
+    // on batches of a line or two, against about 0.06 s with it.
+    shared.cvChanged.wait_for(lock, std::chrono::milliseconds(1), [&] { return shared.bClosed; });
     bClosed = shared.bClosed;
     Lines taken;
     taken.swap(shared.pending);
