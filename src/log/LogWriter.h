@@ -57,6 +57,7 @@ protected:
     // Consumer side: waits until lines are pending or the queue is closed, then takes every pending
     // line. bClosed tells the consumer that these are the last.
     static Lines WaitAndTake(SShared& shared, bool& bClosed);
+    // No more lines: the consumer takes what is pending and ends.
     void Close();
 
     const std::shared_ptr<SShared> m_pShared = std::make_shared<SShared>();
