@@ -1,6 +1,7 @@
 // The main window: template, data exchange, command table, start-up, About, Exit and the target rule.
 #include "app/TranvexDlg.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QTimer>
@@ -107,6 +108,13 @@ const char* const kLogFailure =
     "Unable to write to the log in CORVANE_LOGS - unwritten lines are kept (up to 16 MB) "
     "and written when it works again.";
 
+// True while nothing else has the operator: no other modal window, no open menu, and no editor wait
+// (which disables the window).
+bool OperatorIsInWindow(const QWidget* pWindow) {
+    const QWidget* pModal = QApplication::activeModalWidget();
+    return (!pModal || pModal == pWindow) && !QApplication::activePopupWidget() && pWindow->isEnabled();
+}
+
 } // namespace
 
 CTranvexDlg::CTranvexDlg(QWidget* pParent) : CDialog(DialogTemplate(), pParent), m_hIcon(AppIcon()) {
@@ -194,7 +202,10 @@ BOOL CTranvexDlg::OnInitDialog() {
 
     setWindowIcon(m_hIcon);
 
-    if (mkdir("CORVANE_LOGS", 0777) != 0 && errno != EEXIST)
+    // The log check runs until the operator has been told about the log once; the folder that could
+    // not be made is that notice, and a second one would contradict it.
+    const bool bLogDirMade = mkdir("CORVANE_LOGS", 0777) == 0 || errno == EEXIST;
+    if (!bLogDirMade)
         AfxMessageBox("Unable to create Log Directory - logging disabled!");
 
     // A component library named in the environment that cannot be used: the operator learns which
@@ -204,15 +215,17 @@ BOOL CTranvexDlg::OnInitDialog() {
             AfxMessageBox(control->ComponentProblem());
 
     GetLogWriter()->Write("Startup %s", TRANVEX_VERSION_TEXT);
-    m_pLogCheck->start();
+    if (bLogDirMade)
+        m_pLogCheck->start();
     return TRUE;
 }
 
 void CTranvexDlg::OnCheckLog() {
-    if (GetLogWriter()->TakeFailureNotice()) {
-        m_pLogCheck->stop();
-        AfxMessageBox(kLogFailure);
-    }
+    // The notice waits (the writer keeps it) until the operator is back in this window.
+    if (!m_pLogCheck->isActive() || !OperatorIsInWindow(this) || !GetLogWriter()->TakeFailureNotice())
+        return;
+    m_pLogCheck->stop();
+    AfxMessageBox(kLogFailure);
 }
 
 void CTranvexDlg::contextMenuEvent(QContextMenuEvent* event) {

@@ -2,11 +2,16 @@
 // appends batches to CORVANE_LOGS/XMLmmddyyyy.log) and GetLogWriter (the process's one writer).
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <ctime>
+#include <deque>
 #include <functional>
+#include <future>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -14,8 +19,6 @@
 #include "platform/MfcTypes.h"
 
 class CLogWriter;
-class CCriticalSection; // the queue's lock
-class CEvent;           // a signal the worker waits on
 
 // The process's one writer, made on first use with the working directory and the real clock,
 // destroyed at process exit (writing what is still queued). User-interface thread only.
@@ -30,33 +33,34 @@ public:
         : CHookGuard<CLogWriter*>(CurrentLogWriterOverride(), pWriter) {}
 };
 
-// Lines queued by producers and taken all at once by one consumer.
+// Lines queued by producers and taken all at once by one consumer thread.
 class CLineQueue {
 public:
-    CLineQueue();
+    CLineQueue() = default;
     CLineQueue(const CLineQueue&) = delete;
     CLineQueue& operator=(const CLineQueue&) = delete;
+    virtual ~CLineQueue(); // lines still pending are discarded
 
-    virtual void Push(CString line);
-    virtual ~CLineQueue();
-
-    // Appends every pending line, oldest first, to m_batch and empties the pending list.
-    void TakeAll();
+    // Appends one line and wakes the consumer.
+    void Push(CString line);
 
 protected:
-    struct SStorage;
-    // For a worker that outlives the queue: the storage stays allocated for good instead of being
-    // freed under it.
-    void KeepStorage() { m_bKeepStorage = true; }
+    using Lines = std::deque<CString>;
+    // What producers and the consumer share. The consumer holds it too, so that one still busy when
+    // the queue is destroyed (a hung file system) never uses freed memory.
+    struct SShared {
+        std::mutex lock;
+        std::condition_variable cvChanged; // a line pushed, or the queue closed
+        Lines pending;                     // oldest first
+        bool bClosed = false;              // the consumer takes what is left and ends
+    };
+    // Consumer side: waits until lines are pending or the queue is closed, then takes every pending
+    // line. bClosed tells the consumer that these are the last.
+    static Lines WaitAndTake(SShared& shared, bool& bClosed);
+    // No more lines: the consumer takes what is pending and ends.
+    void Close();
 
-    // The lock and both arrays live on the heap (see KeepStorage); the references name them.
-    SStorage* const m_pStorage;
-    CCriticalSection* const m_pLock; // guards m_pending
-    CStringArray& m_pending;         // queued lines, oldest first
-    CStringArray& m_batch;           // lines taken for the current write pass; the consumer's alone
-
-private:
-    bool m_bKeepStorage = false;
+    const std::shared_ptr<SShared> m_pShared = std::make_shared<SShared>();
 };
 
 class CLogWriter : public CLineQueue {
@@ -89,12 +93,13 @@ public:
     CString FileNameFor(std::time_t t) const;
 
 private:
-    struct SWorker; // what the worker thread touches; leaked with the queue if the worker hangs
-    static void LogWriterThreadProc(SWorker* pWorker);
+    class CWorker; // the worker thread's state; shared with it, as the queue is
+    static void LogWriterThreadProc(std::shared_ptr<CWorker> pWorker, std::shared_ptr<SShared> pShared);
 
-    const CString m_strPrefix;
-    SWorker* const m_pWorker;
-    CEvent& m_evtLineReady; // auto-reset; set by every successful Write, wakes the worker
-    CEvent& m_evtStop;      // manual-reset; once set, Write refuses lines and the worker finishes
-    std::unique_ptr<std::thread> m_pThread; // null if starting it failed
+    const CString m_strPrefix = "XML";
+    const Clock m_clock;
+    const std::shared_ptr<CWorker> m_pWorker;
+    std::atomic<bool> m_bStopped{false}; // set by the destructor, or when the worker cannot start
+    std::thread m_thread;
+    std::future<void> m_ended; // ready once the worker has returned
 };

@@ -112,7 +112,8 @@ CSignature DecodeSignature(std::string_view text) {
     return signature;
 }
 
-CBitmapCanvas::CBitmapCanvas(ReportFn report) : m_report(std::move(report)) {}
+CBitmapCanvas::CBitmapCanvas(ReportFn report, int nMaxWidth, int nMaxHeight)
+    : m_report(std::move(report)), m_nMaxWidth(nMaxWidth), m_nMaxHeight(nMaxHeight) {}
 
 CBitmapCanvas::~CBitmapCanvas() {
     Reset();
@@ -121,8 +122,8 @@ CBitmapCanvas::~CBitmapCanvas() {
 bool CBitmapCanvas::Create(int width, int height, CString fileName) {
     Reset();
     m_strFile = std::move(fileName);
-    m_nWidth = (std::clamp(width, 0, kMaxWidth) + 3) / 4 * 4;
-    m_nHeight = std::clamp(height, 0, kMaxHeight);
+    m_nWidth = (std::clamp(width, 0, m_nMaxWidth) + 3) / 4 * 4;
+    m_nHeight = std::clamp(height, 0, m_nMaxHeight);
     const unsigned imageSize = static_cast<unsigned>(m_nWidth) * static_cast<unsigned>(m_nHeight);
 
     m_header.assign(kHeaderSize, 0);
@@ -241,14 +242,12 @@ void DrawSignature(const CSignature& signature, CBitmapCanvas& canvas, const CSt
     }
 }
 
-bool WriteSignatureBitmap(const CString& response, const CString& fileName,
-                          const CBitmapCanvas::ReportFn& report) {
+bool WriteSignatureBitmap(const CString& response, CBitmapCanvas& canvas, const CString& fileName) {
     CString text = ExtractElementText(response, "Signature");
     if (text.empty())
         return false;
     RemoveAll(text, "<Signature>");
     RemoveAll(text, "</Signature>");
-    CBitmapCanvas canvas(report);
     DrawSignature(DecodeSignature(text), canvas, fileName);
     canvas.Save(); // a failure has been reported; the dialog shows whatever the file holds
     return true;

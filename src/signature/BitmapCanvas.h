@@ -31,20 +31,23 @@ CSignature DecodeSignature(std::string_view text);
 class CBitmapCanvas {
 public:
     static constexpr int kHeaderSize = 1078;
-    // The largest canvas: coordinates beyond it are clipped, so a wild coordinate costs no memory.
+    // The largest canvas unless told otherwise: coordinates beyond it are clipped, so a wild
+    // coordinate costs no memory.
     static constexpr int kMaxWidth = 4096;
     static constexpr int kMaxHeight = 4096;
     static constexpr unsigned char kWhite = 15;
     static constexpr unsigned char kBlack = 0;
 
-    // Save reports its failures through report, one message each.
+    // Save reports its failures through report, one message each. The bounds are the largest size;
+    // a smaller one keeps each picture small where many are drawn (fuzzing). nMaxWidth is a multiple
+    // of 4.
     using ReportFn = std::function<void(const CString& message)>;
-    explicit CBitmapCanvas(ReportFn report = {});
+    explicit CBitmapCanvas(ReportFn report = {}, int nMaxWidth = kMaxWidth, int nMaxHeight = kMaxHeight);
     virtual ~CBitmapCanvas();
     CBitmapCanvas(const CBitmapCanvas&) = delete;
     CBitmapCanvas& operator=(const CBitmapCanvas&) = delete;
 
-    // Width is rounded up to a multiple of 4; both sizes are held to the bounds above.
+    // Width is rounded up to a multiple of 4; both sizes are held to the canvas's bounds.
     bool Create(int width, int height, CString fileName);
     void Reset();
     bool MoveTo(int x, int y);
@@ -70,13 +73,14 @@ private:
         int y = 0;
     } m_ptPen;
     ReportFn m_report;
+    int m_nMaxWidth;
+    int m_nMaxHeight;
 };
 
 // Draws the strokes on a canvas sized to them (largest x and y plus 10): any -1 lifts the pen, and
 // point (x, y) lands in column x, row height - y from the bottom.
 void DrawSignature(const CSignature& signature, CBitmapCanvas& canvas, const CString& fileName);
 
-// The whole path from a response to the bitmap file: false, with nothing written, when the response
-// holds no signature text.
-bool WriteSignatureBitmap(const CString& response, const CString& fileName,
-                          const CBitmapCanvas::ReportFn& report);
+// The whole path from a response to the bitmap file, drawn on canvas: false, with nothing written,
+// when the response holds no signature text.
+bool WriteSignatureBitmap(const CString& response, CBitmapCanvas& canvas, const CString& fileName);

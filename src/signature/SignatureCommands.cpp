@@ -6,8 +6,8 @@
 
 void CTranvexDlg::OnViewLastSign() {
     const CString file = "dummy";
-    if (!WriteSignatureBitmap(m_strLastResponse, file,
-                              [](const CString& message) { AfxMessageBox(message); }))
+    CBitmapCanvas canvas([](const CString& message) { AfxMessageBox(message); });
+    if (!WriteSignatureBitmap(m_strLastResponse, canvas, file))
         return;
     CSignatureDlg dlg;
     dlg.m_strFile = file;

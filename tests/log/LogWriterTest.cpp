@@ -1,41 +1,31 @@
-// Tests of the events, the line queue and the daily log writer, each in a temporary directory.
+// Tests of the line queue and the daily log writer, each in a temporary directory.
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include "TestSupport.h"
 #include "log/LogWriter.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
+using tvxtest::ReadFile;
+
 namespace {
 
-// A fresh directory with an empty CORVANE_LOGS unless told otherwise; removed with everything in it.
-struct CTempDir {
-    fs::path path;
-    explicit CTempDir(bool bLogs = true) {
-        std::string pattern = (fs::temp_directory_path() / "tranvex-log-XXXXXX").string();
-        path = ::mkdtemp(pattern.data());
-        if (bLogs)
-            fs::create_directory(Logs());
-    }
-    ~CTempDir() { fs::remove_all(path); }
-    std::string Logs() const { return (path / "CORVANE_LOGS").string(); }
+// A temporary folder with an empty CORVANE_LOGS.
+struct CLogDir : tvxtest::CTempDir {
+    explicit CLogDir(EEnter enter = eStayOutside) : CTempDir(enter) { fs::create_directory(Logs()); }
+    fs::path Logs() const { return *this / "CORVANE_LOGS"; }
+    std::string Base() const { return Path().string(); }
 };
-
-std::string ReadFile(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::time_t LocalTime(int day, int hour, int minute, int second) { // January 2014
     std::tm tm{};
@@ -79,33 +69,59 @@ struct CTestClock {
     }
 };
 
+// A file size limit for the whole process (SIGXFSZ ignored, so a write past it fails with EFBIG);
+// the earlier limit and handler come back at the end.
+class CFileSizeLimit {
+public:
+    CFileSizeLimit() : m_previousHandler(std::signal(SIGXFSZ, SIG_IGN)) { ::getrlimit(RLIMIT_FSIZE, &m_saved); }
+    ~CFileSizeLimit() {
+        Restore();
+        std::signal(SIGXFSZ, m_previousHandler);
+    }
+    void Set(rlim_t bytes) {
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    }
+    void Restore() { EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &m_saved), 0); }
+
+private:
+    void (*m_previousHandler)(int);
+    rlimit m_saved{};
+};
+
 } // namespace
 
+// Most of the lines are still queued when the writer is destroyed: shutdown writes them all.
 TEST(LogWriter, AppendsRecordsInCallOrderWithMessageBytesUnchanged) {
-    CTempDir dir;
-    const std::string file = dir.Logs() + "/XML01072014.log";
-    std::ofstream(file) << "earlier\n";
+    CLogDir dir;
+    const fs::path file = dir.Logs() / "XML01072014.log";
+    tvxtest::WriteFile(file, "earlier\n");
     const std::string longText(5000, 'x');
+    std::string expected = "earlier\n" + Record("[09:05:03]Startup Tranvex Version 4.10") +
+                           Record("[09:05:03]100% done %d %s\r\n") + Record("[09:05:03]" + longText + "|7");
     {
-        CLogWriter writer(dir.path.string(), [] { return kMorning; });
+        CLogWriter writer(dir.Base(), [] { return kMorning; });
         EXPECT_TRUE(writer.Write("Startup %s", "Tranvex Version 4.10"));
         EXPECT_TRUE(writer.Write("%s", "100% done %d %s\r\n"));
         EXPECT_TRUE(writer.Write("%s|%d", longText.c_str(), 7));
+        for (int i = 0; i < 50000; ++i) {
+            writer.Write("line %d", i);
+            expected += Record("[09:05:03]line " + std::to_string(i));
+        }
     }
-    EXPECT_EQ(ReadFile(file), "earlier\n" + Record("[09:05:03]Startup Tranvex Version 4.10") +
-                                  Record("[09:05:03]100% done %d %s\r\n") +
-                                  Record("[09:05:03]" + longText + "|7"));
+    EXPECT_EQ(ReadFile(file), expected);
 }
 
 // Another process's lock is held through a second open file description of the same file.
 TEST(LogWriter, WaitsForAnotherHoldersLockUpToItsBound) {
-    CTempDir dir;
-    const std::string file = dir.Logs() + "/XML01072014.log";
+    CLogDir dir;
+    const fs::path file = dir.Logs() / "XML01072014.log";
     const int holder = ::open(file.c_str(), O_WRONLY | O_CREAT, 0644);
     ASSERT_EQ(::flock(holder, LOCK_EX), 0);
     {
         CLogWriter writer(
-            dir.path.string(), [] { return kMorning; }, 10s);
+            dir.Base(), [] { return kMorning; }, 10s);
         EXPECT_TRUE(writer.Write("%s", "after the wait"));
         std::this_thread::sleep_for(300ms);
         EXPECT_EQ(ReadFile(file), ""); // nothing written under the other holder's lock
@@ -115,81 +131,74 @@ TEST(LogWriter, WaitsForAnotherHoldersLockUpToItsBound) {
     ::close(holder);
 }
 
-// The folder replaced by a file (no open, no mkdir) and a device that fails every write: lines are
-// kept, the newest within the bound, and written with a count of the dropped ones once the obstacle
-// has gone (the folder is made again); the operator is to be told once.
+// Writing fails at first (the folder replaced by a file: no open, no mkdir; a device that fails
+// every write; a file size limit of 0); the lines are kept, the newest within the bound. From the
+// fourth batch writing works again, behind a size limit that cuts the fourth record of that pass in
+// one case: the file then holds every kept line once and whole, after a count of the dropped ones.
 TEST(LogWriter, UnwrittenLinesWaitForTheNextBatchWithinTheirBound) {
-    for (const char* obstacle : {"CORVANE_LOGS", "CORVANE_LOGS/XML01072014.log"}) {
-        CTempDir dir(false);
-        const fs::path blocked = dir.path / obstacle;
-        if (blocked.parent_path() != dir.path) {
-            fs::create_directory(blocked.parent_path());
-            fs::create_symlink("/dev/full", blocked);
-        } else {
-            std::ofstream(blocked) << "not a folder";
-        }
-        CTestClock clock(kMorning, {kMorning});
-        clock.beforeBatch = [&](std::size_t batch) {
+    const std::string dropped = Record("[09:05:03]Log lines dropped because they could not be written: 1");
+    CFileSizeLimit limit;
+    const std::function<void(const fs::path& logs, std::size_t batch)> cases[] = {
+        [](const fs::path& logs, std::size_t batch) {
+            if (batch == 0)
+                tvxtest::WriteFile(logs, "not a folder");
             if (batch == 3)
-                fs::remove(blocked);
-        };
+                fs::remove(logs);
+        },
+        [](const fs::path& logs, std::size_t batch) {
+            if (batch == 0)
+                fs::create_directory(logs), fs::create_symlink("/dev/full", logs / "XML01072014.log");
+            if (batch == 3)
+                fs::remove(logs / "XML01072014.log");
+        },
+        [&](const fs::path&, std::size_t batch) {
+            if (batch == 0)
+                limit.Set(0);
+            if (batch == 3)
+                limit.Set(dropped.size() + 2 * 24 + 10); // the dropped count, a2, a3, part of a4
+            if (batch == 4)
+                limit.Restore();
+        },
+    };
+    for (const auto& beforeBatch : cases) {
+        tvxtest::CTempDir dir;
+        CTestClock clock(kMorning, {kMorning});
+        clock.beforeBatch = [&](std::size_t batch) { beforeBatch(dir / "CORVANE_LOGS", batch); };
         {
             const std::size_t kTwoLines = 2 * std::string("[09:05:03]a1").size();
-            CLogWriter writer(dir.path.string(), clock.Get(), CLogWriter::kDefaultLockWait, kTwoLines);
-            std::size_t nBatch = 0;
-            for (const char* line : {"a1", "a2", "a3"}) {
-                writer.Write("%s", line);
-                clock.WaitForBatches(++nBatch);
+            CLogWriter writer(dir.Path().string(), clock.Get(), CLogWriter::kDefaultLockWait, kTwoLines);
+            for (std::size_t i = 1; i <= 5; ++i) {
+                writer.Write("a%zu", i);
+                clock.WaitForBatches(i);
             }
-            EXPECT_TRUE(writer.TakeFailureNotice()) << obstacle;
-            EXPECT_FALSE(writer.TakeFailureNotice()) << obstacle;
-            writer.Write("%s", "a4");
+            EXPECT_TRUE(writer.TakeFailureNotice());
+            EXPECT_FALSE(writer.TakeFailureNotice());
         }
-        EXPECT_EQ(ReadFile(dir.Logs() + "/XML01072014.log"),
-                  Record("[09:05:03]Log lines dropped because they could not be written: 1") +
-                      Record("[09:05:03]a2") + Record("[09:05:03]a3") + Record("[09:05:03]a4"))
-            << obstacle;
+        EXPECT_EQ(ReadFile(dir / "CORVANE_LOGS/XML01072014.log"),
+                  dropped + Record("[09:05:03]a2") + Record("[09:05:03]a3") + Record("[09:05:03]a4") +
+                      Record("[09:05:03]a5"));
     }
-}
-
-TEST(LogWriter, ShutdownWritesEveryQueuedLine) {
-    CTempDir dir;
-    const int kLines = 50000;
-    std::string expected;
-    {
-        CLogWriter writer(dir.path.string(), [] { return kMorning; });
-        for (int i = 0; i < kLines; ++i) {
-            writer.Write("line %d", i);
-            expected += Record("[09:05:03]line " + std::to_string(i));
-        }
-    }
-    EXPECT_EQ(ReadFile(dir.Logs() + "/XML01072014.log"), expected);
 }
 
 TEST(LogWriter, FileChangesAtMidnightStampKeepsTheWriteTime) {
-    CTempDir dir;
+    CLogDir dir;
     CTestClock clock(LocalTime(7, 23, 59, 58), {LocalTime(7, 23, 59, 59), LocalTime(8, 0, 0, 1)});
     {
-        CLogWriter writer(dir.path.string(), clock.Get());
+        CLogWriter writer(dir.Base(), clock.Get());
         writer.Write("%s", "today");
         clock.WaitForBatches(1);
         clock.stamp = LocalTime(7, 23, 59, 59);
         writer.Write("%s", "queued before midnight");
     }
-    EXPECT_EQ(ReadFile(dir.Logs() + "/XML01072014.log"), Record("[23:59:58]today"));
-    EXPECT_EQ(ReadFile(dir.Logs() + "/XML01082014.log"), Record("[23:59:59]queued before midnight"));
+    EXPECT_EQ(ReadFile(dir.Logs() / "XML01072014.log"), Record("[23:59:58]today"));
+    EXPECT_EQ(ReadFile(dir.Logs() / "XML01082014.log"), Record("[23:59:59]queued before midnight"));
 }
 
 TEST(LogWriter, OneWriterPerProcessInTheWorkingDirectory) {
-    CTempDir dir;
-    struct CChangeDir {
-        const fs::path previous = fs::current_path();
-        explicit CChangeDir(const fs::path& to) { fs::current_path(to); }
-        ~CChangeDir() { fs::current_path(previous); }
-    } inDir(dir.path);
+    CLogDir dir(CLogDir::eEnter);
     CLogWriter* writer = GetLogWriter();
     {
-        CLogWriter own(dir.path.string());
+        CLogWriter own(dir.Base());
         CLogWriterOverride override(&own);
         EXPECT_EQ(GetLogWriter(), &own);
     }
@@ -200,7 +209,7 @@ TEST(LogWriter, OneWriterPerProcessInTheWorkingDirectory) {
     ASSERT_TRUE(writer->Write("%s", "hello"));
     auto logged = [&] {
         for (const auto& entry : fs::directory_iterator(dir.Logs()))
-            if (ReadFile(entry.path().string()).find("]hello\n----------\n") != std::string::npos)
+            if (ReadFile(entry.path()).find("]hello\n----------\n") != std::string::npos)
                 return true;
         return false;
     };

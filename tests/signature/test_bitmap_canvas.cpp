@@ -74,7 +74,8 @@ class SignatureFileTest : public ::testing::Test {
 protected:
     tvxtest::CTempDir m_temp;
     bool Write(const CString& response) {
-        return WriteSignatureBitmap(response, m_file, [this](const CString& m) { m_messages.push_back(m); });
+        CBitmapCanvas canvas([this](const CString& m) { m_messages.push_back(m); });
+        return WriteSignatureBitmap(response, canvas, m_file);
     }
     const std::filesystem::path m_file = m_temp / "dummy";
     CStringArray m_messages;

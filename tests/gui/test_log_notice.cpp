@@ -1,0 +1,97 @@
+// The operator hears about the log once, and only once back in the main window.
+#include <QDialog>
+#include <QTimer>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <sys/stat.h>
+
+#include "GuiFixture.h"
+#include "res/resource.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class LogNoticeTest : public GuiFixture {
+protected:
+    void TearDown() override {
+        unsetenv("TRANVEX_EDITOR");
+        GuiFixture::TearDown();
+    }
+    // Logs into base, counting the batches the worker begins (it asks the clock once per batch).
+    void LogInto(const std::string& base) {
+        m_writerOverride.reset();
+        m_writer = std::make_unique<CLogWriter>(base, [this] {
+            if (std::this_thread::get_id() != m_uiThread) {
+                std::lock_guard<std::mutex> guard(m_lock);
+                ++m_nBatches;
+                m_cv.notify_all();
+            }
+            return std::time(nullptr);
+        });
+        m_writerOverride = std::make_unique<CLogWriterOverride>(m_writer.get());
+    }
+    // Returns once the window's start-up line has failed: a second batch has begun after it.
+    void WaitForTheStartupLineToFail() {
+        WaitForBatches(1);
+        m_writer->Write("%s", "after the start-up line");
+        WaitForBatches(2);
+    }
+    void WaitForBatches(int n) {
+        std::unique_lock<std::mutex> guard(m_lock);
+        ASSERT_TRUE(m_cv.wait_for(guard, std::chrono::seconds(10), [&] { return m_nBatches >= n; }));
+    }
+
+    std::mutex m_lock;
+    std::condition_variable m_cv;
+    int m_nBatches = 0;
+};
+
+// The log folder cannot be made (the working directory has been removed): that message is the
+// notice, and the writer's failure to write the start-up line adds no second, contradicting one.
+TEST_F(LogNoticeTest, FolderThatCannotBeMadeIsTheOnlyNotice) {
+    fs::create_directory(m_dir / "gone");
+    fs::current_path(m_dir / "gone");
+    fs::remove(m_dir / "gone");
+    LogInto(".");
+    MakeWindow();
+    WaitForTheStartupLineToFail();
+    m_dlg->OnCheckLog();
+    EXPECT_EQ(m_messages, std::vector<std::string>{"Unable to create Log Directory - logging disabled!"});
+}
+
+// The folder is a file: the notice waits while another modal window is up and while the editor
+// runs, and comes once the operator is back.
+TEST_F(LogNoticeTest, WaitsUntilTheOperatorIsBackInTheMainWindow) {
+    WriteFile("CORVANE_LOGS", "not a folder");
+    LogInto(m_dir.string());
+    MakeWindow();
+    WaitForTheStartupLineToFail();
+
+    QDialog other;
+    other.setWindowModality(Qt::ApplicationModal);
+    other.show();
+    m_dlg->OnCheckLog();
+    other.hide();
+    EXPECT_TRUE(m_messages.empty());
+
+    // An editor that waits for the test to release it.
+    WriteFile("editor", "#!/bin/sh\nn=0; while [ ! -e release ] && [ $n -lt 3000 ]; do sleep 0.01; n=$((n+1)); done\n");
+    chmod((m_dir / "editor").c_str(), 0755);
+    setenv("TRANVEX_EDITOR", (m_dir / "editor").c_str(), 1);
+    m_dlg->m_strXmlPath = "TStream.xml";
+    QTimer::singleShot(0, m_dlg.get(), [&] {
+        m_dlg->OnCheckLog();
+        WriteFile("release", "");
+    });
+    Click(IDC_OPEN_IN_EDITOR);
+    EXPECT_TRUE(m_messages.empty());
+
+    m_dlg->OnCheckLog();
+    m_dlg->OnCheckLog();
+    EXPECT_EQ(m_messages, std::vector<std::string>{"Unable to write to the log in CORVANE_LOGS - unwritten lines "
+                                                   "are kept (up to 16 MB) and written when it works again."});
+}
+
+} // namespace
