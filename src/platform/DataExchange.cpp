@@ -4,6 +4,7 @@
 #include <QLineEdit>
 
 #include "platform/Dialog.h"
+#include "platform/QtText.h"
 
 void DDX_Text(CDataExchange* pDX, int nID, CString& value) {
     pDX->m_nLastControl = nID;
@@ -26,10 +27,11 @@ void DDX_Control(CDataExchange* pDX, int nID, CWnd& control) {
 }
 
 // Applies to the edit box exchanged just before: going to the screen it sets the box's input limit,
-// so the limit can never be exceeded when the screen comes back.
+// so the limit can never be exceeded when the screen comes back. Both count characters as the box
+// does (UTF-16 units of the text it shows), so text the box took is never refused.
 void DDV_MaxChars(CDataExchange* pDX, const CString& value, int nChars) {
     if (pDX->m_bSaveAndValidate) {
-        if (static_cast<int>(value.size()) > nChars)
+        if (BytesToQt(value).size() > nChars)
             pDX->m_bFail = true;
     } else if (auto* edit = qobject_cast<QLineEdit*>(pDX->m_pDlgWnd->GetDlgItem(pDX->m_nLastControl))) {
         edit->setMaxLength(nChars);

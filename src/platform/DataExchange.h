@@ -18,4 +18,5 @@ struct CDataExchange {
 void DDX_Text(CDataExchange* pDX, int nID, CString& value);
 void DDX_Check(CDataExchange* pDX, int nID, BOOL& value);
 void DDX_Control(CDataExchange* pDX, int nID, CWnd& control);
+// At most nChars characters, counted as the box counts them (not bytes).
 void DDV_MaxChars(CDataExchange* pDX, const CString& value, int nChars);

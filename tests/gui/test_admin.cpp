@@ -2,6 +2,7 @@
 // widgets against fake components.
 #include <QFontInfo>
 #include <QLabel>
+#include <QLineEdit>
 
 #include "GuiFixture.h"
 #include "admin/ResultsDlg.h"
@@ -156,7 +157,10 @@ TEST_F(AdminTest, UsePingPortReadsTheCheckBoxItself) {
     EXPECT_FALSE(port->isEnabled());
     Click(IDC_USE_PING_PORT);
     EXPECT_TRUE(port->isEnabled());
-    m_dlg->SetDlgItemText(IDC_PING_PORT, "9100");
+    // The box takes five characters, and the window accepts what it took, counted in characters.
+    qobject_cast<QLineEdit*>(port)->insert(QStringLiteral("\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"));
+    EXPECT_TRUE(m_dlg->UpdateData(TRUE));
+    EXPECT_EQ(m_dlg->m_strPingPort, "\u00e9\u00e9\u00e9\u00e9\u00e9");
     Click(IDC_USE_PING_PORT);
     EXPECT_FALSE(port->isEnabled());
     EXPECT_EQ(m_dlg->GetDlgItemText(IDC_PING_PORT), "");
