@@ -22,6 +22,16 @@ namespace {
 
 QColor ToQColor(COLORREF color) { return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF); }
 
+// The system's fixed-pitch font comes at a size of its own, and families differ in line height at
+// one size (at 9 pt, DejaVu Sans Mono 14 px, Nimbus Mono PS 16, Noto Sans Mono 17): the size comes
+// down until one line fits the control, whose size stays as the template gives it.
+QFont FixedFontFitting(const QWidget& widget) {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const int room = widget.contentsRect().height();
+    for (int px = QFontInfo(font).pixelSize(); px > 1 && QFontMetrics(font).height() > room;)
+        font.setPixelSize(--px);
+    return font;
+}
 
 void ApplyTextColor(QWidget* widget, COLORREF color) {
     QPalette palette = widget->palette();
@@ -79,7 +89,7 @@ void CDialog::BuildFromTemplate() {
             m_items[item.id] = widget;
         m_allItems.emplace_back(&item, widget);
         if (item.font == DlgFont::SystemFixed)
-            widget->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+            widget->setFont(FixedFontFitting(*widget));
         if (item.textColor != CLR_DEFAULT)
             ApplyTextColor(widget, item.textColor);
         if (item.bkColor != CLR_DEFAULT)
@@ -118,11 +128,18 @@ QWidget* CDialog::CreateItem(const DlgItem& item) {
     case DlgKind::GroupBox:
         return new QGroupBox(caption, this);
     case DlgKind::Label: {
-        auto* label = new QLabel(caption, this);
+        auto* label = new QLabel(this);
+        // Static text shows its text as it is, even when it looks like markup (a response's text).
+        label->setTextFormat(Qt::PlainText);
+        label->setText(caption);
         label->setWordWrap(true);
         label->setAlignment((item.style & DS_CENTER ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
-        if (item.style & DS_BORDER)
+        if (item.style & DS_BORDER) {
             label->setFrameStyle(QFrame::Box | QFrame::Plain);
+            // The text starts at the border, as in a bordered static; Qt would indent it by half an
+            // "x", at the top too, and cut a line that only just fits.
+            label->setIndent(0);
+        }
         return label;
     }
     case DlgKind::Icon: {

@@ -95,7 +95,7 @@ void SetWidgetText(QWidget* widget, const CString& text) {
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->setText(BytesToQt(text, &bLatin1));
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
-        label->setText(ToPlainLines(text, &bLatin1));
+        label->setText(ToPlainLines(text, &bLatin1)); // in the label's plain-text format
     } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
         group->setTitle(BytesToQt(text, &bLatin1));
     } else {
