@@ -254,10 +254,6 @@ TEST_F(AdminTest, DeviceListGoesToTheResultsDialogFromTheDeviceOnly) {
     }
 }
 
-} // namespace
-
-namespace {
-
 using ComponentChoiceTest = GuiFixture;
 
 // A library named in the environment that cannot be used is told at start, and every call on that
