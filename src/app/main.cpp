@@ -7,9 +7,10 @@
 #include "app/TranvexApp.h"
 #include "res/Version.h"
 
-// Version 4.1.0.0 in the executable's build metadata (readelf -p .tranvex_version tranvex).
+// The version record in the executable's build metadata (readelf -p .tranvex_version tranvex).
 [[gnu::used, gnu::section(".tranvex_version")]] static const char kVersionInfo[] =
-    "FileVersion=4.1.0.0\0FileVersionText=4, 1, 0, 0\0ProductVersion=4.1.0.0\0ProductVersionText=4, 1, 0, 0\0"
+    "FileVersion=" TRANVEX_PRODUCT_VERSION_LITERAL "\0FileVersionText=" TRANVEX_PRODUCT_VERSION_COMMAS "\0"
+    "ProductVersion=" TRANVEX_PRODUCT_VERSION_LITERAL "\0ProductVersionText=" TRANVEX_PRODUCT_VERSION_COMMAS "\0"
     "FileDescription=Tranvex\0InternalName=Tranvex\0"
     "Language=1033";
 
@@ -17,16 +18,30 @@ static CTranvexApp theApp;
 
 namespace {
 
-const char kUsage[] = "Usage: tranvex [--version | --help]\n"
-                      "Opens the Tranvex window. The script, target and commands are chosen there.\n"
-                      "\n"
-                      "  --version  print the version and exit\n"
-                      "  --help     print this text and exit\n"
-                      "\n"
-                      "Qt's own options (-platform, -style, ...) are accepted too.\n"
-                      "Environment: TRANVEX_COMPONENT_PATH folders searched for payment components before\n"
-                      "the program's components folder; TRANVEX_EDITOR the text editor of the two editor\n"
-                      "buttons (else the first installed of those listed in the README).\n";
+const char kUsage[] =
+    "Usage: tranvex [--version | --help]\n"
+    "Opens the Tranvex window. The script, target and commands are chosen there.\n"
+    "\n"
+    "  --version  print the version and exit\n"
+    "  -h, --help print this text and exit\n"
+    "\n"
+    "Qt's own options (-platform, -style, ...) are accepted too.\n"
+    "\n"
+    "Environment:\n"
+    "  TRANVEX_CLIENT_COMPONENT, TRANVEX_DEVICE_COMPONENT\n"
+    "      the library behind the client control (\"KVT CLient X\") and the device control\n"
+    "      (\"KVT HRN X\"): sim (the simulated component), net (the network component)\n"
+    "      or the absolute path of a component library. A value that names nothing usable\n"
+    "      is shown in a message box at start, and every call on that control then fails\n"
+    "      with the same text.\n"
+    "  TRANVEX_COMPONENT_PATH\n"
+    "      when a control's variable above is unset, its library is looked for in these\n"
+    "      colon-separated folders, then in the program's components folder (which holds\n"
+    "      the simulated components)\n"
+    "  TRANVEX_EDITOR\n"
+    "      the text editor of the two editor buttons (a name on PATH or a path); else the\n"
+    "      first found on PATH of gnome-text-editor, gedit, mousepad, pluma, xed, kwrite,\n"
+    "      kate, featherpad, leafpad, geany\n";
 
 } // namespace
 
