@@ -1,79 +1,18 @@
-// CDialog and its helpers: dialogs built from a template table in dialog units, data exchange by
-// control ID, a command table whose handlers run through one exception-reporting dispatcher, and
-// the modal-run hook that tests use.
+// CDialog: a dialog built from its template table, with data exchange by control ID, a command table
+// whose handlers run through one exception-reporting dispatcher, and the modal-run hook that tests
+// use. Its template, control objects and data exchange have headers of their own, included here.
 #pragma once
 
 #include <QDialog>
-#include <cstdint>
 #include <functional>
 #include <map>
 #include <vector>
 
+#include "platform/Controls.h"
+#include "platform/DataExchange.h"
+#include "platform/DlgTemplate.h"
 #include "platform/HookGuard.h"
 #include "platform/MfcTypes.h"
-
-class QAbstractButton;
-class QPainter;
-
-// Picture: a bitmap static whose painting belongs to the CStatic object bound to it.
-enum class DlgKind { GroupBox, Label, Icon, Edit, PushButton, CheckBox, RadioButton, HostedControl, Picture };
-
-// The font a control is made with: the dialog's own, or the system's fixed-pitch font.
-enum class DlgFont { Dialog, SystemFixed };
-
-using COLORREF = std::uint32_t; // 0x00BBGGRR, as the window system packs it
-constexpr COLORREF RGB(int r, int g, int b) {
-    return static_cast<COLORREF>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
-}
-constexpr COLORREF CLR_DEFAULT = 0xFF000000; // no colour of its own: the style's
-
-// Style bits of a template item (only the ones this program uses).
-enum DlgStyle : unsigned {
-    DS_NONE = 0,
-    DS_DISABLED = 1u << 0,     // created disabled
-    DS_MULTILINE = 1u << 1,    // multi-line edit, or a button caption that wraps
-    DS_READONLY = 1u << 2,     // read-only edit
-    DS_VSCROLL = 1u << 3,      // vertical scroll bar
-    DS_NOTABSTOP = 1u << 4,    // left out of the tab order
-    DS_DEFAULT = 1u << 5,      // the default push button
-    DS_FLAT = 1u << 6,         // flat push button
-    DS_CENTER = 1u << 7,       // centred static text
-    DS_BORDER = 1u << 8,       // bordered static text
-    DS_NOWRAP = 1u << 9,       // multi-line edit whose lines are not wrapped
-    DS_GROUP = 1u << 10,       // starts a group of automatic radio buttons
-};
-
-constexpr int IDC_STATIC = -1;
-
-struct DlgItem {
-    int id;
-    DlgKind kind;
-    const char* caption;
-    int x, y, w, h; // dialog units
-    unsigned style;
-    DlgFont font = DlgFont::Dialog;
-    COLORREF textColor = CLR_DEFAULT;
-    COLORREF bkColor = CLR_DEFAULT;
-};
-
-struct DlgTemplate {
-    int id;
-    const char* title;
-    const char* fontFace;
-    int fontPoints;
-    int cx, cy; // dialog units
-    std::vector<DlgItem> items;
-};
-
-class CDialog;
-
-// The state of one data exchange: which way values go.
-struct CDataExchange {
-    CDialog* m_pDlgWnd;
-    bool m_bSaveAndValidate; // true: screen to members
-    bool m_bFail = false;
-    int m_nLastControl = IDC_STATIC; // the control DDV_ routines apply to
-};
 
 // What kind of control a colour is asked for (the nCtlColor of OnCtlColor).
 constexpr UINT CTLCOLOR_EDIT = 1;
@@ -89,55 +28,6 @@ public:
 private:
     COLORREF m_textColor = CLR_DEFAULT;
 };
-
-// A control object bound to a template control (DDX_Control).
-class CWnd {
-public:
-    virtual ~CWnd() = default;
-    virtual void Attach(QWidget* widget) { m_pWidget = widget; }
-    QWidget* GetWidget() const { return m_pWidget; }
-    void EnableWindow(BOOL bEnable);
-    BOOL IsWindowEnabled() const;
-    void SetWindowText(const CString& text);
-    CString GetWindowText() const;
-    void SetFont(DlgFont font);
-    // Asks for a repaint of the whole control.
-    void Invalidate();
-
-protected:
-    QWidget* m_pWidget = nullptr;
-};
-
-// A static control whose painting can be taken over: once attached, the widget's paint events go to
-// OnPaint, which returns false to leave the painting to the widget itself.
-class CStatic : public CWnd {
-public:
-    CStatic() = default;
-    ~CStatic() override;
-    CStatic(const CStatic&) = delete;
-    CStatic& operator=(const CStatic&) = delete;
-    void Attach(QWidget* widget) override;
-    virtual bool OnPaint(QPainter& dc);
-
-private:
-    QObject* m_pPaintRouter = nullptr;
-};
-
-class CEdit : public CWnd {
-public:
-    void LimitText(int nChars);
-};
-
-class CButton : public CWnd {
-public:
-    int GetCheck() const;
-    void SetCheck(int nCheck);
-};
-
-void DDX_Text(CDataExchange* pDX, int nID, CString& value);
-void DDX_Check(CDataExchange* pDX, int nID, BOOL& value);
-void DDX_Control(CDataExchange* pDX, int nID, CWnd& control);
-void DDV_MaxChars(CDataExchange* pDX, const CString& value, int nChars);
 
 class CDialog : public QDialog {
     Q_OBJECT
@@ -174,7 +64,6 @@ public:
     static void Dispatch(const std::function<void()>& handler);
     // Sends a control's click to its command-table handler, through the dispatcher.
     void ConnectCommand(int nID, std::function<void()> handler);
-    bool OnCommand(int nID);
 
     // While a hook is set, DoModal runs OnInitDialog and returns the hook's answer without a loop.
     using ModalHook = std::function<int(CDialog& dialog)>;
@@ -196,7 +85,6 @@ private:
     DlgTemplate m_template;
     std::map<int, QWidget*> m_items;
     std::vector<std::pair<const DlgItem*, QWidget*>> m_allItems; // statics included
-    std::map<int, std::function<void()>> m_commands;
     int m_nBaseX = 6, m_nBaseY = 13;
     int m_nModalResult = IDCANCEL;
 };

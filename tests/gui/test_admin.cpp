@@ -1,7 +1,11 @@
 // The server-list commands, "Use Ping Port", the device list and their two dialogs, on the real
 // widgets against fake components.
-#include <QFontInfo>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <algorithm>
 
 #include "GuiFixture.h"
 #include "admin/ResultsDlg.h"
@@ -24,11 +28,34 @@ std::string Response(const char* status, const char* origin, const char* text, c
 struct Shown {
     std::string banner, origin, detail, results;
     QColor colour;
-    bool fixedBanner = false;
+    QString copied; // the detail line, all selected and copied
 };
 
 QColor TextColour(QWidget* widget) {
     return widget->palette().color(QPalette::WindowText);
+}
+
+// Whether a line's text is painted whole in its box, by the label's own measure (frame and margins
+// included): it needs no more height than the box has, and is no wider.
+bool PaintedWhole(const QLabel& label) {
+    return label.heightForWidth(label.width()) <= label.height() &&
+           QFontMetrics(label.font()).horizontalAdvance(label.text()) <= label.contentsRect().width();
+}
+
+// Whether every character of the label's text advances as far as the first, as in a fixed-pitch font.
+bool EqualAdvances(const QLabel& label) {
+    const QFontMetricsF metrics(label.font());
+    const QString text = label.text();
+    return std::all_of(text.cbegin(), text.cend(), [&](QChar c) {
+        return metrics.horizontalAdvance(c) == metrics.horizontalAdvance(text.front());
+    });
+}
+
+QString SelectAllAndCopy(QLabel& label) {
+    label.setSelection(0, static_cast<int>(label.text().size()));
+    QKeyEvent copy(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier, QStringLiteral("c"));
+    QCoreApplication::sendEvent(&label, &copy);
+    return QGuiApplication::clipboard()->text();
 }
 
 class AdminTest : public GuiFixture {
@@ -39,21 +66,21 @@ protected:
         m_modal = std::make_unique<CDialog::ModalHookGuard>([this](CDialog& dlg) {
             Shown shown;
             if (auto* data = dynamic_cast<CResponseDataDlg*>(&dlg)) {
-                shown = {data->GetDlgItemText(IDC_RESPONSE_BANNER),
-                         data->GetDlgItemText(IDC_RESPONSE_ORIGIN),
-                         data->GetDlgItemText(IDC_RESPONSE_DETAIL),
-                         "",
-                         TextColour(data->GetDlgItem(IDC_RESPONSE_BANNER)),
-                         QFontInfo(data->GetDlgItem(IDC_RESPONSE_BANNER)->font()).fixedPitch()};
+                auto label = [data](int id) { return qobject_cast<QLabel*>(data->GetDlgItem(id)); };
+                shown = {data->GetDlgItemText(IDC_RESPONSE_BANNER), data->GetDlgItemText(IDC_RESPONSE_ORIGIN),
+                         data->GetDlgItemText(IDC_RESPONSE_DETAIL), "",
+                         TextColour(label(IDC_RESPONSE_BANNER)), SelectAllAndCopy(*label(IDC_RESPONSE_DETAIL))};
                 for (int id : {IDC_RESPONSE_ORIGIN, IDC_RESPONSE_DETAIL, IDC_RESPONSE_FRAME})
                     EXPECT_EQ(TextColour(data->GetDlgItem(id)), shown.colour) << id;
                 EXPECT_NE(TextColour(data->GetDlgItem(IDOK)), shown.colour);
-                auto* detail = qobject_cast<QLabel*>(data->GetDlgItem(IDC_RESPONSE_DETAIL));
-                EXPECT_FALSE(QFontInfo(detail->font()).fixedPitch());
-                // However long, the whole detail can be read (tip) and copied (selection).
+                for (int id : {IDC_RESPONSE_BANNER, IDC_RESPONSE_ORIGIN})
+                    EXPECT_TRUE(PaintedWhole(*label(id))) << label(id)->font().toString().toStdString();
+                EXPECT_TRUE(EqualAdvances(*label(IDC_RESPONSE_BANNER)));
+                EXPECT_FALSE(EqualAdvances(*label(IDC_RESPONSE_DETAIL)));
+                // However long, the whole detail can be read (tip).
+                QLabel* detail = label(IDC_RESPONSE_DETAIL);
                 for (const QString& word : detail->text().split(' ', Qt::SkipEmptyParts))
                     EXPECT_TRUE(detail->toolTip().contains(word.toHtmlEscaped())) << shown.detail;
-                EXPECT_TRUE(detail->textInteractionFlags() & Qt::TextSelectableByMouse);
             } else if (auto* results = dynamic_cast<CResultsDlg*>(&dlg)) {
                 shown.results = results->GetDlgItemText(IDC_RESULTS_TEXT);
             }
@@ -90,6 +117,8 @@ TEST_F(AdminTest, ResponseDataShowsBannerLinesAndColourForEachOutcome) {
         {Response("S", "Server", "both flags", tran), "* APPROVED *", "Server",
          "AuthCode: A1B2   RefNo: 0042   Captured", true, nullptr},
         {"garbage", "* DECLINED *", "", "TextResponse = ", false, "No XML Response or <RStream> in XML"},
+        {Response("Success", "Client", "only <b>here</b> &lt;"), "* SUCCESS *", "Client",
+         "TextResponse = only <b>here</b> &lt;", true, nullptr},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.banner);
@@ -105,7 +134,7 @@ TEST_F(AdminTest, ResponseDataShowsBannerLinesAndColourForEachOutcome) {
         EXPECT_EQ(m_shown[0].origin, std::string("Response Origin = ") + row.origin);
         EXPECT_EQ(m_shown[0].detail, row.detail);
         EXPECT_EQ(m_shown[0].colour, row.blue ? kBlue : kRed);
-        EXPECT_TRUE(m_shown[0].fixedBanner);
+        EXPECT_EQ(m_shown[0].copied.toStdString(), row.detail) << "shown and copied as plain text";
     }
 }
 
@@ -156,7 +185,10 @@ TEST_F(AdminTest, UsePingPortReadsTheCheckBoxItself) {
     EXPECT_FALSE(port->isEnabled());
     Click(IDC_USE_PING_PORT);
     EXPECT_TRUE(port->isEnabled());
-    m_dlg->SetDlgItemText(IDC_PING_PORT, "9100");
+    // The box takes five characters, and the window accepts what it took, counted in characters.
+    qobject_cast<QLineEdit*>(port)->insert(QStringLiteral("\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"));
+    EXPECT_TRUE(m_dlg->UpdateData(TRUE));
+    EXPECT_EQ(m_dlg->m_strPingPort, "\u00e9\u00e9\u00e9\u00e9\u00e9");
     Click(IDC_USE_PING_PORT);
     EXPECT_FALSE(port->isEnabled());
     EXPECT_EQ(m_dlg->GetDlgItemText(IDC_PING_PORT), "");
@@ -221,10 +253,6 @@ TEST_F(AdminTest, DeviceListGoesToTheResultsDialogFromTheDeviceOnly) {
         EXPECT_TRUE(m_shown.empty());
     }
 }
-
-} // namespace
-
-namespace {
 
 using ComponentChoiceTest = GuiFixture;
 

@@ -73,18 +73,15 @@ TEST_F(RunItTest, ResponseFillsTheTwelveBoxesAndBecomesTheLastResponse) {
     m_dlg->SetDlgItemText(IDC_RESP_GRATUITY, "stale");
     Click(IDC_TARGET_CLIENT);
     Click(IDC_RUN_IT);
-    EXPECT_EQ(Box(IDC_RESP_REFNO), "0042");
-    EXPECT_EQ(Box(IDC_RESP_AUTHCODE), "A12345");
-    EXPECT_EQ(Box(IDC_RESP_ORIGIN), "Processor");
-    EXPECT_EQ(Box(IDC_RESP_CMDSTATUS), "Approved");
-    EXPECT_EQ(Box(IDC_RESP_TEXT), "AP 100% %s %n");
-    EXPECT_EQ(Box(IDC_RESP_PURCHASE), "10.00");
-    EXPECT_EQ(Box(IDC_RESP_AUTHORIZE), "10.00");
-    EXPECT_EQ(Box(IDC_RESP_ACQREFDATA), "aEb001");
-    EXPECT_EQ(Box(IDC_RESP_PROCESSDATA), "|17|410100700000");
-    EXPECT_EQ(Box(IDC_RESP_RECORDNO), "REC-1");
-    EXPECT_EQ(Box(IDC_RESP_BALANCE), "85.00");
-    EXPECT_EQ(Box(IDC_RESP_GRATUITY), ""); // missing elements clear their boxes
+    const std::pair<int, const char*> boxes[] = {
+        {IDC_RESP_REFNO, "0042"},         {IDC_RESP_AUTHCODE, "A12345"},        {IDC_RESP_ORIGIN, "Processor"},
+        {IDC_RESP_CMDSTATUS, "Approved"}, {IDC_RESP_TEXT, "AP 100% %s %n"},     {IDC_RESP_PURCHASE, "10.00"},
+        {IDC_RESP_AUTHORIZE, "10.00"},    {IDC_RESP_ACQREFDATA, "aEb001"},      {IDC_RESP_RECORDNO, "REC-1"},
+        {IDC_RESP_BALANCE, "85.00"},      {IDC_RESP_PROCESSDATA, "|17|410100700000"},
+        {IDC_RESP_GRATUITY, ""}, // missing elements clear their boxes
+    };
+    for (auto [id, value] : boxes)
+        EXPECT_EQ(Box(id), value) << id;
 
     Click(IDC_VIEW_LAST_XML);
     EXPECT_EQ(m_messages, std::vector<std::string>{kApproved});
