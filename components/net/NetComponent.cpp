@@ -102,8 +102,8 @@ std::string CNetComponent::Invoke(int dispid, const DispArgs& args) {
 
 std::string CNetComponent::Submit(const std::string& request) const {
     if (m_servers.Servers().empty())
-        return ClientError(tvxsim::rc::kBadArgument, "No server list stored: use Store Server Name or IP List",
-                           request);
+        return ClientError(tvxsim::rc::kBadArgument,
+                           "No server list stored: use Store Server Name or IP List", request);
     std::string problem;
     const SNetLimits limits = LimitsFromEnvironment(problem);
     if (!problem.empty())

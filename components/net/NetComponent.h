@@ -14,7 +14,8 @@ class CNetComponent : public IComponent {
 public:
     // The component of one row of the target list, its server list kept in storePath.
     CNetComponent(const STargetInfo& target, std::string storePath);
-    explicit CNetComponent(const STargetInfo& target) : CNetComponent(target, StoredListPath(target.pszName)) {}
+    explicit CNetComponent(const STargetInfo& target)
+        : CNetComponent(target, StoredListPath(target.pszName)) {}
 
     // Unknown DISPIDs, a wrong argument count or types throw CDispatchError with the Automation
     // texts; everything else, network failures included, is an answer.

@@ -113,7 +113,9 @@ namespace {
 std::string UrlText(const SNetServer& server, int port) {
     const bool v6 = server.host.find(':') != std::string::npos;
     std::string text = std::string(SchemeOf(server.scheme).name) + "://" +
-                       (port ? HostPort(server.host, port) : v6 ? "[" + server.host + "]" : server.host) +
+                       (port ? HostPort(server.host, port)
+                        : v6 ? "[" + server.host + "]"
+                             : server.host) +
                        server.path;
     if (!server.Http() && server.framing != EFraming::Len2)
         text += std::string("?framing=") + kFramings[static_cast<int>(server.framing)];

@@ -16,10 +16,10 @@ inline constexpr int kDefaultTcpPort = 9000;
 
 struct SNetServer {
     EScheme scheme = EScheme::Tcp;
-    bool bUrl = false;   // written as a URL; else a bare host or address
-    std::string host;    // without brackets
-    int port = 0;        // as written; 0: none written
-    std::string path;    // http(s): from the first "/" on, query included
+    bool bUrl = false; // written as a URL; else a bare host or address
+    std::string host;  // without brackets
+    int port = 0;      // as written; 0: none written
+    std::string path;  // http(s): from the first "/" on, query included
     EFraming framing = EFraming::Len2;
 
     int Port() const; // the port written, else the scheme's: 80, 443, 9000

@@ -28,8 +28,8 @@ bool IsOneUrl(std::string_view text) {
 
 SNetProbe FromTcp(const tvxsim::SProbe& tcp) {
     using R = tvxsim::SProbe::EResult;
-    const SNetProbe::EResult result = tcp.result == R::Answered  ? SNetProbe::EResult::Answered
-                                      : tcp.result == R::Refused ? SNetProbe::EResult::Refused
+    const SNetProbe::EResult result = tcp.result == R::Answered   ? SNetProbe::EResult::Answered
+                                      : tcp.result == R::Refused  ? SNetProbe::EResult::Refused
                                       : tcp.result == R::TimedOut ? SNetProbe::EResult::TimedOut
                                                                   : SNetProbe::EResult::Unreachable;
     return {result, tcp.ms, tcp.reason};
@@ -101,8 +101,8 @@ CSimResponse CNetServerList::PingList(const std::string& portText) const {
         const int use = port ? port : server.Port();
         std::string line;
         if (NetClock::now() >= end) {
-            line = server.Name(use) + ": not tried, the " + std::to_string(tvxsim::kListTimeout.count() / 1000) +
-                   " s for the whole list were used up";
+            line = server.Name(use) + ": not tried, the " +
+                   std::to_string(tvxsim::kListTimeout.count() / 1000) + " s for the whole list were used up";
         } else {
             bool ok = false;
             line = Ping(server, use, std::min(NetClock::now() + tvxsim::kServerTimeout, end), ok);
@@ -133,7 +133,8 @@ CSimResponse CNetServerList::PingOne(const std::string& serverText, const std::s
     const SNetServer server = ParseNetServer(text);
     const int port = tvxsim::CSimNetwork::ParsePingPort(portText);
     bool ok = false;
-    std::string line = Ping(server, port ? port : server.Port(), NetClock::now() + tvxsim::kServerTimeout, ok);
+    std::string line =
+        Ping(server, port ? port : server.Port(), NetClock::now() + tvxsim::kServerTimeout, ok);
     return ok ? Done(std::move(line)) : Unreachable(std::move(line));
 }
 

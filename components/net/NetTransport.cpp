@@ -22,7 +22,8 @@ long long MsSince(NetClock::time_point start) {
 }
 
 long MsUntil(NetClock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - NetClock::now()).count();
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - NetClock::now()).count();
     return static_cast<long>(std::max<long long>(left, 1)); // libcurl takes 0 as "no limit"
 }
 
@@ -94,7 +95,8 @@ public:
             break;
         case CURLE_SSL_CERTPROBLEM:
             probe.result = SNetProbe::EResult::Setup;
-            probe.reason = "TRANVEX_NET_CERT " + limits.strCertFile + " and TRANVEX_NET_KEY " + limits.strKeyFile + ": ";
+            probe.reason =
+                "TRANVEX_NET_CERT " + limits.strCertFile + " and TRANVEX_NET_KEY " + limits.strKeyFile + ": ";
             break;
         case CURLE_SSL_CONNECT_ERROR:
         case CURLE_SSL_ENGINE_NOTFOUND:
@@ -108,8 +110,8 @@ public:
             probe.result = SNetProbe::EResult::Unreachable;
             break;
         }
-        probe.reason += osError && probe.result == SNetProbe::EResult::Unreachable ? std::strerror(osError)
-                                                                                   : Error(rc);
+        probe.reason +=
+            osError && probe.result == SNetProbe::EResult::Unreachable ? std::strerror(osError) : Error(rc);
         return probe;
     }
 
@@ -171,7 +173,8 @@ SExchange ExchangeHttp(const SNetServer& server, const std::string& request, con
     if (!h)
         return NotSent("could not be tried (libcurl has no handle)");
     SHttpState state;
-    CurlList headers(curl_slist_append(nullptr, "Content-Type: text/xml; charset=utf-8"), curl_slist_free_all);
+    CurlList headers(curl_slist_append(nullptr, "Content-Type: text/xml; charset=utf-8"),
+                     curl_slist_free_all);
     headers.reset(curl_slist_append(headers.release(), "Expect:")); // the body goes at once, no 100 wait
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
@@ -190,8 +193,8 @@ SExchange ExchangeHttp(const SNetServer& server, const std::string& request, con
     if (state.bTooLong)
         return Failed("answered with more than " + ByteCount(kMaxAnswerBytes));
     if (rc == CURLE_OPERATION_TIMEDOUT)
-        return Failed("took the request but gave no complete answer within " + std::to_string(MsSince(start)) +
-                      " ms");
+        return Failed("took the request but gave no complete answer within " +
+                      std::to_string(MsSince(start)) + " ms");
     if (rc == CURLE_GOT_NOTHING)
         return Failed("took the request and closed the connection without answering");
     if (rc != CURLE_OK)
@@ -199,8 +202,9 @@ SExchange ExchangeHttp(const SNetServer& server, const std::string& request, con
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     if (status < 200 || status > 299)
-        return Failed("answered with HTTP status " + std::to_string(status) +
-                      (state.body.empty() ? " and an empty body" : ": " + FirstBytes(state.body, kFirstBodyBytes)));
+        return Failed(
+            "answered with HTTP status " + std::to_string(status) +
+            (state.body.empty() ? " and an empty body" : ": " + FirstBytes(state.body, kFirstBodyBytes)));
     return {SExchange::EResult::Answered, std::move(state.body), {}};
 }
 
@@ -269,8 +273,9 @@ SExchange ExchangeFramed(const SNetServer& server, const std::string& request, c
                                    : server.framing == EFraming::Len4 ? 0xFFFFFFFF
                                                                       : std::string::npos;
     if (request.size() > maxRequest)
-        return NotSent("cannot take a request of " + ByteCount(request.size()) + ": its length prefix holds " +
-                       std::to_string(maxRequest) + " at most (?framing=len4 takes more)");
+        return NotSent("cannot take a request of " + ByteCount(request.size()) +
+                       ": its length prefix holds " + std::to_string(maxRequest) +
+                       " at most (?framing=len4 takes more)");
 
     CCurl curl(UrlOf(server.Secure(), server.host, server.Port(), "/"), limits, deadline);
     CURL* h = curl.Handle();
@@ -293,8 +298,9 @@ SExchange ExchangeFramed(const SNetServer& server, const std::string& request, c
         if (sendRc == CURLE_AGAIN) {
             if (CReader::Wait(socket, POLLOUT, deadline))
                 continue;
-            const std::string what = "took " + ByteCount(sent) + " of the request's " + ByteCount(frame.size()) +
-                                     " within " + std::to_string(MsSince(start)) + " ms";
+            const std::string what = "took " + ByteCount(sent) + " of the request's " +
+                                     ByteCount(frame.size()) + " within " + std::to_string(MsSince(start)) +
+                                     " ms";
             return sent ? Failed(what) : NotSent(what);
         }
         if (sendRc != CURLE_OK) {
@@ -309,12 +315,14 @@ SExchange ExchangeFramed(const SNetServer& server, const std::string& request, c
     const auto broken = [&](CReader::EResult result, const std::string& got, const std::string& of) {
         switch (result) {
         case CReader::EResult::Closed:
-            return Failed(got.empty() && of.empty() ? "took the request and closed the connection without answering"
-                                                    : "closed the connection after " + of);
+            return Failed(got.empty() && of.empty()
+                              ? "took the request and closed the connection without answering"
+                              : "closed the connection after " + of);
         case CReader::EResult::TimedOut:
-            return Failed(got.empty() ? "took the request but gave no answer within " +
-                                            std::to_string(MsSince(start)) + " ms"
-                                      : "sent only " + of + " within " + std::to_string(MsSince(start)) + " ms");
+            return Failed(got.empty()
+                              ? "took the request but gave no answer within " +
+                                    std::to_string(MsSince(start)) + " ms"
+                              : "sent only " + of + " within " + std::to_string(MsSince(start)) + " ms");
         default:
             return Failed("took the request, then the answer broke off (" + reader.Reason() + ")");
         }
@@ -327,15 +335,18 @@ SExchange ExchangeFramed(const SNetServer& server, const std::string& request, c
             return {SExchange::EResult::Answered, std::move(answer), {}};
         if (result == CReader::EResult::Complete)
             return Failed("answered with more than " + ByteCount(kMaxAnswerBytes));
-        return broken(result, answer, ByteCount(answer.size()) + " of its answer without closing the connection");
+        return broken(result, answer,
+                      ByteCount(answer.size()) + " of its answer without closing the connection");
     }
 
     const std::size_t prefixBytes = server.framing == EFraming::Len2 ? 2 : 4;
     std::string prefix;
-    if (const CReader::EResult result = reader.Read(prefix, prefixBytes); result != CReader::EResult::Complete)
+    if (const CReader::EResult result = reader.Read(prefix, prefixBytes);
+        result != CReader::EResult::Complete)
         return broken(result, prefix,
-                      prefix.empty() ? "" : ByteCount(prefix.size()) + " of the " + std::to_string(prefixBytes) +
-                                                " length bytes of its answer");
+                      prefix.empty() ? ""
+                                     : ByteCount(prefix.size()) + " of the " + std::to_string(prefixBytes) +
+                                           " length bytes of its answer");
     std::size_t length = 0;
     for (unsigned char c : prefix)
         length = length << 8 | c;
@@ -343,7 +354,8 @@ SExchange ExchangeFramed(const SNetServer& server, const std::string& request, c
         return Failed("announced an answer of " + ByteCount(length) + ", more than the " +
                       ByteCount(kMaxAnswerBytes) + " taken");
     if (const CReader::EResult result = reader.Read(answer, length); result != CReader::EResult::Complete)
-        return broken(result, prefix, std::to_string(answer.size()) + " of the " + ByteCount(length) + " of its answer");
+        return broken(result, prefix,
+                      std::to_string(answer.size()) + " of the " + ByteCount(length) + " of its answer");
     return {SExchange::EResult::Answered, std::move(answer), {}};
 }
 
@@ -387,9 +399,10 @@ SNetProbe ProbeTls(const SNetServer& server, const std::string& address, int por
         return {SNetProbe::EResult::Setup, 0, "libcurl has no handle"};
     // The address the ping tries, while the certificate is checked against the name as written.
     const bool v6 = address.find(':') != std::string::npos;
-    CurlList pin(curl_slist_append(nullptr, (HostPort(server.host, port) + ":" +
-                                             (v6 ? "[" + address + "]" : address)).c_str()),
-                 curl_slist_free_all);
+    CurlList pin(
+        curl_slist_append(nullptr,
+                          (HostPort(server.host, port) + ":" + (v6 ? "[" + address + "]" : address)).c_str()),
+        curl_slist_free_all);
     if (address != server.host)
         curl_easy_setopt(curl.Handle(), CURLOPT_RESOLVE, pin.get());
     curl_easy_setopt(curl.Handle(), CURLOPT_CONNECT_ONLY, 1L);
