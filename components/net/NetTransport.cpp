@@ -259,6 +259,22 @@ private:
     std::string m_strReason;
 };
 
+// An answer that did not come whole; part says how much came, empty when nothing did.
+SExchange Unfinished(CReader::EResult result, const std::string& part, const CReader& reader,
+                     NetClock::time_point start) {
+    const std::string within = " within " + std::to_string(MsSince(start)) + " ms";
+    switch (result) {
+    case CReader::EResult::Closed:
+        return Failed(part.empty() ? "took the request and closed the connection without answering"
+                                   : "closed the connection after " + part);
+    case CReader::EResult::TimedOut:
+        return Failed(part.empty() ? "took the request but gave no answer" + within
+                                   : "sent only " + part + within);
+    default:
+        return Failed("took the request, then the answer broke off (" + reader.Reason() + ")");
+    }
+}
+
 std::string LengthPrefix(EFraming framing, std::size_t size) {
     std::string prefix;
     const int bytes = framing == EFraming::Len2 ? 2 : framing == EFraming::Len4 ? 4 : 0;
@@ -312,22 +328,6 @@ SExchange ExchangeFramed(const SNetServer& server, const std::string& request, c
     }
 
     CReader reader(curl, socket, deadline);
-    const auto broken = [&](CReader::EResult result, const std::string& got, const std::string& of) {
-        switch (result) {
-        case CReader::EResult::Closed:
-            return Failed(got.empty() && of.empty()
-                              ? "took the request and closed the connection without answering"
-                              : "closed the connection after " + of);
-        case CReader::EResult::TimedOut:
-            return Failed(got.empty()
-                              ? "took the request but gave no answer within " +
-                                    std::to_string(MsSince(start)) + " ms"
-                              : "sent only " + of + " within " + std::to_string(MsSince(start)) + " ms");
-        default:
-            return Failed("took the request, then the answer broke off (" + reader.Reason() + ")");
-        }
-    };
-
     std::string answer;
     if (server.framing == EFraming::None) {
         const CReader::EResult result = reader.Read(answer, kMaxAnswerBytes + 1);
@@ -335,18 +335,21 @@ SExchange ExchangeFramed(const SNetServer& server, const std::string& request, c
             return {SExchange::EResult::Answered, std::move(answer), {}};
         if (result == CReader::EResult::Complete)
             return Failed("answered with more than " + ByteCount(kMaxAnswerBytes));
-        return broken(result, answer,
-                      ByteCount(answer.size()) + " of its answer without closing the connection");
+        return Unfinished(
+            result,
+            answer.empty() ? "" : ByteCount(answer.size()) + " of its answer without closing the connection",
+            reader, start);
     }
 
     const std::size_t prefixBytes = server.framing == EFraming::Len2 ? 2 : 4;
     std::string prefix;
     if (const CReader::EResult result = reader.Read(prefix, prefixBytes);
         result != CReader::EResult::Complete)
-        return broken(result, prefix,
-                      prefix.empty() ? ""
-                                     : ByteCount(prefix.size()) + " of the " + std::to_string(prefixBytes) +
-                                           " length bytes of its answer");
+        return Unfinished(result,
+                          prefix.empty() ? ""
+                                         : ByteCount(prefix.size()) + " of the " +
+                                               std::to_string(prefixBytes) + " length bytes of its answer",
+                          reader, start);
     std::size_t length = 0;
     for (unsigned char c : prefix)
         length = length << 8 | c;
@@ -354,8 +357,9 @@ SExchange ExchangeFramed(const SNetServer& server, const std::string& request, c
         return Failed("announced an answer of " + ByteCount(length) + ", more than the " +
                       ByteCount(kMaxAnswerBytes) + " taken");
     if (const CReader::EResult result = reader.Read(answer, length); result != CReader::EResult::Complete)
-        return broken(result, prefix,
-                      std::to_string(answer.size()) + " of the " + ByteCount(length) + " of its answer");
+        return Unfinished(result,
+                          std::to_string(answer.size()) + " of the " + ByteCount(length) + " of its answer",
+                          reader, start);
     return {SExchange::EResult::Answered, std::move(answer), {}};
 }
 
