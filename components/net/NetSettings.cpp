@@ -1,0 +1,99 @@
+// The network component's environment and its stored server lists.
+#include "net/NetSettings.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace tvxnet {
+
+namespace {
+
+// At most a day, so that the milliseconds cannot overflow.
+constexpr double kMaxSeconds = 86400;
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+void ReadSeconds(const char* name, std::chrono::milliseconds& limit, std::string& problem) {
+    const std::string text = Environment(name);
+    if (text.empty())
+        return;
+    char* end = nullptr;
+    const double seconds = std::strtod(text.c_str(), &end);
+    if (*end != '\0' || !std::isfinite(seconds) || seconds <= 0 || seconds > kMaxSeconds) {
+        if (problem.empty())
+            problem = std::string(name) + " is \"" + text + "\": give a number of seconds above 0";
+        return;
+    }
+    limit = std::chrono::milliseconds(std::max<long long>(1, std::llround(seconds * 1000)));
+}
+
+} // namespace
+
+SNetLimits LimitsFromEnvironment(std::string& strProblem) {
+    SNetLimits limits;
+    ReadSeconds("TRANVEX_NET_CONNECT_TIMEOUT", limits.connect, strProblem);
+    ReadSeconds("TRANVEX_NET_TIMEOUT", limits.whole, strProblem);
+    limits.strCaFile = Environment("TRANVEX_NET_CAFILE");
+    limits.strCertFile = Environment("TRANVEX_NET_CERT");
+    limits.strKeyFile = Environment("TRANVEX_NET_KEY");
+    return limits;
+}
+
+std::string StoredListPath(const std::string& targetName) {
+    std::string base = Environment("XDG_CONFIG_HOME");
+    if (base.empty() || base.front() != '/') { // a relative value is to be ignored
+        const std::string home = Environment("HOME");
+        if (home.empty())
+            return {};
+        base = home + "/.config";
+    }
+    return base + "/tranvex/net-" + targetName + "-servers";
+}
+
+std::string ReadStoredList(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return in ? text.str() : std::string();
+}
+
+std::string WriteStoredList(const std::string& path, const std::string& text) {
+    if (path.empty())
+        return "neither XDG_CONFIG_HOME nor HOME is set";
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+    if (error)
+        return "cannot make the folder of " + path + ": " + error.message();
+    // A list half written must never be what the next run reads.
+    const std::string temporary = path + ".new" + std::to_string(::getpid());
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << text;
+        out.close();
+        if (!out) {
+            const std::string reason = std::strerror(errno);
+            std::filesystem::remove(temporary, error);
+            return "cannot write " + temporary + ": " + reason;
+        }
+    }
+    std::filesystem::rename(temporary, path, error);
+    if (error) {
+        const std::string reason = error.message();
+        std::filesystem::remove(temporary, error);
+        return "cannot write " + path + ": " + reason;
+    }
+    return {};
+}
+
+} // namespace tvxnet

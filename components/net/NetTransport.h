@@ -1,0 +1,54 @@
+// The network component's traffic, through libcurl: an HTTP(S) POST, or a framed request over a
+// TCP or TLS connection that libcurl opens (connect-only mode), and the TLS handshake of a ping.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+#include "net/NetServer.h"
+#include "net/NetSettings.h"
+
+namespace tvxnet {
+
+using NetClock = std::chrono::steady_clock;
+
+// The largest answer taken, so that a runaway host cannot fill the memory.
+inline constexpr std::size_t kMaxAnswerBytes = 16 * 1024 * 1024;
+
+// How an attempt to reach a server ended, as pings and request errors tell it.
+struct SNetProbe {
+    enum class EResult { Answered, Refused, TimedOut, Unreachable, NotFound, Untrusted, Handshake, Setup };
+    EResult result = EResult::Unreachable;
+    long long ms = 0;   // from the start of the connect
+    std::string reason; // libcurl's or the system's words, where the result needs them
+};
+
+// "answered in 3 ms", "refused the connection after 0 ms", "was not trusted after 2 ms: ...".
+std::string Outcome(const SNetProbe& probe);
+
+// What became of one request sent to one server.
+struct SExchange {
+    enum class EResult {
+        Answered, // strAnswer holds the answer
+        NotSent,  // no byte of the request left: another server may be given it
+        Failed    // sent, then something went wrong: it must not be sent again
+    };
+    EResult result = EResult::NotSent;
+    std::string strAnswer;
+    std::string strProblem; // a phrase that follows the server's name
+};
+
+// Sends request to server and waits for its answer until deadline at most; the connection (with
+// its TLS handshake) gets limits.connect at most.
+SExchange Exchange(const SNetServer& server, const std::string& request, const SNetLimits& limits,
+                   NetClock::time_point deadline);
+
+// Connects to address:port and completes the TLS handshake for server's host name, verified as
+// requests are, giving up at deadline.
+SNetProbe ProbeTls(const SNetServer& server, const std::string& address, int port, const SNetLimits& limits,
+                   NetClock::time_point deadline);
+
+// libcurl's process-wide set-up, once.
+void InitCurl();
+
+} // namespace tvxnet
