@@ -138,6 +138,13 @@ TEST(KnownGoodTest, LeavesAreComparedByPathTextAndPresence) {
     const std::vector<SDifference> one = CompareAnswers(kStored, cases[2].actual, {});
     EXPECT_EQ(one[0].strExpected, "A1");
     EXPECT_EQ(one[0].strActual, "(absent)");
+    // A stored answer nested far deeper than any call stack holds is walked all the same.
+    std::string deep;
+    for (int i = 0; i < 60000; ++i)
+        deep += "<a>";
+    for (int i = 0; i < 60000; ++i)
+        deep += "</a>";
+    EXPECT_EQ(CompareAnswers(deep, kStored, {}).size(), 6u); // its one leaf, and the five of the other
 }
 
 TEST(RunnerOptionsTest, ValuesAndUsageErrors) {
