@@ -11,6 +11,7 @@
 #include "controls/KVTCLientX.h"
 #include "controls/KvtHRNX.h"
 #include "platform/Component.h"
+#include "runner/HtmlReport.h"
 #include "runner/RunnerMain.h"
 
 namespace fs = std::filesystem;
@@ -239,6 +240,32 @@ TEST_F(RunnerRunTest, ReportsHaveTheStructureTheirReadersNeed) {
     EXPECT_NE(html.find("<tr class=\"fail\"><td>Approved</td><td>CmdStatus</td>"), std::string::npos);
     const std::string check = std::string("python3 ") + TRANVEX_HTML_CHECKER + " r.html";
     EXPECT_EQ(std::system(check.c_str()), 0) << "not well-formed HTML5, or python3 is missing";
+}
+
+// A long run's page keeps the texts of the first failures and passes only, lists every failure and
+// says what it left out; the JUnit report keeps every transaction.
+TEST_F(RunnerRunTest, ALongRunsPageListsEveryFailureWithTheFirstInFull) {
+    Answer(Approved);
+    std::string blocks;
+    for (int i = 0; i < CHtmlReport::kInFull + 2; ++i)
+        blocks += "<!-- Expect: Approved -->\n<Transaction><TranCode>Return</TranCode></Transaction>\n"
+                  "<Transaction><TranCode>Sale</TranCode></Transaction>\n";
+    WriteScript("s.xml", blocks);
+    ASSERT_EQ(Run({"--no-log", "--junit", "r.xml", "--html", "r.html", "s.xml"}), kExitFailed);
+    const auto count = [](const std::string& text, const std::string& what) {
+        int n = 0;
+        for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    const std::string html = ReadFile("r.html");
+    EXPECT_EQ(count(html, "<section class=\"txn failed\""), CHtmlReport::kInFull + 2);
+    EXPECT_EQ(count(html, "<section class=\"txn\""), CHtmlReport::kInFull);
+    EXPECT_EQ(count(html, "<h3>Request</h3>"), 2 * CHtmlReport::kInFull);
+    EXPECT_NE(html.find("Left out: the request and response of 2 later failed transactions (listed below with "
+                        "their reasons), and 2 later passed transactions."),
+              std::string::npos);
+    EXPECT_EQ(count(ReadFile("r.xml"), "<testcase "), 2 * CHtmlReport::kInFull + 4);
 }
 
 // Record the sample on the simulated client (every note holds), compare a second run with it, then
