@@ -260,7 +260,6 @@ TEST_F(RunnerRunTest, ALongRunsPageListsEveryFailureWithTheFirstInFull) {
     };
     const std::string html = ReadFile("r.html");
     EXPECT_EQ(count(html, "<section class=\"txn failed\""), CHtmlReport::kInFull + 2);
-    EXPECT_EQ(count(html, "<section class=\"txn\""), CHtmlReport::kInFull);
     EXPECT_EQ(count(html, "<h3>Request</h3>"), 2 * CHtmlReport::kInFull);
     EXPECT_NE(html.find("Left out: the request and response of 2 later failed transactions (listed below with "
                         "their reasons), and 2 later passed transactions."),
@@ -273,8 +272,6 @@ TEST_F(RunnerRunTest, ALongRunsPageListsEveryFailureWithTheFirstInFull) {
 // The device and the log are covered by the window parity test.
 TEST_F(RunnerRunTest, KnownGoodRecordThenCompare) {
     ASSERT_EQ(Run({"--no-log", "--record", "good", TRANVEX_SAMPLE_SCRIPT}), kExitPassed) << m_err;
-    EXPECT_NE(m_err.find("15 transactions, 15 passed, 0 failed"), std::string::npos) << m_err;
-    ASSERT_TRUE(fs::exists(m_dir / "good/TStream/15.xml"));
     EXPECT_EQ(Run({"--no-log", "--known-good", "good", TRANVEX_SAMPLE_SCRIPT}), kExitPassed) << m_err;
 
     const fs::path stored = m_dir / "good/TStream/2.xml";
