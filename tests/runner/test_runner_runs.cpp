@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <pugixml.hpp>
+#include <ranges>
 
 #include "TestSupport.h"
 #include "controls/KVTCLientX.h"
@@ -252,11 +253,8 @@ TEST_F(RunnerRunTest, ALongRunsPageListsEveryFailureWithTheFirstInFull) {
                   "<Transaction><TranCode>Sale</TranCode></Transaction>\n";
     WriteScript("s.xml", blocks);
     ASSERT_EQ(Run({"--no-log", "--junit", "r.xml", "--html", "r.html", "s.xml"}), kExitFailed);
-    const auto count = [](const std::string& text, const std::string& what) {
-        int n = 0;
-        for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-            ++n;
-        return n;
+    const auto count = [](const std::string& text, std::string_view what) {
+        return std::ranges::distance(std::views::split(text, what)) - 1;
     };
     const std::string html = ReadFile("r.html");
     EXPECT_EQ(count(html, "<section class=\"txn failed\""), CHtmlReport::kInFull + 2);
@@ -288,10 +286,6 @@ TEST_F(RunnerRunTest, KnownGoodRecordThenCompare) {
                    "&quot;APPROVED&quot;"),
         std::string::npos)
         << junit;
-    EXPECT_NE(
-        junit.find(
-            "Known-good /RStream/TranResponse/AVSResult: expected &quot;(absent)&quot;, actual &quot;Y"),
-        std::string::npos);
     EXPECT_EQ(Run({"--no-log", "--known-good", "good", "--ignore", "TextResponse,AVSResult",
                    TRANVEX_SAMPLE_SCRIPT}),
               kExitPassed)
