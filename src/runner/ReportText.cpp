@@ -155,6 +155,12 @@ void CReportWriter::Flush() {
     m_text.clear();
 }
 
+void CReportWriter::WriteThrough(std::string_view text) {
+    Flush();
+    m_out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    m_nFlushed += text.size();
+}
+
 bool CReportSpool::Open(const std::filesystem::path& report, CString& strError) {
     // Beside the report, on the disk it goes to; else in the temporary folder.
     std::error_code ec;
@@ -188,9 +194,9 @@ bool CReportSpool::CopyTo(CReportWriter& out, const Part& part) {
         for (std::uint64_t left = range.nEnd - range.nBegin; left > 0 && m_file;) {
             buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(left, CReportWriter::kBlock)));
             m_file.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-            out << buffer;
-            out.Pass();
-            left -= buffer.size();
+            const auto nRead = static_cast<std::size_t>(m_file.gcount());
+            out.WriteThrough(std::string_view(buffer).substr(0, nRead));
+            left -= nRead;
         }
     }
     const bool bRead = static_cast<bool>(m_file);

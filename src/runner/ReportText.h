@@ -55,6 +55,8 @@ public:
             Flush();
     }
     void Flush();
+    // A text copied whole (a spooled part): what is gathered goes first, then the text straight on.
+    void WriteThrough(std::string_view text);
     // Bytes written through this writer so far, flushed or not.
     std::uint64_t Position() const { return m_nFlushed + m_text.size(); }
 
