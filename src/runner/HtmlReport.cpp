@@ -89,9 +89,8 @@ void CHtmlWriter::Heading(const std::vector<SScriptResult>& scripts, const SRepo
     if (leftOut.nFailedWithoutTexts > 0 || leftOut.nPassed > 0)
         m_out << "<p class=\"meta\">This page shows the request and response of the first "
               << CHtmlReport::kInFull << " failed and the first " << CHtmlReport::kInFull
-              << " passed transactions. Left out: the request and response of "
-              << leftOut.nFailedWithoutTexts << " later failed transactions (listed below with their reasons), and "
-              << leftOut.nPassed
+              << " passed transactions. Left out: the request and response of " << leftOut.nFailedWithoutTexts
+              << " later failed transactions (listed below with their reasons), and " << leftOut.nPassed
               << " later passed transactions. The JUnit report (--junit) holds every transaction.</p>\n";
 }
 

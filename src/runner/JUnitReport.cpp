@@ -63,8 +63,8 @@ void WriteCase(CReportWriter& out, std::string_view strScriptName, const STransa
 }
 
 // The suite around its cases; false when they could not be read back.
-bool WriteSuite(CReportWriter& out, const SScriptResult& script, const SCounts& counts,
-                CReportSpool& spool, const CReportSpool::Part& cases) {
+bool WriteSuite(CReportWriter& out, const SScriptResult& script, const SCounts& counts, CReportSpool& spool,
+                const CReportSpool::Part& cases) {
     out << "  <testsuite name=\"";
     out.Attribute(script.strName) << "\" tests=\"" << counts.nTests << "\" failures=\"" << counts.nFailures
                                   << "\" errors=\"" << counts.nErrors << "\" skipped=\"0\" time=\"";
@@ -113,7 +113,8 @@ bool CJUnitReport::Write(std::ostream& stream, const std::vector<SScriptResult>&
     static const CReportSpool::Part kNoCases;
     bool bCopied = true;
     for (std::size_t s = 0; s < scripts.size(); ++s)
-        bCopied &= WriteSuite(out, scripts[s], suites[s], m_spool, s < m_cases.size() ? m_cases[s] : kNoCases);
+        bCopied &=
+            WriteSuite(out, scripts[s], suites[s], m_spool, s < m_cases.size() ? m_cases[s] : kNoCases);
     out << "</testsuites>\n";
     return bCopied;
 }

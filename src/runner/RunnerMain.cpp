@@ -139,7 +139,7 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
     CHtmlReport html;
     if (CString strProblem; (bJUnit && !junit.Open(options.strJUnitFile, strProblem)) ||
                             (bHtml && !html.Open(options.strHtmlFile, strProblem))) {
-        std::fprintf(err, "tranvex-run: cannot keep the reports' parts beside them: %s\n", strProblem.c_str());
+        std::fprintf(err, "tranvex-run: cannot make the reports' working files: %s\n", strProblem.c_str());
         return kExitUsage;
     }
     std::vector<SScriptResult> results; // in the order given, which the reports keep
@@ -177,10 +177,10 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
 
     for (SScriptResult& script : results)
         MaskScript(script, mask);
-    const bool bJUnitWritten =
-        WriteReport(options.strJUnitFile, err, [&](std::ostream& file) { return junit.Write(file, results); });
-    const bool bHtmlWritten = WriteReport(options.strHtmlFile, err,
-                                          [&](std::ostream& file) { return html.Write(file, results, heading); });
+    const bool bJUnitWritten = WriteReport(options.strJUnitFile, err,
+                                           [&](std::ostream& file) { return junit.Write(file, results); });
+    const bool bHtmlWritten = WriteReport(
+        options.strHtmlFile, err, [&](std::ostream& file) { return html.Write(file, results, heading); });
     if (nUnreadable > 0 || !bJUnitWritten || !bHtmlWritten)
         return kExitUsage;
     return nFailed > 0 ? kExitFailed : kExitPassed;

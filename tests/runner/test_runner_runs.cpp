@@ -259,9 +259,10 @@ TEST_F(RunnerRunTest, ALongRunsPageListsEveryFailureWithTheFirstInFull) {
     const std::string html = ReadFile("r.html");
     EXPECT_EQ(count(html, "<section class=\"txn failed\""), CHtmlReport::kInFull + 2);
     EXPECT_EQ(count(html, "<h3>Request</h3>"), 2 * CHtmlReport::kInFull);
-    EXPECT_NE(html.find("Left out: the request and response of 2 later failed transactions (listed below with "
-                        "their reasons), and 2 later passed transactions."),
-              std::string::npos);
+    EXPECT_NE(
+        html.find("Left out: the request and response of 2 later failed transactions (listed below with "
+                  "their reasons), and 2 later passed transactions."),
+        std::string::npos);
     EXPECT_EQ(count(ReadFile("r.xml"), "<testcase "), 2 * CHtmlReport::kInFull + 4);
 }
 
