@@ -86,12 +86,18 @@ void CHtmlWriter::Heading(const std::vector<SScriptResult>& scripts, const SRepo
         m_out << "<span class=\"fail\">" << nUnreadable << (nUnreadable == 1 ? " script" : " scripts")
               << " not read</span>";
     m_out << "</p>\n";
-    if (leftOut.nFailedWithoutTexts > 0 || leftOut.nPassed > 0)
-        m_out << "<p class=\"meta\">This page shows the request and response of the first "
-              << CHtmlReport::kInFull << " failed and the first " << CHtmlReport::kInFull
-              << " passed transactions. Left out: the request and response of " << leftOut.nFailedWithoutTexts
-              << " later failed transactions (listed below with their reasons), and " << leftOut.nPassed
-              << " later passed transactions. The JUnit report (--junit) holds every transaction.</p>\n";
+    if (leftOut.nFailedWithoutTexts == 0 && leftOut.nPassed == 0)
+        return;
+    m_out << "<p class=\"meta\">This page shows the request and response of the first "
+          << CHtmlReport::kInFull << " failed and the first " << CHtmlReport::kInFull
+          << " passed transactions. Left out: ";
+    if (leftOut.nFailedWithoutTexts > 0)
+        m_out << "the request and response of " << leftOut.nFailedWithoutTexts
+              << " later failed transactions (listed below with their reasons)"
+              << (leftOut.nPassed > 0 ? ", and " : "");
+    if (leftOut.nPassed > 0)
+        m_out << leftOut.nPassed << " later passed transactions";
+    m_out << ". The JUnit report (--junit) holds every transaction.</p>\n";
 }
 
 void CHtmlWriter::SummaryStart() {
