@@ -54,5 +54,4 @@ struct SScriptResult {
 
     // Counts a transaction that has ended.
     void Count(const STransactionResult& t);
-    int FailedCount() const { return nFailed; }
 };
