@@ -80,8 +80,7 @@ public:
 
     // The file is made in the folder of report; false, with the reason in strError, when it cannot be.
     bool Open(const std::filesystem::path& report, CString& strError);
-    CReportWriter& Writer() { return *m_pWriter; }
-    // Writes through Writer() into the part, which grows by what was written.
+    // write(writer) adds to the part, which grows by what was written.
     template <typename Write> void AddTo(Part& part, Write write) {
         const std::uint64_t begin = m_pWriter->Position();
         write(*m_pWriter);
