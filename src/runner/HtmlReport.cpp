@@ -24,15 +24,26 @@ a{color:#1f4fa3}
 @media print{body{margin:0;font-size:11px}a{color:inherit;text-decoration:none}.texts{grid-template-columns:1fr}}
 )";
 
+struct SLeftOut {
+    int nFailedWithoutTexts = 0;
+    int nPassed = 0;
+};
+
 class CHtmlWriter {
 public:
     explicit CHtmlWriter(CReportWriter& out) : m_out(out) {}
 
     CReportWriter& Text(std::string_view text) { return m_out.HtmlText(text); }
 
-    void Heading(const std::vector<SScriptResult>& scripts, const SReportHeading& heading);
-    void Summary(const std::vector<SScriptResult>& scripts);
-    void Transaction(std::size_t nScript, std::string_view strScriptName, const STransactionResult& t);
+    void Heading(const std::vector<SScriptResult>& scripts, const SReportHeading& heading,
+                 const SLeftOut& leftOut);
+    void SummaryStart();
+    void UnreadableRow(const SScriptResult& script);
+    void Row(std::size_t nScript, std::string_view strScriptName, const STransactionResult& t);
+    void SummaryEnd() { m_out << "</tbody></table>\n"; }
+    // bTexts: with the request and response.
+    void Transaction(std::size_t nScript, std::string_view strScriptName, const STransactionResult& t,
+                     bool bTexts);
     void Problems(const SScriptResult& script);
     void End() { m_out << "</body>\n</html>\n"; }
 
@@ -54,11 +65,12 @@ const char* VerdictText(bool bPassed) {
     return bPassed ? "passed" : "failed";
 }
 
-void CHtmlWriter::Heading(const std::vector<SScriptResult>& scripts, const SReportHeading& heading) {
+void CHtmlWriter::Heading(const std::vector<SScriptResult>& scripts, const SReportHeading& heading,
+                          const SLeftOut& leftOut) {
     int nTotal = 0, nFailed = 0, nUnreadable = 0;
     for (const SScriptResult& script : scripts) {
-        nTotal += static_cast<int>(script.transactions.size());
-        nFailed += script.FailedCount();
+        nTotal += script.nTransactions;
+        nFailed += script.nFailed;
         nUnreadable += script.bUnreadable ? 1 : 0;
     }
     m_out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
@@ -74,33 +86,42 @@ void CHtmlWriter::Heading(const std::vector<SScriptResult>& scripts, const SRepo
         m_out << "<span class=\"fail\">" << nUnreadable << (nUnreadable == 1 ? " script" : " scripts")
               << " not read</span>";
     m_out << "</p>\n";
+    if (leftOut.nFailedWithoutTexts == 0 && leftOut.nPassed == 0)
+        return;
+    m_out << "<p class=\"meta\">This page shows the request and response of the first "
+          << CHtmlReport::kInFull << " failed and the first " << CHtmlReport::kInFull
+          << " passed transactions. Left out: ";
+    if (leftOut.nFailedWithoutTexts > 0)
+        m_out << "the request and response of " << leftOut.nFailedWithoutTexts
+              << " later failed transactions (listed below with their reasons)"
+              << (leftOut.nPassed > 0 ? ", and " : "");
+    if (leftOut.nPassed > 0)
+        m_out << leftOut.nPassed << " later passed transactions";
+    m_out << ". The JUnit report (--junit) holds every transaction.</p>\n";
 }
 
-void CHtmlWriter::Summary(const std::vector<SScriptResult>& scripts) {
+void CHtmlWriter::SummaryStart() {
     m_out << "<table class=\"summary\"><thead><tr><th>Script</th><th>#</th><th>Transaction</th><th>Kind</th>"
              "<th>TranCode</th><th>CmdStatus</th><th>Verdict</th><th>Time (ms)</th></tr></thead><tbody>\n";
-    for (std::size_t s = 0; s < scripts.size(); ++s) {
-        const SScriptResult& script = scripts[s];
-        if (script.bUnreadable) {
-            m_out << "<tr class=\"fail\"><td>";
-            Text(script.strName) << "</td><td colspan=\"7\">";
-            Text(script.arrProblems.empty() ? CString() : script.arrProblems.front()) << "</td></tr>\n";
-        }
-        for (const STransactionResult& t : script.transactions) {
-            const bool bPassed = t.Passed();
-            m_out << "<tr class=\"" << VerdictClass(bPassed) << "\"><td>";
-            Text(script.strName) << "</td><td class=\"num\">" << t.nNumber << "</td><td><a href=\"#";
-            Anchor(s, t.nNumber) << "\">";
-            Text(t.strName) << "</a></td><td>";
-            Text(t.strKind) << "</td><td>";
-            Text(t.strTranCode) << "</td><td>";
-            Text(t.strCmdStatus) << "</td><td class=\"verdict " << VerdictClass(bPassed) << "\">"
-                                 << VerdictText(bPassed) << "</td><td class=\"num\">";
-            Milliseconds(t.dSeconds) << "</td></tr>\n";
-            m_out.Pass();
-        }
-    }
-    m_out << "</tbody></table>\n";
+}
+
+void CHtmlWriter::UnreadableRow(const SScriptResult& script) {
+    m_out << "<tr class=\"fail\"><td>";
+    Text(script.strName) << "</td><td colspan=\"7\">";
+    Text(script.arrProblems.empty() ? CString() : script.arrProblems.front()) << "</td></tr>\n";
+}
+
+void CHtmlWriter::Row(std::size_t nScript, std::string_view strScriptName, const STransactionResult& t) {
+    const bool bPassed = t.Passed();
+    m_out << "<tr class=\"" << VerdictClass(bPassed) << "\"><td>";
+    Text(strScriptName) << "</td><td class=\"num\">" << t.nNumber << "</td><td><a href=\"#";
+    Anchor(nScript, t.nNumber) << "\">";
+    Text(t.strName) << "</a></td><td>";
+    Text(t.strKind) << "</td><td>";
+    Text(t.strTranCode) << "</td><td>";
+    Text(t.strCmdStatus) << "</td><td class=\"verdict " << VerdictClass(bPassed) << "\">"
+                         << VerdictText(bPassed) << "</td><td class=\"num\">";
+    Milliseconds(t.dSeconds) << "</td></tr>\n";
 }
 
 void CHtmlWriter::Checks(const STransactionResult& t) {
@@ -141,7 +162,7 @@ void CHtmlWriter::Problems(const SScriptResult& script) {
 }
 
 void CHtmlWriter::Transaction(std::size_t nScript, std::string_view strScriptName,
-                              const STransactionResult& t) {
+                              const STransactionResult& t, bool bTexts) {
     const bool bPassed = t.Passed();
     m_out << "<section class=\"txn" << (bPassed ? "" : " failed") << "\" id=\"";
     Anchor(nScript, t.nNumber) << "\"><h2>";
@@ -158,30 +179,63 @@ void CHtmlWriter::Transaction(std::size_t nScript, std::string_view strScriptNam
     }
     Checks(t);
     Differences(t);
+    if (!bTexts) {
+        m_out << "<p class=\"meta\">Request and response left out, after the first " << CHtmlReport::kInFull
+              << " failed transactions.</p>\n</section>\n";
+        return;
+    }
     m_out << "<div class=\"texts\"><div><h3>Request</h3><pre>";
     Text(t.strRequest) << "</pre></div><div><h3>Response</h3><pre>";
     Text(t.strResponse) << "</pre></div></div>\n</section>\n";
-    m_out.Pass();
 }
 
 } // namespace
 
-void CHtmlReport::Add(std::size_t nScript, std::string_view strScriptName, const STransactionResult& t) {
-    while (m_sections.size() <= nScript)
-        m_sections.push_back(std::make_unique<CReportWriter>());
-    CHtmlWriter(*m_sections[nScript]).Transaction(nScript, strScriptName, t);
+bool CHtmlReport::Open(const CString& strFile, CString& strError) {
+    return m_rows.Open(strFile, strError) && m_sections.Open(strFile, strError);
 }
 
-void CHtmlReport::Write(std::ostream& stream, const std::vector<SScriptResult>& scripts,
+void CHtmlReport::Add(std::size_t nScript, std::string_view strScriptName, const STransactionResult& t) {
+    const bool bPassed = t.Passed();
+    int& nInFull = bPassed ? m_nPassedInFull : m_nFailedInFull;
+    const bool bTexts = nInFull < kInFull;
+    if (bTexts)
+        ++nInFull;
+    else if (bPassed) {
+        ++m_nPassedLeftOut;
+        return;
+    } else
+        ++m_nFailedWithoutTexts;
+    if (m_parts.size() <= nScript)
+        m_parts.resize(nScript + 1);
+    SScriptParts& parts = m_parts[nScript];
+    m_rows.AddTo(parts.rows, [&](CReportWriter& out) { CHtmlWriter(out).Row(nScript, strScriptName, t); });
+    m_sections.AddTo(parts.sections, [&](CReportWriter& out) {
+        CHtmlWriter(out).Transaction(nScript, strScriptName, t, bTexts);
+    });
+}
+
+bool CHtmlReport::Write(std::ostream& stream, const std::vector<SScriptResult>& scripts,
                         const SReportHeading& heading) {
     CReportWriter out(stream);
     CHtmlWriter writer(out);
-    writer.Heading(scripts, heading);
-    writer.Summary(scripts);
+    writer.Heading(scripts, heading, {m_nFailedWithoutTexts, m_nPassedLeftOut});
+    writer.SummaryStart();
+    static const SScriptParts kNoParts;
+    const auto partsOf = [&](std::size_t s) -> const SScriptParts& {
+        return s < m_parts.size() ? m_parts[s] : kNoParts;
+    };
+    bool bCopied = true;
+    for (std::size_t s = 0; s < scripts.size(); ++s) {
+        if (scripts[s].bUnreadable)
+            writer.UnreadableRow(scripts[s]);
+        bCopied &= m_rows.CopyTo(out, partsOf(s).rows);
+    }
+    writer.SummaryEnd();
     for (std::size_t s = 0; s < scripts.size(); ++s) {
         writer.Problems(scripts[s]);
-        if (s < m_sections.size())
-            out.Splice(*m_sections[s]);
+        bCopied &= m_sections.CopyTo(out, partsOf(s).sections);
     }
     writer.End();
+    return bCopied;
 }

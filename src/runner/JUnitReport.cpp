@@ -21,11 +21,9 @@ struct SCounts {
 
 SCounts CountsOf(const SScriptResult& script) {
     SCounts counts;
-    counts.nTests = script.transactions.size() + (script.bUnreadable ? 1 : 0);
-    counts.nErrors = script.bUnreadable ? 1 : 0;
-    for (const STransactionResult& t : script.transactions)
-        if (!t.Passed())
-            ++(t.strError.empty() ? counts.nFailures : counts.nErrors);
+    counts.nTests = static_cast<std::size_t>(script.nTransactions) + (script.bUnreadable ? 1 : 0);
+    counts.nErrors = script.nErrors + (script.bUnreadable ? 1 : 0);
+    counts.nFailures = script.nFailed - script.nErrors;
     counts.dSeconds = script.dSeconds;
     return counts;
 }
@@ -62,11 +60,11 @@ void WriteCase(CReportWriter& out, std::string_view strScriptName, const STransa
     out.Escaped(t.strKind) << ")\nRequest:\n";
     out.CData(t.strRequest) << "\nResponse:\n";
     out.CData(t.strResponse) << "</system-out>\n    </testcase>\n";
-    out.Pass();
 }
 
-void WriteSuite(CReportWriter& out, const SScriptResult& script, const SCounts& counts,
-                CReportWriter* pCases) {
+// The suite around its cases; false when they could not be read back.
+bool WriteSuite(CReportWriter& out, const SScriptResult& script, const SCounts& counts, CReportSpool& spool,
+                const CReportSpool::Part& cases) {
     out << "  <testsuite name=\"";
     out.Attribute(script.strName) << "\" tests=\"" << counts.nTests << "\" failures=\"" << counts.nFailures
                                   << "\" errors=\"" << counts.nErrors << "\" skipped=\"0\" time=\"";
@@ -80,8 +78,7 @@ void WriteSuite(CReportWriter& out, const SScriptResult& script, const SCounts& 
         out.Attribute(problem) << "\" type=\"script\">";
         out.Escaped(problem) << "</error>\n    </testcase>\n";
     }
-    if (pCases)
-        out.Splice(*pCases);
+    const bool bCopied = spool.CopyTo(out, cases);
     if (!script.arrProblems.empty() && !script.bUnreadable) {
         out << "    <system-err>";
         for (const CString& problem : script.arrProblems)
@@ -89,17 +86,19 @@ void WriteSuite(CReportWriter& out, const SScriptResult& script, const SCounts& 
         out << "</system-err>\n";
     }
     out << "  </testsuite>\n";
+    out.Pass();
+    return bCopied;
 }
 
 } // namespace
 
 void CJUnitReport::Add(std::size_t nScript, std::string_view strScriptName, const STransactionResult& t) {
-    while (m_cases.size() <= nScript)
-        m_cases.push_back(std::make_unique<CReportWriter>());
-    WriteCase(*m_cases[nScript], strScriptName, t);
+    if (m_cases.size() <= nScript)
+        m_cases.resize(nScript + 1);
+    m_spool.AddTo(m_cases[nScript], [&](CReportWriter& out) { WriteCase(out, strScriptName, t); });
 }
 
-void CJUnitReport::Write(std::ostream& stream, const std::vector<SScriptResult>& scripts) {
+bool CJUnitReport::Write(std::ostream& stream, const std::vector<SScriptResult>& scripts) {
     std::vector<SCounts> suites;
     SCounts total;
     for (const SScriptResult& script : scripts) {
@@ -111,7 +110,11 @@ void CJUnitReport::Write(std::ostream& stream, const std::vector<SScriptResult>&
         << "<testsuites name=\"tranvex-run\" tests=\"" << total.nTests << "\" failures=\"" << total.nFailures
         << "\" errors=\"" << total.nErrors << "\" time=\"";
     out.Fixed(total.dSeconds, 3) << "\">\n";
+    static const CReportSpool::Part kNoCases;
+    bool bCopied = true;
     for (std::size_t s = 0; s < scripts.size(); ++s)
-        WriteSuite(out, scripts[s], suites[s], s < m_cases.size() ? m_cases[s].get() : nullptr);
+        bCopied &=
+            WriteSuite(out, scripts[s], suites[s], m_spool, s < m_cases.size() ? m_cases[s] : kNoCases);
     out << "</testsuites>\n";
+    return bCopied;
 }

@@ -3,7 +3,6 @@
 // Texts are written as given: masking is the caller's.
 #pragma once
 
-#include <memory>
 #include <ostream>
 #include <string_view>
 #include <vector>
@@ -13,11 +12,15 @@
 
 class CJUnitReport {
 public:
+    // The test cases wait in a spool beside strFile until their counts are known.
+    bool Open(const CString& strFile, CString& strError) { return m_spool.Open(strFile, strError); }
     // A transaction of script nScript as it ends, written now so that its texts need not be kept.
     void Add(std::size_t nScript, std::string_view strScriptName, const STransactionResult& t);
-    // The report: each script's counts and problems, around the transactions added for it.
-    void Write(std::ostream& out, const std::vector<SScriptResult>& scripts);
+    // The report: each script's counts and problems, around the transactions added for it, in the
+    // scripts' order; false when the spool could not be read back.
+    bool Write(std::ostream& out, const std::vector<SScriptResult>& scripts);
 
 private:
-    std::vector<std::unique_ptr<CReportWriter>> m_cases; // per script
+    CReportSpool m_spool;
+    std::vector<CReportSpool::Part> m_cases; // per script, by its place in the run
 };

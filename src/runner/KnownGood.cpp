@@ -1,6 +1,7 @@
 // Leaf-by-leaf comparison of two response documents with pugixml.
 #include "runner/KnownGood.h"
 
+#include <algorithm>
 #include <map>
 #include <pugixml.hpp>
 
@@ -25,24 +26,39 @@ CString TextOf(const pugi::xml_node& node) {
     return text;
 }
 
-void CollectLeaves(const pugi::xml_node& node, const CString& path, bool ignored,
+// Depth-first over the elements with an explicit stack, so that an answer nested however deep
+// cannot exhaust the call stack.
+void CollectLeaves(const pugi::xml_node& root, const CString& rootPath, bool rootIgnored,
                    const std::set<CString>& ignoredNames, Leaves& leaves) {
-    if (!HasElementChild(node)) {
-        if (!ignored)
-            leaves.emplace_back(path, TextOf(node));
-        return;
-    }
-    std::map<CString, int> seen;
-    for (const pugi::xml_node& child : node.children()) {
-        if (child.type() != pugi::node_element)
+    struct SPending {
+        pugi::xml_node node;
+        CString path;
+        bool ignored;
+    };
+    std::vector<SPending> pending{{root, rootPath, rootIgnored}};
+    while (!pending.empty()) {
+        SPending item = std::move(pending.back());
+        pending.pop_back();
+        if (!HasElementChild(item.node)) {
+            if (!item.ignored)
+                leaves.emplace_back(std::move(item.path), TextOf(item.node));
             continue;
-        const CString name = child.name();
-        const int place = ++seen[name];
-        CString childPath = path;
-        childPath.append("/").append(name);
-        if (place > 1)
-            childPath.append("[").append(std::to_string(place)).append("]");
-        CollectLeaves(child, childPath, ignored || ignoredNames.count(name) > 0, ignoredNames, leaves);
+        }
+        // Children go on the stack in reverse, so that they come off in document order.
+        std::map<CString, int> seen;
+        const std::size_t firstChild = pending.size();
+        for (const pugi::xml_node& child : item.node.children()) {
+            if (child.type() != pugi::node_element)
+                continue;
+            const CString name = child.name();
+            const int place = ++seen[name];
+            CString childPath = item.path;
+            childPath.append("/").append(name);
+            if (place > 1)
+                childPath.append("[").append(std::to_string(place)).append("]");
+            pending.push_back({child, std::move(childPath), item.ignored || ignoredNames.count(name) > 0});
+        }
+        std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(firstChild), pending.end());
     }
 }
 

@@ -3,9 +3,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
-#include <cstdint>
 #include <cstring>
+
+#include <stdlib.h>
+#include <unistd.h>
 
 namespace {
 
@@ -43,85 +46,59 @@ constexpr auto MakePlain(std::string_view special) {
 constexpr auto kPlainEscaped = MakePlain("&<>\"'");
 constexpr auto kPlainHtmlText = MakePlain("&<"); // the only markup in an HTML element's text
 constexpr auto kPlainInCData = MakePlain("]");
-constexpr std::size_t kMaxGrowth = 6; // "&quot;" for '"'; "]]]]><![CDATA[>" for "]]>" is five per byte
 
-char* Put(char* out, std::string_view text) {
-    if (!text.empty()) // a writer that has written nothing may have no buffer yet
-        std::memcpy(out, text.data(), text.size());
-    return out + text.size();
-}
-
-struct SPut {
-    char* out;        // past what was written
-    std::size_t used; // bytes of the text
-};
-
-// The byte at text[pos], which is not plain either way.
-SPut PutSpecial(char* out, std::string_view text, std::size_t pos) {
+// The byte at text[pos], which is not plain either way; returns the bytes of the text it used.
+std::size_t AppendSpecial(CString& out, std::string_view text, std::size_t pos) {
     const auto u = static_cast<unsigned char>(text[pos]);
     switch (u) {
     case '&':
-        return {Put(out, "&amp;"), 1};
+        out += "&amp;";
+        return 1;
     case '<':
-        return {Put(out, "&lt;"), 1};
+        out += "&lt;";
+        return 1;
     case '>':
-        return {Put(out, "&gt;"), 1};
+        out += "&gt;";
+        return 1;
     case '"':
-        return {Put(out, "&quot;"), 1};
+        out += "&quot;";
+        return 1;
     case '\'':
-        return {Put(out, "&#39;"), 1};
+        out += "&#39;";
+        return 1;
     case ']':
-        if (text.substr(pos, 3) == "]]>")
-            return {Put(out, "]]]]><![CDATA[>"), 3}; // "]]>" cannot stand inside one section
-        return {Put(out, "]"), 1};
-    case '\r':
-        return {pos + 1 < text.size() && text[pos + 1] == '\n' ? out : Put(out, "\n"), 1};
-    default:
-        if (const std::size_t length = u >= 0x80 ? Utf8Length(text, pos) : 0; length > 0)
-            return {Put(out, text.substr(pos, length)), length};
-        return {Put(out, kReplacement), 1}; // other control characters, bytes that are not UTF-8
-    }
-}
-
-// Escaped text: markup comes every few bytes, so plain bytes are copied one by one.
-char* PutEscaped(char* out, std::string_view text, const std::array<bool, 256>& plain = kPlainEscaped) {
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const char c = text[pos];
-        if (plain[static_cast<unsigned char>(c)]) {
-            *out++ = c;
-            ++pos;
-        } else if (c == '<') { // most of what is escaped: the markup of the requests and responses
-            out = Put(out, "&lt;");
-            ++pos;
-        } else if (c == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') { // a CR LF line end
-            ++pos;
-        } else {
-            const SPut put = PutSpecial(out, text, pos);
-            out = put.out;
-            pos += put.used;
+        if (text.substr(pos, 3) == "]]>") {
+            out += "]]]]><![CDATA[>"; // "]]>" cannot stand inside one section
+            return 3;
         }
+        out += ']';
+        return 1;
+    case '\r':
+        if (pos + 1 < text.size() && text[pos + 1] == '\n')
+            return 1; // a CR LF line end: the LF follows
+        out += '\n';
+        return 1;
+    default:
+        if (const std::size_t length = u >= 0x80 ? Utf8Length(text, pos) : 0; length > 0) {
+            out += text.substr(pos, length);
+            return length;
+        }
+        out += kReplacement; // other control characters, bytes that are not UTF-8
+        return 1;
     }
-    return out;
 }
 
-// CDATA: long runs of plain bytes, each copied at once.
-char* PutInCData(char* out, std::string_view text) {
+// Runs of plain bytes are appended at once, the bytes between them one by one.
+void AppendChecked(CString& out, std::string_view text, const std::array<bool, 256>& plain) {
     std::size_t pos = 0;
     while (pos < text.size()) {
         const std::size_t start = pos;
-        while (pos < text.size() && kPlainInCData[static_cast<unsigned char>(text[pos])])
+        while (pos < text.size() && plain[static_cast<unsigned char>(text[pos])])
             ++pos;
-        out = Put(out, text.substr(start, pos - start));
-        if (pos + 1 < text.size() && text[pos] == '\r' && text[pos + 1] == '\n') {
-            ++pos; // a CR LF line end, as in every line of most responses
-        } else if (pos < text.size()) {
-            const SPut put = PutSpecial(out, text, pos);
-            out = put.out;
-            pos += put.used;
-        }
+        out.append(text.data() + start, pos - start);
+        if (pos < text.size())
+            pos += AppendSpecial(out, text, pos);
     }
-    return out;
 }
 
 } // namespace
@@ -133,87 +110,97 @@ void AppendFixed(CString& out, double dValue, int nDecimals) {
     out.append(digits, result.ec == std::errc() ? result.ptr : digits);
 }
 
-CReportWriter::CReportWriter(std::ostream& out) : m_pOut(&out) {}
-
-char* CReportWriter::Reserve(std::size_t n) {
-    if (m_nCapacity - m_nSize >= n)
-        return End();
-    if (m_nSize >= kBlock)
-        Flush();
-    if (m_nCapacity - m_nSize < n) {
-        // A part starts small and doubles up to a block; a block's last piece may run past kBlock.
-        const std::size_t capacity =
-            std::max(m_nSize + n, std::min(std::max({kFirstCapacity, 2 * m_nCapacity, m_nBlockCapacity}),
-                                           kBlock + kBlock / 4));
-        auto data = std::make_unique_for_overwrite<char[]>(capacity);
-        Put(data.get(), std::string_view(m_pData.get(), m_nSize));
-        m_pData = std::move(data);
-        m_nCapacity = capacity;
-    }
-    return End();
-}
-
-CReportWriter& CReportWriter::operator<<(std::string_view text) {
-    CommitTo(Put(Reserve(text.size()), text));
-    return *this;
-}
+CReportWriter::CReportWriter(std::ostream& out) : m_out(out) {}
 
 CReportWriter& CReportWriter::operator<<(long long n) {
-    char* out = Reserve(24);
-    CommitTo(std::to_chars(out, out + 24, n).ptr);
+    char digits[24];
+    m_text.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
     return *this;
 }
 
 CReportWriter& CReportWriter::Fixed(double dValue, int nDecimals) {
-    CString digits;
-    AppendFixed(digits, dValue, nDecimals);
-    return *this << digits;
+    AppendFixed(m_text, dValue, nDecimals);
+    return *this;
 }
 
 CReportWriter& CReportWriter::Escaped(std::string_view text) {
-    CommitTo(PutEscaped(Reserve(text.size() * kMaxGrowth), text));
+    AppendChecked(m_text, text, kPlainEscaped);
     return *this;
 }
 
 CReportWriter& CReportWriter::HtmlText(std::string_view text) {
-    CommitTo(PutEscaped(Reserve(text.size() * kMaxGrowth), text, kPlainHtmlText));
+    AppendChecked(m_text, text, kPlainHtmlText);
     return *this;
 }
 
 CReportWriter& CReportWriter::Attribute(std::string_view text) {
-    char* start = Reserve(text.size() * kMaxGrowth);
-    char* end = PutEscaped(start, text);
+    const std::size_t start = m_text.size();
+    AppendChecked(m_text, text, kPlainEscaped);
     std::replace_if(
-        start, end, [](char c) { return c == '\n' || c == '\t'; }, ' ');
-    CommitTo(end);
+        m_text.begin() + static_cast<std::ptrdiff_t>(start), m_text.end(),
+        [](char c) { return c == '\n' || c == '\t'; }, ' ');
     return *this;
 }
 
 CReportWriter& CReportWriter::CData(std::string_view text) {
-    *this << "<![CDATA[";
-    CommitTo(PutInCData(Reserve(text.size() * kMaxGrowth), text));
-    return *this << "]]>";
+    m_text += "<![CDATA[";
+    AppendChecked(m_text, text, kPlainInCData);
+    m_text += "]]>";
+    return *this;
 }
 
 void CReportWriter::Flush() {
-    if (m_nSize == 0)
-        return;
-    if (m_pOut) {
-        m_pOut->write(m_pData.get(), static_cast<std::streamsize>(m_nSize));
-    } else {
-        m_kept.push_back({std::move(m_pData), m_nSize});
-        m_nBlockCapacity = m_nCapacity; // the next block starts as large
-        m_nCapacity = 0;
-    }
-    m_nSize = 0;
+    m_out.write(m_text.data(), static_cast<std::streamsize>(m_text.size()));
+    m_nFlushed += m_text.size();
+    m_text.clear();
 }
 
-void CReportWriter::Splice(CReportWriter& part) {
+void CReportWriter::WriteThrough(std::string_view text) {
     Flush();
-    for (const SBlock& block : part.m_kept)
-        m_pOut->write(block.pData.get(), static_cast<std::streamsize>(block.nSize));
-    if (part.m_nSize > 0)
-        m_pOut->write(part.m_pData.get(), static_cast<std::streamsize>(part.m_nSize));
-    part.m_kept.clear();
-    part.m_nSize = 0;
+    m_out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    m_nFlushed += text.size();
+}
+
+bool CReportSpool::Open(const std::filesystem::path& report, CString& strError) {
+    // Beside the report, on the disk it goes to; else in the temporary folder.
+    std::error_code ec;
+    const std::filesystem::path folder = report.parent_path().empty() ? "." : report.parent_path();
+    for (const std::filesystem::path& where : {folder, std::filesystem::temp_directory_path(ec)}) {
+        CString strPath = (where / ".tranvex-run-XXXXXX").string();
+        const int fd = ::mkstemp(strPath.data());
+        if (fd < 0) {
+            strError = strPath + ": " + std::strerror(errno);
+            continue;
+        }
+        m_file.open(strPath, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
+        ::unlink(strPath.c_str()); // the open file stays until the spool goes
+        ::close(fd);
+        if (m_file) {
+            m_pWriter = std::make_unique<CReportWriter>(m_file);
+            return true;
+        }
+        strError = strPath + ": cannot open";
+    }
+    return false;
+}
+
+bool CReportSpool::CopyTo(CReportWriter& out, const Part& part) {
+    if (part.empty())
+        return true;
+    m_pWriter->Flush();
+    CString buffer;
+    for (const SRange& range : part) {
+        m_file.seekg(static_cast<std::streamoff>(range.nBegin));
+        for (std::uint64_t left = range.nEnd - range.nBegin; left > 0 && m_file;) {
+            buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(left, CReportWriter::kBlock)));
+            m_file.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+            const auto nRead = static_cast<std::size_t>(m_file.gcount());
+            out.WriteThrough(std::string_view(buffer).substr(0, nRead));
+            left -= nRead;
+        }
+    }
+    const bool bRead = static_cast<bool>(m_file);
+    m_file.clear();
+    m_file.seekp(0, std::ios::end); // writing goes on at the end
+    return bRead;
 }

@@ -1,7 +1,10 @@
-// Text helpers the reports share: escaping for XML and HTML, CDATA sections, and the writer that
-// gathers a report in large blocks.
+// Text helpers the reports share: escaping for XML and HTML, CDATA sections, the writer that
+// gathers a report in large blocks, and the spool that keeps parts of a report until their place.
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <ostream>
 #include <string_view>
@@ -12,25 +15,25 @@
 // Fixed-point with the given decimals, as printf's "%.<n>f" writes it ("0.012").
 void AppendFixed(CString& out, double dValue, int nDecimals);
 
-// Report text, built in memory and handed to the stream a megabyte at a time: the kernel takes one
-// large write several times cheaper than many small ones. Escaped text goes straight into the block.
+// Report text, gathered in a string and handed to the stream once a block of it has built up at a
+// pause between parts (Pass) and at the end.
 class CReportWriter {
 public:
     static constexpr std::size_t kBlock = std::size_t{1} << 20;
 
     explicit CReportWriter(std::ostream& out);
-    // A part of a report that is written before it can be placed: its blocks stay in memory until
-    // a writer to the report's stream splices them in.
-    CReportWriter() = default;
     CReportWriter(const CReportWriter&) = delete;
     CReportWriter& operator=(const CReportWriter&) = delete;
-    ~CReportWriter() {
-        if (m_pOut)
-            Flush();
-    }
+    ~CReportWriter() { Flush(); }
 
-    CReportWriter& operator<<(std::string_view text);
-    CReportWriter& operator<<(char c) { return *this << std::string_view(&c, 1); }
+    CReportWriter& operator<<(std::string_view text) {
+        m_text += text;
+        return *this;
+    }
+    CReportWriter& operator<<(char c) {
+        m_text += c;
+        return *this;
+    }
     CReportWriter& operator<<(long long n);
     CReportWriter& operator<<(int n) { return *this << static_cast<long long>(n); }
     CReportWriter& operator<<(std::size_t n) { return *this << static_cast<long long>(n); }
@@ -46,31 +49,51 @@ public:
     // An XML CDATA section: the same checks for valid characters, no escaping ("]]>" is split).
     CReportWriter& CData(std::string_view text);
 
-    // Between parts of the report: hands the block on once it is large.
+    // Between parts of the report: hands the text on once it is large.
     void Pass() {
-        if (m_nSize >= kBlock)
+        if (m_text.size() >= kBlock)
             Flush();
     }
     void Flush();
-    // Writes out all of a part made by the default constructor, and empties it.
-    void Splice(CReportWriter& part);
+    // A text copied whole (a spooled part): what is gathered goes first, then the text straight on.
+    void WriteThrough(std::string_view text);
+    // Bytes written through this writer so far, flushed or not.
+    std::uint64_t Position() const { return m_nFlushed + m_text.size(); }
 
 private:
-    static constexpr std::size_t kFirstCapacity = std::size_t{64} << 10;
-    struct SBlock {
-        std::unique_ptr<char[]> pData;
-        std::size_t nSize;
+    std::ostream& m_out;
+    CString m_text;
+    std::uint64_t m_nFlushed = 0;
+};
+
+// Parts of a report written before their place in it is known (a script's test cases come after its
+// counts, the transactions after the totals): they go to an unnamed file beside the report as the
+// run goes, so that a run of any length keeps little of its reports in memory, and are copied into
+// the report at the end, in the order the report asks for. Each part is a list of ranges, so that
+// parts written in turns still come out whole.
+class CReportSpool {
+public:
+    struct SRange {
+        std::uint64_t nBegin = 0, nEnd = 0;
     };
+    using Part = std::vector<SRange>;
 
-    // Room for n more bytes at End().
-    char* Reserve(std::size_t n);
-    char* End() { return m_pData.get() + m_nSize; }
-    void CommitTo(const char* end) { m_nSize = static_cast<std::size_t>(end - m_pData.get()); }
+    // The file is made in the folder of report; false, with the reason in strError, when it cannot be.
+    bool Open(const std::filesystem::path& report, CString& strError);
+    // write(writer) adds to the part, which grows by what was written.
+    template <typename Write> void AddTo(Part& part, Write write) {
+        const std::uint64_t begin = m_pWriter->Position();
+        write(*m_pWriter);
+        if (!part.empty() && part.back().nEnd == begin)
+            part.back().nEnd = m_pWriter->Position();
+        else
+            part.push_back({begin, m_pWriter->Position()});
+        m_pWriter->Pass();
+    }
+    // Copies the part into out; false when the spool could not be written or read back.
+    bool CopyTo(CReportWriter& out, const Part& part);
 
-    std::ostream* m_pOut = nullptr;  // null for a part kept in memory
-    std::unique_ptr<char[]> m_pData; // uninitialised: every byte is written before it is read
-    std::size_t m_nSize = 0;
-    std::size_t m_nCapacity = 0;
-    std::size_t m_nBlockCapacity = 0; // of the last block kept
-    std::vector<SBlock> m_kept;
+private:
+    std::fstream m_file;
+    std::unique_ptr<CReportWriter> m_pWriter;
 };

@@ -20,7 +20,10 @@ CString STransactionResult::FailureSummary() const {
     return {};
 }
 
-int SScriptResult::FailedCount() const {
-    return static_cast<int>(
-        std::count_if(transactions.begin(), transactions.end(), [](const auto& t) { return !t.Passed(); }));
+void SScriptResult::Count(const STransactionResult& t) {
+    ++nTransactions;
+    if (!t.Passed()) {
+        ++nFailed;
+        nErrors += t.strError.empty() ? 0 : 1;
+    }
 }

@@ -45,8 +45,13 @@ struct SScriptResult {
     CString strName;                  // the file name without its extension
     std::vector<CString> arrProblems; // what the script reader reported, as the window would show it
     bool bUnreadable = false;         // nothing could be run
+    // In the order run; empty when the caller took each transaction as it ended.
     std::vector<STransactionResult> transactions;
+    int nTransactions = 0; // run, kept or not
+    int nFailed = 0;       // of them, failed
+    int nErrors = 0;       // of the failed, those that got no usable answer
     double dSeconds = 0;
 
-    int FailedCount() const;
+    // Counts a transaction that has ended.
+    void Count(const STransactionResult& t);
 };

@@ -77,12 +77,13 @@ bool ScriptNamesAreDistinct(const std::vector<CString>& scripts, std::FILE* err)
     return true;
 }
 
+// write gives false when the report's spooled parts could not be read back.
 template <typename Writer> bool WriteReport(const CString& strFile, std::FILE* err, Writer write) {
     if (strFile.empty())
         return true;
     std::ofstream out(strFile, std::ios::binary | std::ios::trunc);
-    if (out)
-        write(out);
+    if (out && !write(out))
+        out.setstate(std::ios::failbit);
     if (out.flush())
         return true;
     std::fprintf(err, "tranvex-run: cannot write %s: %s\n", strFile.c_str(), std::strerror(errno));
@@ -136,7 +137,12 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
     const bool bJUnit = !options.strJUnitFile.empty(), bHtml = !options.strHtmlFile.empty();
     CJUnitReport junit;
     CHtmlReport html;
-    std::vector<SScriptResult> results;
+    if (CString strProblem; (bJUnit && !junit.Open(options.strJUnitFile, strProblem)) ||
+                            (bHtml && !html.Open(options.strHtmlFile, strProblem))) {
+        std::fprintf(err, "tranvex-run: cannot make the reports' working files: %s\n", strProblem.c_str());
+        return kExitUsage;
+    }
+    std::vector<SScriptResult> results; // in the order given, which the reports keep
     CString strMaskedScript; // the name of the script being run, masked, for its transactions' parts
     std::size_t nMaskedScript = SIZE_MAX;
     const auto onTransaction = [&](const SScriptResult& script, STransactionResult& t, int nCount) {
@@ -163,18 +169,18 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
         const SScriptResult& script = results.back();
         progress.ScriptProblems(script);
         nUnreadable += script.bUnreadable ? 1 : 0;
-        nTotal += static_cast<int>(script.transactions.size());
-        nFailed += script.FailedCount();
+        nTotal += script.nTransactions;
+        nFailed += script.nFailed;
     }
     progress.Finish(nTotal, nFailed, nUnreadable,
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 
     for (SScriptResult& script : results)
         MaskScript(script, mask);
-    const bool bJUnitWritten =
-        WriteReport(options.strJUnitFile, err, [&](std::ostream& file) { junit.Write(file, results); });
-    const bool bHtmlWritten = WriteReport(options.strHtmlFile, err,
-                                          [&](std::ostream& file) { html.Write(file, results, heading); });
+    const bool bJUnitWritten = WriteReport(options.strJUnitFile, err,
+                                           [&](std::ostream& file) { return junit.Write(file, results); });
+    const bool bHtmlWritten = WriteReport(
+        options.strHtmlFile, err, [&](std::ostream& file) { return html.Write(file, results, heading); });
     if (nUnreadable > 0 || !bJUnitWritten || !bHtmlWritten)
         return kExitUsage;
     return nFailed > 0 ? kExitFailed : kExitPassed;

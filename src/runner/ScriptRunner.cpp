@@ -94,7 +94,14 @@ SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progres
     // Blocks the scan never reached fail the run as one more transaction, so that no report shows a
     // script that was cut short as passed.
     const int nTotal = static_cast<int>(stored.size()) + (strUnread.empty() ? 0 : 1);
-    script.transactions.reserve(nTotal);
+    // A caller that hears of each transaction takes what it needs of it; the result keeps the counts.
+    const auto done = [&](STransactionResult& t) {
+        script.Count(t);
+        if (progress)
+            progress(script, t, nTotal);
+        else
+            script.transactions.push_back(std::move(t));
+    };
     for (std::size_t i = 0; i < stored.size(); ++i) {
         const auto started = std::chrono::steady_clock::now();
         static const SBlockNote kNoNote;
@@ -109,18 +116,14 @@ SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progres
             result.strName = "Block " + std::to_string(result.nNumber) +
                              (result.strTranCode.empty() ? CString() : " " + result.strTranCode);
         result.dSeconds = SecondsSince(started);
-        script.transactions.push_back(std::move(result));
-        if (progress)
-            progress(script, script.transactions.back(), nTotal);
+        done(result);
     }
     if (!strUnread.empty()) {
         STransactionResult rest;
         rest.nNumber = nTotal;
         rest.strName = "Rest of the script";
         rest.strError = UnreadMessage(strUnread);
-        script.transactions.push_back(std::move(rest));
-        if (progress)
-            progress(script, script.transactions.back(), nTotal);
+        done(rest);
     }
     script.dSeconds = SecondsSince(start);
     return script;

@@ -13,8 +13,8 @@
 
 class CScriptRunner {
 public:
-    // Hears of each transaction as it ends; may take what it needs of the result (its texts for the
-    // reports) and leave the rest.
+    // Hears of each transaction as it ends and takes what it needs of it: the script's result then
+    // keeps only its counts, so that a long script's results need not be held.
     using Progress = std::function<void(const SScriptResult& script, STransactionResult& done, int nTotal)>;
 
     // The target's component is made here, through the component registry, as the window makes it.
@@ -24,7 +24,7 @@ public:
     // the reason when the call fails or the answer is not a success.
     bool StoreServers(const CString& strServers, CString& strProblem);
 
-    // Runs one script.
+    // Runs one script; without progress, its result keeps every transaction.
     SScriptResult Run(const CString& strPath, const Progress& progress = {});
 
 private:

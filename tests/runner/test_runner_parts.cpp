@@ -138,6 +138,11 @@ TEST(KnownGoodTest, LeavesAreComparedByPathTextAndPresence) {
     const std::vector<SDifference> one = CompareAnswers(kStored, cases[2].actual, {});
     EXPECT_EQ(one[0].strExpected, "A1");
     EXPECT_EQ(one[0].strActual, "(absent)");
+    // A stored answer nested far deeper than any call stack holds is walked all the same.
+    std::string open, close;
+    for (int i = 0; i < 60000; ++i)
+        open += "<a>", close += "</a>";
+    EXPECT_EQ(CompareAnswers(open + close, kStored, {}).size(), 6u); // its one leaf, the other's five
 }
 
 TEST(RunnerOptionsTest, ValuesAndUsageErrors) {
