@@ -16,7 +16,16 @@ constexpr std::string_view kCommentClose = "-->";
 
 // Which block kind a tag name opens or closes: only the three request block names count.
 bool IsBlockName(std::string_view rest) {
-    return rest.starts_with("Transaction>") || rest.starts_with("Admin>") || rest.starts_with("Corvane>");
+    switch (rest.empty() ? '\0' : rest.front()) {
+    case 'T':
+        return rest.starts_with("Transaction>");
+    case 'A':
+        return rest.starts_with("Admin>");
+    case 'C':
+        return rest.starts_with("Corvane>");
+    default:
+        return false;
+    }
 }
 
 unsigned TagAt(std::string_view rest) // rest starts just after a '<'
@@ -51,26 +60,13 @@ std::string_view OpenedKind(std::string_view line) {
 // A line of only blanks and tabs counts as blank: otherwise one stray indent between two blocks
 // would end the scan and silently drop every later transaction.
 bool IsBlank(std::string_view line) {
-    return line.find_first_not_of(" \t") == std::string_view::npos;
+    if (!line.empty() && line.back() != ' ' && line.back() != '\t')
+        return false; // the usual case, decided without walking the indentation
+    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
 bool Contains(std::string_view line, std::string_view text) {
     return line.find(text) != std::string_view::npos;
-}
-
-void ReadWhole(std::istream& file, std::string& text) {
-    // One allocation when the stream can tell its size; a stream that cannot is read all the same.
-    const std::streampos start = file.tellg();
-    if (start != std::streampos(-1) && file.seekg(0, std::ios::end)) {
-        const std::streampos end = file.tellg();
-        file.seekg(start);
-        if (end > start)
-            text.reserve(static_cast<std::size_t>(end - start));
-    }
-    file.clear();
-    char chunk[64 * 1024];
-    while (file.read(chunk, sizeof chunk) || file.gcount() > 0)
-        text.append(chunk, static_cast<std::size_t>(file.gcount()));
 }
 
 } // namespace
@@ -82,17 +78,44 @@ int SBlockNote::FileLine(int nStoredLine) const {
     return arrFileLines[std::min(index, arrFileLines.size() - 1)];
 }
 
-CScriptSplitter::CScriptSplitter(std::istream& file, Report report) : m_report(std::move(report)) {
-    ReadWhole(file, m_strText);
+CScriptSplitter::CScriptSplitter(std::istream& file, Report report) : m_file(file), m_report(std::move(report)) {}
+
+bool CScriptSplitter::Refill() {
+    if (m_bEof)
+        return false;
+    // The unfinished line moves to the front; only a line longer than a chunk grows the buffer.
+    const std::size_t kept = m_nEnd - m_nBegin;
+    std::memmove(m_buffer.data(), m_buffer.data() + m_nBegin, kept);
+    m_nBegin = 0;
+    m_nEnd = kept;
+    if (kept + kChunk > m_buffer.size())
+        m_buffer.resize(2 * kept + kChunk);
+    m_file.read(m_buffer.data() + kept, static_cast<std::streamsize>(m_buffer.size() - kept));
+    const auto got = static_cast<std::size_t>(m_file.gcount());
+    m_nEnd += got;
+    m_bEof = !m_file; // a short read means the end of the stream (or a read error)
+    return got != 0;
 }
 
 bool CScriptSplitter::ReadLine(std::string_view& line) {
-    if (m_nNext >= m_strText.size())
-        return false;
-    const std::string_view rest = std::string_view(m_strText).substr(m_nNext);
-    const std::size_t lf = rest.find('\n');
-    line = rest.substr(0, lf);
-    m_nNext = lf == std::string_view::npos ? m_strText.size() : m_nNext + lf + 1;
+    std::size_t searched = 0; // bytes of the unfinished line known to hold no LF
+    for (;;) {
+        const std::string_view rest(m_buffer.data() + m_nBegin, m_nEnd - m_nBegin);
+        if (const std::size_t lf = rest.find('\n', searched); lf != std::string_view::npos) {
+            line = rest.substr(0, lf);
+            m_nBegin += lf + 1;
+            break;
+        }
+        searched = rest.size();
+        if (!Refill()) {
+            // The last line needs no LF.
+            if (m_nBegin == m_nEnd)
+                return false;
+            line = std::string_view(m_buffer.data() + m_nBegin, m_nEnd - m_nBegin);
+            m_nBegin = m_nEnd;
+            break;
+        }
+    }
     if (line.ends_with('\r'))
         line.remove_suffix(1);
     ++m_nLine;

@@ -27,8 +27,9 @@ class CScriptSplitter {
 public:
     using Report = std::function<void(const CString& message)>;
 
-    // The whole file is read here, once.
+    // The file is read once, in chunks of kChunk bytes, as the lines are asked for.
     CScriptSplitter(std::istream& file, Report report);
+    static constexpr std::size_t kChunk = 64 * 1024;
 
     // The next significant line (not blank, not inside a comment region). At end of file reports
     // "Premature End-of-File" and returns false.
@@ -46,14 +47,20 @@ public:
 
 private:
     void Split(CStringArray& arrTransactions, std::vector<SBlockNote>* pNotes); // notes when not null
-    bool ReadLine(std::string_view& line); // the next line of the file, without LF or a CR before it
-    // ReadScriptLine without the copy: the view points into the file's text.
+    bool Refill(); // keeps the unfinished line, appends the next chunk; false when none came
+    // The next line of the file, without its LF or a CR just before it; the view is valid until the
+    // next call.
+    bool ReadLine(std::string_view& line);
+    // ReadScriptLine without the copy.
     bool ReadSignificant(std::string_view& line);
     bool PrematureEnd(); // reports the end of file; always false
     void AddCommentLine(std::string_view line, bool bFirst);
 
-    std::string m_strText; // the whole file
-    std::size_t m_nNext = 0; // where the next line starts
+    std::istream& m_file;
+    std::vector<char> m_buffer; // unread bytes are [m_nBegin, m_nEnd): the unfinished line and a chunk
+    std::size_t m_nBegin = 0;
+    std::size_t m_nEnd = 0;
+    bool m_bEof = false;
     int m_nLine = 0;         // the file's line number of the line last read
     Report m_report;
     unsigned m_nLineTags = 0; // block and comment tags of the line last returned as significant

@@ -137,6 +137,29 @@ TEST(ScriptLines, ReadScriptLineReportsEachEnd) {
     EXPECT_EQ(reports, 2);
 }
 
+// The file is read in chunks: lines of every length across several chunk edges, and one longer than a
+// chunk, come out as getline gives them (one CR before the LF dropped, blank lines skipped).
+TEST(ScriptLines, LinesAcrossChunkEdges) {
+    CString text;
+    CStringArray expected;
+    for (std::size_t n = 0; text.size() < 3 * CScriptSplitter::kChunk; n = (n + 37) % 401) {
+        CString line(n, static_cast<char>('a' + n % 26));
+        if (n % 3 == 0)
+            line.push_back('\r');
+        text += line + "\n";
+        if (n > 0)
+            expected.push_back(line.substr(0, n));
+    }
+    expected.emplace_back(CScriptSplitter::kChunk + 5, 'L');
+    text += expected.back();
+    std::istringstream file(text);
+    CScriptSplitter splitter(file, nullptr);
+    CStringArray lines;
+    for (CString line; splitter.ReadScriptLine(line);)
+        lines.push_back(line);
+    EXPECT_EQ(lines, expected);
+}
+
 // Each stored block gets the comment directly before it (not one inside a block or commented out with
 // the line it shares), the tag that opened it, and the file's line of each of its stored lines.
 TEST(ScriptNotes, EachStoredBlockGetsItsCommentKindAndFileLines) {
