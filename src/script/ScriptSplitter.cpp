@@ -78,7 +78,8 @@ int SBlockNote::FileLine(int nStoredLine) const {
     return arrFileLines[std::min(index, arrFileLines.size() - 1)];
 }
 
-CScriptSplitter::CScriptSplitter(std::istream& file, Report report) : m_file(file), m_report(std::move(report)) {}
+CScriptSplitter::CScriptSplitter(std::istream& file, Report report)
+    : m_file(file), m_buffer(kChunk), m_report(std::move(report)) {}
 
 bool CScriptSplitter::Refill() {
     if (m_bEof)
