@@ -119,8 +119,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         int previous = 0;
         for (const int nLine : notes[i].arrFileLines) {
             const std::size_t end = text.find("\r\n");
-            if (end == std::string_view::npos || nLine <= previous || nLine > static_cast<int>(lines.size()) ||
-                text.substr(0, end) != lines[nLine - 1])
+            if (end == std::string_view::npos || nLine <= previous ||
+                nLine > static_cast<int>(lines.size()) || text.substr(0, end) != lines[nLine - 1])
                 std::abort();
             text.remove_prefix(end + 2);
             previous = nLine;

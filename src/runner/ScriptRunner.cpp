@@ -30,8 +30,8 @@ CString UnreadMessage(const CString& strLine) {
 CString ParseFailure(const CString& strPath, const CXmlDocHelper& request, const SBlockNote& note) {
     if (request.GetParseLine() == 0)
         return request.GetError().m_strMessage; // no parse error: the helper failed otherwise
-    return "XML Parse Error at " + strPath + ":" + std::to_string(note.FileLine(request.GetParseLine())) + ": " +
-           request.GetParseReason();
+    return "XML Parse Error at " + strPath + ":" + std::to_string(note.FileLine(request.GetParseLine())) +
+           ": " + request.GetParseReason();
 }
 
 bool ReadWholeFile(const fs::path& path, CString& text) {
@@ -88,11 +88,11 @@ SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progres
             script.bUnreadable = true;
             return script;
         }
-        CScriptSplitter splitter(file.Stream(),
-                                 [&script](const CString& message) { script.arrProblems.push_back(message); });
+        CScriptSplitter splitter(
+            file.Stream(), [&script](const CString& message) { script.arrProblems.push_back(message); });
         splitter.SplitScript(stored, notes);
         strUnread = splitter.UnreadLine();
-    } // the file's text is let go before the run
+    } // the file is closed before the run
     if (stored.empty()) {
         if (!strUnread.empty())
             script.arrProblems.push_back(UnreadMessage(strUnread));

@@ -61,10 +61,10 @@ private:
     std::size_t m_nBegin = 0;
     std::size_t m_nEnd = 0;
     bool m_bEof = false;
-    int m_nLine = 0;         // the file's line number of the line last read
+    int m_nLine = 0; // the file's line number of the line last read
     Report m_report;
     unsigned m_nLineTags = 0; // block and comment tags of the line last returned as significant
     CString m_strUnread;
-    bool m_bNotes = false;    // comments are kept only when notes are asked for
-    CString m_strComment;     // the last comment region skipped by the last ReadSignificant
+    bool m_bNotes = false; // comments are kept only when notes are asked for
+    CString m_strComment;  // the last comment region skipped by the last ReadSignificant
 };

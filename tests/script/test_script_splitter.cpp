@@ -163,13 +163,13 @@ TEST(ScriptLines, LinesAcrossChunkEdges) {
 // Each stored block gets the comment directly before it (not one inside a block or commented out with
 // the line it shares), the tag that opened it, and the file's line of each of its stored lines.
 TEST(ScriptNotes, EachStoredBlockGetsItsCommentKindAndFileLines) {
-    std::istringstream script("<!-- before the header -->\n"                      // 1
-                              "<?xml version=\"1.0\"?>\n<TStream>\n"                // 2, 3
-                              "<!-- first\n\n  Expect: Approved -->\n\n"             // 4-7
+    std::istringstream script("<!-- before the header -->\n"                                       // 1
+                              "<?xml version=\"1.0\"?>\n<TStream>\n"                               // 2, 3
+                              "<!-- first\n\n  Expect: Approved -->\n\n"                           // 4-7
                               "<Transaction>\n<!-- inside: not a note -->\n<A/>\n</Transaction>\n" // 8-11
-                              " \t\n<Admin></Admin>\n"                              // 12, 13
-                              "<!-- stale --><Corvane>\n"                            // 14
-                              "<!-- third -->\r\n<Corvane><Admin>\n<T>E</T></Admin>\n" // 15-17
+                              " \t\n<Admin></Admin>\n"                                             // 12, 13
+                              "<!-- stale --><Corvane>\n"                                          // 14
+                              "<!-- third -->\r\n<Corvane><Admin>\n<T>E</T></Admin>\n"             // 15-17
                               "<Admin id=\"x\">\n<!-- after the scan -->\n<Admin>\n</Admin>\n");
     CStringArray stored, plain;
     std::vector<SBlockNote> notes;
