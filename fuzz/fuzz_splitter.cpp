@@ -1,10 +1,13 @@
 // libFuzzer target: any bytes as a transaction script through the splitter, checked against a plain
-// line-by-line reading of the same rules built only from std::string::find.
+// line-by-line reading of the same rules built only from std::string::find; and the file line of each
+// stored line.
 #include "script/ScriptSplitter.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -83,6 +86,15 @@ struct Reference {
     }
 };
 
+// The file's lines as the reference reads them.
+CStringArray FileLines(const std::string& script) {
+    Reference reader{std::istringstream(script), {}};
+    CStringArray lines;
+    for (CString line; reader.Raw(line);)
+        lines.push_back(line);
+    return lines;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -91,16 +103,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CStringArray expected;
     reference.Split(expected);
 
-    // Fuzz inputs are far shorter than the reader's chunk, so a small chunk is tried as well: it
-    // puts chunk edges inside lines and tags.
-    for (const std::size_t chunk : {CScriptLineReader::kChunk, 1 + size % 23}) {
-        std::istringstream file(script);
-        CStringArray messages;
-        CScriptSplitter splitter(
-            file, [&](const CString& m) { messages.push_back(m); }, chunk);
-        CStringArray texts;
-        splitter.SplitScript(texts);
-        if (texts != expected || messages != reference.messages)
+    std::istringstream file(script);
+    CStringArray messages;
+    CScriptSplitter splitter(file, [&](const CString& m) { messages.push_back(m); });
+    CStringArray texts;
+    std::vector<SBlockNote> notes;
+    splitter.SplitScript(texts, notes);
+    if (texts != expected || messages != reference.messages || notes.size() != texts.size())
+        std::abort();
+
+    // Each stored line but the added "</TStream>" is the file's line its note names, in file order.
+    const CStringArray lines = FileLines(script);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        std::string_view text = texts[i];
+        int previous = 0;
+        for (const int nLine : notes[i].arrFileLines) {
+            const std::size_t end = text.find("\r\n");
+            if (end == std::string_view::npos || nLine <= previous ||
+                nLine > static_cast<int>(lines.size()) || text.substr(0, end) != lines[nLine - 1])
+                std::abort();
+            text.remove_prefix(end + 2);
+            previous = nLine;
+        }
+        if (text != "</TStream>")
             std::abort();
     }
     return 0;

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <unordered_map>
 
 #include "runner/TextScan.h"
 #include "xml/XmlDocHelper.h"
@@ -25,15 +24,6 @@ bool IsElementName(std::string_view name) {
     return true;
 }
 
-// A script repeats its patterns from block to block; each is compiled once.
-std::shared_ptr<const std::regex> Compiled(const CString& pattern) {
-    static std::unordered_map<CString, std::shared_ptr<const std::regex>> compiled;
-    auto& slot = compiled[pattern];
-    if (!slot)
-        slot = std::make_shared<const std::regex>(pattern, std::regex::ECMAScript);
-    return slot;
-}
-
 SCheckResult Unreadable(std::string_view text, const CString& why) {
     return {CString(text), "Expect", "a check (" + why + ")", CString(text), false};
 }
@@ -51,7 +41,7 @@ bool ReadCheck(std::string_view text, SCheck& check, CString& why) {
         if (text[op] == '~') {
             check.kind = SCheck::eMatches;
             try {
-                check.pPattern = Compiled(check.strValue);
+                check.pPattern = std::make_shared<const std::regex>(check.strValue, std::regex::ECMAScript);
             } catch (const std::regex_error& e) {
                 why = CString("bad pattern: ") + e.what();
                 return false;

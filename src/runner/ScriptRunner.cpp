@@ -25,6 +25,15 @@ CString UnreadMessage(const CString& strLine) {
     return "Not run: the script reader stopped at \"" + strLine.substr(0, 80) + "\"";
 }
 
+// "XML Parse Error at s.xml:31: Start-end tags mismatch": the line counted in the whole file, where
+// the window counts it from the start of the stored text.
+CString ParseFailure(const CString& strPath, const CXmlDocHelper& request, const SBlockNote& note) {
+    if (request.GetParseLine() == 0)
+        return request.GetError().m_strMessage; // no parse error: the helper failed otherwise
+    return "XML Parse Error at " + strPath + ":" + std::to_string(note.FileLine(request.GetParseLine())) +
+           ": " + request.GetParseReason();
+}
+
 bool ReadWholeFile(const fs::path& path, CString& text) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -67,22 +76,23 @@ SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progres
     script.strPath = strPath;
     script.strName = fs::path(strPath).stem().string();
 
-    // Regular files only, as in the window: the notes are read in a second pass over the file, which
-    // a pipe cannot give, and a device such as /dev/zero would never end.
-    CScriptFile file;
-    if (!file.Open(strPath)) {
-        script.arrProblems.push_back("Unable to open file for reading.");
-        script.bUnreadable = true;
-        return script;
-    }
+    // Regular files only, as in the window: a pipe could block the run and a device such as /dev/zero
+    // would never end.
     CStringArray stored;
-    CScriptSplitter splitter(file.Stream(),
-                             [&script](const CString& message) { script.arrProblems.push_back(message); });
-    splitter.SplitScript(stored);
-    file.Stream().clear();
-    file.Stream().seekg(0);
-    const std::vector<SBlockNote> notes = ReadBlockNotes(file.Stream());
-    const CString& strUnread = splitter.UnreadLine();
+    std::vector<SBlockNote> notes;
+    CString strUnread;
+    {
+        CScriptFile file;
+        if (!file.Open(strPath)) {
+            script.arrProblems.push_back("Unable to open file for reading.");
+            script.bUnreadable = true;
+            return script;
+        }
+        CScriptSplitter splitter(
+            file.Stream(), [&script](const CString& message) { script.arrProblems.push_back(message); });
+        splitter.SplitScript(stored, notes);
+        strUnread = splitter.UnreadLine();
+    } // the file is closed before the run
     if (stored.empty()) {
         if (!strUnread.empty())
             script.arrProblems.push_back(UnreadMessage(strUnread));
@@ -104,12 +114,11 @@ SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progres
     };
     for (std::size_t i = 0; i < stored.size(); ++i) {
         const auto started = std::chrono::steady_clock::now();
-        static const SBlockNote kNoNote;
-        const SBlockNote& note = i < notes.size() ? notes[i] : kNoNote;
+        const SBlockNote& note = notes[i];
         STransactionResult result;
         result.nNumber = static_cast<int>(i) + 1;
         result.strKind = note.strKind;
-        RunBlock(stored[i], ParseExpectNote(note.strComment), result);
+        RunBlock(strPath, stored[i], note, result);
         KeepAnswer(script, result);
         result.strName = NoteTitle(note.strComment);
         if (result.strName.empty())
@@ -129,15 +138,16 @@ SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progres
     return script;
 }
 
-void CScriptRunner::RunBlock(const CString& strStored, const SExpectNote& expect,
+void CScriptRunner::RunBlock(const CString& strPath, const CString& strStored, const SBlockNote& note,
                              STransactionResult& result) {
+    const SExpectNote expect = ParseExpectNote(note.strComment);
     // Load Next: the stored text becomes the request and fills the request column. A block that does
     // not parse still leaves a request, as in the window: Run It then sends the bare declaration,
-    // and its answer's tokens carry on; the transaction fails with the parse message.
+    // and its answer's tokens carry on; the transaction fails with the parse error, placed in the file.
     CXmlDocHelper request;
     const bool bParsed = request.Load(strStored);
     if (!bParsed)
-        result.strError = request.GetError().m_strMessage;
+        result.strError = ParseFailure(strPath, request, note);
     const CFieldValues fields = bParsed ? LoadedRequestFields(request, m_carried) : m_carried;
 
     // Run It.
@@ -148,7 +158,7 @@ void CScriptRunner::RunBlock(const CString& strStored, const SExpectNote& expect
         result.strError = request.GetError().m_strMessage;
         return;
     }
-    // The reports show a block that did not parse as stored, where its error's line number points.
+    // The reports show a block that did not parse as stored.
     result.strRequest = bParsed ? strRequest : strStored;
     CXmlDocHelper response;
     SCycleAnswer answer;

@@ -10,6 +10,7 @@
 #include "runner/ExpectNote.h"
 #include "runner/RunResult.h"
 #include "runner/RunnerOptions.h"
+#include "script/ScriptSplitter.h"
 
 class CScriptRunner {
 public:
@@ -29,7 +30,8 @@ public:
 
 private:
     // Load Next's request, Run It's cycle, then the checks when an answer that parses came back.
-    void RunBlock(const CString& strStored, const SExpectNote& expect, STransactionResult& result);
+    void RunBlock(const CString& strPath, const CString& strStored, const SBlockNote& note,
+                  STransactionResult& result);
     void KeepAnswer(const SScriptResult& script, STransactionResult& result);
 
     const SRunnerOptions& m_options;

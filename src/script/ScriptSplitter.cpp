@@ -1,10 +1,8 @@
 // CScriptSplitter: the line scanner that turns a transaction script into stored request texts.
 #include "script/ScriptSplitter.h"
 
+#include <algorithm>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <utility>
 
 namespace {
@@ -13,145 +11,117 @@ const char* const kPrematureEnd = "Premature End-of-File";
 
 constexpr unsigned kComment = 1, kOpen = 2, kClose = 4;
 
-// Bit i set when p[i] == c, for i in 0..15. Lines are short, so one inline sixteen-byte compare
-// beats a library search call per line end and per tag (bench_script: splitting with memchr and
-// string_view::find instead takes 20-35% more time).
-unsigned BytesEqual16(const char* p, char c) {
-#if defined(__SSE2__)
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
-#else
-    unsigned mask = 0;
-    for (unsigned i = 0; i < 16; ++i)
-        mask |= static_cast<unsigned>(p[i] == c) << i;
-    return mask;
-#endif
-}
-
-// First c in [p, end), or nullptr; reads up to fifteen bytes past end.
-const char* FindByte(const char* p, const char* end, char c) {
-    for (; p < end; p += 16) {
-        if (const unsigned mask = BytesEqual16(p, c)) {
-            const char* hit = p + __builtin_ctz(mask);
-            return hit < end ? hit : nullptr;
-        }
-    }
-    return nullptr;
-}
-
-bool StartsWith(const char* p, const char* end, std::string_view tag) {
-    return static_cast<std::size_t>(end - p) >= tag.size() && std::memcmp(p, tag.data(), tag.size()) == 0;
-}
+constexpr std::string_view kCommentOpen = "<!--";
+constexpr std::string_view kCommentClose = "-->";
 
 // Which block kind a tag name opens or closes: only the three request block names count.
-bool IsBlockName(const char* p, const char* end) {
-    switch (p == end ? '\0' : *p) {
+bool IsBlockName(std::string_view rest) {
+    switch (rest.empty() ? '\0' : rest.front()) {
     case 'T':
-        return StartsWith(p, end, "Transaction>");
+        return rest.starts_with("Transaction>");
     case 'A':
-        return StartsWith(p, end, "Admin>");
+        return rest.starts_with("Admin>");
     case 'C':
-        return StartsWith(p, end, "Corvane>");
+        return rest.starts_with("Corvane>");
     default:
         return false;
     }
 }
 
-unsigned TagAt(const char* p, const char* end) // p is just after a '<'
+unsigned TagAt(std::string_view rest) // rest starts just after a '<'
 {
-    if (p == end)
-        return 0;
-    if (*p == '/')
-        return IsBlockName(p + 1, end) ? kClose : 0;
-    if (*p == '!')
-        return StartsWith(p, end, "!--") ? kComment : 0;
-    return IsBlockName(p, end) ? kOpen : 0;
+    if (rest.starts_with('/'))
+        return IsBlockName(rest.substr(1)) ? kClose : 0;
+    if (rest.starts_with("!--"))
+        return kComment;
+    return IsBlockName(rest) ? kOpen : 0;
 }
 
 // One pass over the line: every tag the scanner cares about starts with '<', so only those
-// positions are looked at. The line must be followed by fifteen readable bytes.
+// positions are looked at.
 unsigned ScanTags(std::string_view line) {
     unsigned found = 0;
-    const char* const end = line.data() + line.size();
-    for (const char* block = line.data(); block < end; block += 16) {
-        for (unsigned mask = BytesEqual16(block, '<'); mask; mask &= mask - 1) {
-            const char* angle = block + __builtin_ctz(mask);
-            if (angle >= end)
-                break;
-            found |= TagAt(angle + 1, end);
-        }
-    }
+    for (std::size_t at = line.find('<'); at != std::string_view::npos; at = line.find('<', at + 1))
+        found |= TagAt(line.substr(at + 1));
     return found;
+}
+
+// The block name whose opening tag stands first on the line.
+std::string_view OpenedKind(std::string_view line) {
+    for (std::size_t at = line.find('<'); at != std::string_view::npos; at = line.find('<', at + 1)) {
+        const std::string_view rest = line.substr(at + 1);
+        for (std::string_view name : {"Transaction", "Admin", "Corvane"})
+            if (rest.starts_with(name) && rest.substr(name.size()).starts_with('>'))
+                return name;
+    }
+    return {};
 }
 
 // A line of only blanks and tabs counts as blank: otherwise one stray indent between two blocks
 // would end the scan and silently drop every later transaction.
 bool IsBlank(std::string_view line) {
-    if (line.empty())
-        return true;
-    if (line.back() != ' ' && line.back() != '\t')
+    if (!line.empty() && line.back() != ' ' && line.back() != '\t')
         return false; // the usual case, decided without walking the indentation
-    return line.find_first_not_of(" \t") == std::string_view::npos;
+    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
 bool Contains(std::string_view line, std::string_view text) {
     return line.find(text) != std::string_view::npos;
 }
 
-std::string_view WithoutCr(const char* begin, std::size_t size) {
-    if (size != 0 && begin[size - 1] == '\r')
-        --size;
-    return {begin, size};
-}
-
 } // namespace
 
-CScriptLineReader::CScriptLineReader(std::istream& file, std::size_t chunk)
-    : m_file(file), m_buffer((chunk ? chunk : 1) + kSlack) {}
+int SBlockNote::FileLine(int nStoredLine) const {
+    if (arrFileLines.empty())
+        return 0;
+    const auto index = static_cast<std::size_t>(std::max(nStoredLine, 1) - 1);
+    return arrFileLines[std::min(index, arrFileLines.size() - 1)];
+}
 
-bool CScriptLineReader::Refill() {
+CScriptSplitter::CScriptSplitter(std::istream& file, Report report)
+    : m_file(file), m_buffer(kChunk), m_report(std::move(report)) {}
+
+bool CScriptSplitter::Refill() {
     if (m_bEof)
         return false;
-    // The unfinished line moves to the front; only a line that fills the whole buffer grows it.
+    // The unfinished line moves to the front; only a line longer than a chunk grows the buffer.
     const std::size_t kept = m_nEnd - m_nBegin;
     std::memmove(m_buffer.data(), m_buffer.data() + m_nBegin, kept);
     m_nBegin = 0;
     m_nEnd = kept;
-    if (kept + kSlack == m_buffer.size())
-        m_buffer.resize(2 * kept + kSlack);
-
-    const std::size_t room = m_buffer.size() - kSlack - m_nEnd;
-    m_file.read(m_buffer.data() + m_nEnd, static_cast<std::streamsize>(room));
+    if (kept + kChunk > m_buffer.size())
+        m_buffer.resize(2 * kept + kChunk);
+    m_file.read(m_buffer.data() + kept, static_cast<std::streamsize>(m_buffer.size() - kept));
     const auto got = static_cast<std::size_t>(m_file.gcount());
     m_nEnd += got;
     m_bEof = !m_file; // a short read means the end of the stream (or a read error)
     return got != 0;
 }
 
-bool CScriptLineReader::ReadLine(std::string_view& line) {
-    std::size_t searched = 0; // bytes after m_nBegin already known to hold no LF
+bool CScriptSplitter::ReadLine(std::string_view& line) {
+    std::size_t searched = 0; // bytes of the unfinished line known to hold no LF
     for (;;) {
-        const char* const begin = m_buffer.data() + m_nBegin;
-        const std::size_t size = m_nEnd - m_nBegin;
-        if (const char* lf = FindByte(begin + searched, begin + size, '\n')) {
-            const auto length = static_cast<std::size_t>(lf - begin);
-            line = WithoutCr(begin, length);
-            m_nBegin += length + 1;
-            return true;
+        const std::string_view rest(m_buffer.data() + m_nBegin, m_nEnd - m_nBegin);
+        if (const std::size_t lf = rest.find('\n', searched); lf != std::string_view::npos) {
+            line = rest.substr(0, lf);
+            m_nBegin += lf + 1;
+            break;
         }
-        searched = size;
+        searched = rest.size();
         if (!Refill()) {
+            // The last line needs no LF.
             if (m_nBegin == m_nEnd)
                 return false;
-            line = WithoutCr(m_buffer.data() + m_nBegin, m_nEnd - m_nBegin);
+            line = std::string_view(m_buffer.data() + m_nBegin, m_nEnd - m_nBegin);
             m_nBegin = m_nEnd;
-            return true;
+            break;
         }
     }
+    if (line.ends_with('\r'))
+        line.remove_suffix(1);
+    ++m_nLine;
+    return true;
 }
-
-CScriptSplitter::CScriptSplitter(std::istream& file, Report report, std::size_t chunk)
-    : m_reader(file, chunk), m_report(std::move(report)) {}
 
 bool CScriptSplitter::ReadScriptLine(CString& line) {
     std::string_view view;
@@ -161,22 +131,40 @@ bool CScriptSplitter::ReadScriptLine(CString& line) {
     return true;
 }
 
+void CScriptSplitter::AddCommentLine(std::string_view line, bool bFirst) {
+    if (bFirst) {
+        line = line.substr(line.find(kCommentOpen) + kCommentOpen.size());
+        m_strComment.clear();
+    } else if (IsBlank(line)) {
+        return;
+    } else {
+        m_strComment.push_back('\n');
+    }
+    m_strComment.append(line.substr(0, line.find(kCommentClose)));
+}
+
 bool CScriptSplitter::ReadSignificant(std::string_view& line) {
     m_nLineTags = 0;
+    if (m_bNotes)
+        m_strComment.clear();
     do {
-        if (!m_reader.ReadLine(line))
+        if (!ReadLine(line))
             return PrematureEnd();
     } while (IsBlank(line));
 
     unsigned tags = ScanTags(line);
     while (tags & kComment) {
         // The region runs from this line through the first line holding "-->", both skipped whole.
-        while (!Contains(line, "-->")) {
-            if (!m_reader.ReadLine(line))
+        if (m_bNotes)
+            AddCommentLine(line, true);
+        while (!Contains(line, kCommentClose)) {
+            if (!ReadLine(line))
                 return PrematureEnd();
+            if (m_bNotes)
+                AddCommentLine(line, false);
         }
         do {
-            if (!m_reader.ReadLine(line))
+            if (!ReadLine(line))
                 return PrematureEnd();
         } while (IsBlank(line));
         tags = ScanTags(line);
@@ -192,6 +180,15 @@ bool CScriptSplitter::PrematureEnd() {
 }
 
 void CScriptSplitter::SplitScript(CStringArray& arrTransactions) {
+    Split(arrTransactions, nullptr);
+}
+
+void CScriptSplitter::SplitScript(CStringArray& arrTransactions, std::vector<SBlockNote>& notes) {
+    Split(arrTransactions, &notes);
+}
+
+void CScriptSplitter::Split(CStringArray& arrTransactions, std::vector<SBlockNote>* pNotes) {
+    m_bNotes = pNotes != nullptr;
     std::string_view line;
     if (!ReadSignificant(line))
         return;
@@ -202,6 +199,7 @@ void CScriptSplitter::SplitScript(CStringArray& arrTransactions) {
     }
     CString header(line);
     header.append("\r\n", 2);
+    const int nDeclarationLine = m_nLine;
 
     if (!ReadSignificant(line))
         return;
@@ -212,17 +210,26 @@ void CScriptSplitter::SplitScript(CStringArray& arrTransactions) {
     }
     header.append(line);
     header.append("\r\n", 2);
+    const int nStreamLine = m_nLine;
 
     // One working buffer for all blocks; each stored text is then a single exact-size copy.
     CString text;
+    SBlockNote note;
     if (!ReadSignificant(line))
         return;
     while (m_nLineTags & kOpen) {
         text.assign(header);
+        if (m_bNotes) {
+            note.strComment = std::move(m_strComment);
+            note.strKind = OpenedKind(line);
+            note.arrFileLines = {nDeclarationLine, nStreamLine};
+        }
         // Any closing tag ends the block, whichever tag opened it; it may stand on the opening line.
         while (!(m_nLineTags & kClose)) {
             text.append(line);
             text.append("\r\n", 2);
+            if (m_bNotes)
+                note.arrFileLines.push_back(m_nLine);
             if (!ReadSignificant(line)) {
                 // The unfinished block is dropped.
                 const std::string_view block = std::string_view(text).substr(header.size());
@@ -233,6 +240,10 @@ void CScriptSplitter::SplitScript(CStringArray& arrTransactions) {
         text.append(line);
         text.append("\r\n</TStream>", 12);
         arrTransactions.emplace_back(text);
+        if (m_bNotes) {
+            note.arrFileLines.push_back(m_nLine);
+            pNotes->push_back(std::move(note));
+        }
         if (!ReadSignificant(line))
             return;
     }

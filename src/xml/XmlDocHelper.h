@@ -47,10 +47,14 @@ public:
 
     bool IsLoaded() const { return m_bLoaded; }
 
+    // After a Load whose text did not parse: the line (from 1, in that text) and the parser's reason,
+    // the two parts of the parse error message. Line 0 and no reason otherwise.
+    int GetParseLine() const { return m_nParseLine; }
+    const CString& GetParseReason() const { return m_strParseReason; }
+
 private:
-    struct SNameIndex;
-    // The first element of a name, through an index made on first use after the tree last changed.
-    pugi::xml_node_struct* Find(const CString& strName);
+    // The first element of exactly that name in document order, the document element included.
+    pugi::xml_node_struct* Find(const CString& strName) const;
 
     // False, with the "no document" record, when nothing is loaded.
     bool RequireDocument() noexcept;
@@ -61,5 +65,6 @@ private:
     bool m_bLoaded = false;
     std::unique_ptr<pugi::xml_document> m_pDoc;
     std::size_t m_nLoadedSize = 0; // length of the last loaded text: sizes the writer's output
-    std::unique_ptr<SNameIndex> m_pIndex; // null whenever elements may have come or gone
+    int m_nParseLine = 0;
+    CString m_strParseReason;
 };

@@ -1,4 +1,4 @@
-// The runner's parts on their own: Expect notes, block notes, masking, known-good comparison, options.
+// The runner's parts on their own: Expect notes, note titles, masking, known-good comparison, options.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -8,7 +8,6 @@
 #include "runner/KnownGood.h"
 #include "runner/RunnerOptions.h"
 #include "runner/ScriptNotes.h"
-#include "script/ScriptSplitter.h"
 #include "xml/XmlDocHelper.h"
 
 namespace {
@@ -60,30 +59,6 @@ TEST(ExpectNoteTest, ChecksRunFromTheMarkerToTheEndSplitAtSemicolonsAndLines) {
     EXPECT_TRUE(note.errors.empty());
     EXPECT_TRUE(ParseExpectNote("A note that expects nothing").checks.empty());
     EXPECT_EQ(NoteTitle("\n  3. A sale. Expect: Approved\nmore"), "3. A sale.");
-}
-
-TEST(ScriptNotesTest, EachStoredBlockGetsTheCommentDirectlyBeforeIt) {
-    std::istringstream script("<!-- before the header -->\n"
-                              "<?xml version=\"1.0\"?>\n<TStream>\n"
-                              "<!-- first\n  Expect: Approved -->\n\n"
-                              "<Transaction>\n<!-- inside: not a note -->\n</Transaction>\n"
-                              " \t\n<Admin></Admin>\n"
-                              "<!-- stale --><Corvane>\n" // commented out, with the line it shares
-                              "<!-- third -->\r\n<Corvane>\n<TranCode>EchoTest</TranCode></Admin>\n"
-                              "<Admin id=\"x\">\n<!-- after the scan -->\n<Admin>\n</Admin>\n");
-    CStringArray stored;
-    CScriptSplitter(script, [](const CString&) {}).SplitScript(stored);
-    script.clear();
-    script.seekg(0);
-    const std::vector<SBlockNote> notes = ReadBlockNotes(script);
-    ASSERT_EQ(stored.size(), 3u);
-    ASSERT_EQ(notes.size(), 3u);
-    EXPECT_EQ(notes[0].strComment, " first\n  Expect: Approved ");
-    EXPECT_EQ(notes[0].strKind, "Transaction");
-    EXPECT_EQ(notes[1].strComment, "");
-    EXPECT_EQ(notes[1].strKind, "Admin");
-    EXPECT_EQ(notes[2].strComment, " third ");
-    EXPECT_EQ(notes[2].strKind, "Corvane");
 }
 
 TEST(CardMaskingTest, AccountNumbersTrackDataAndVerificationValues) {

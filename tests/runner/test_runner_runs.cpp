@@ -101,7 +101,7 @@ TEST_F(RunnerRunTest, ExitStatusAndWhatFailedTransactionsSay) {
          "PArsing Response->XML Parse Error at line#:1"},
         {"<Transaction><TranCode>Sale</Transaction>\n" // does not parse; the run goes on
          "<!-- Expect: Approved -->\n<Transaction><TranCode>Sale</TranCode></Transaction>\n",
-         1, "XML Parse Error at line#:"},
+         1, "XML Parse Error at s.xml:3: Start-end tags mismatch"},
     };
     for (const auto& c : cases) {
         WriteScript("s.xml", c.blocks);
@@ -114,12 +114,20 @@ TEST_F(RunnerRunTest, ExitStatusAndWhatFailedTransactionsSay) {
     EXPECT_EQ(Run({"--no-log", "--html", "out/r.html", "--junit", "out/r.xml", "s.xml", "/dev/zero",
                    "missing.xml"}),
               kExitUsage);
-    // The block that did not parse is shown as stored, where its error's line number points.
+    // The block that did not parse is shown as stored, with the file's line and the parser's reason.
     EXPECT_NE(ReadFile("out/r.xml").find("<TStream>\n<Transaction><TranCode>Sale</Transaction>"),
               std::string::npos);
+    for (const char* report : {"out/r.xml", "out/r.html"})
+        EXPECT_NE(ReadFile(report).find("s.xml:3: Start-end tags mismatch"), std::string::npos) << report;
     EXPECT_NE(m_err.find("/dev/zero: Unable to open file for reading."), std::string::npos) << m_err;
     EXPECT_NE(m_err.find("1 failed, 2 scripts not read"), std::string::npos) << m_err;
     EXPECT_NE(ReadFile("out/r.html").find("2 scripts not read"), std::string::npos);
+    // The line is the file's, past comments and blank lines: the sample without one closing tag.
+    CString sample = ReadFile(TRANVEX_SAMPLE_SCRIPT);
+    sample.erase(sample.find("</Zip>"), 6);
+    tvxtest::WriteFile(m_dir / "t.xml", sample);
+    EXPECT_EQ(Run({"--no-log", "t.xml"}), kExitFailed);
+    EXPECT_NE(m_err.find("XML Parse Error at t.xml:31: Start-end tags mismatch"), std::string::npos) << m_err;
     // Answers of two scripts of one name would share a folder; an answer that cannot be stored fails.
     fs::create_directories("b/s");
     fs::copy_file("s.xml", "b/s.xml");

@@ -1,5 +1,5 @@
-// Tests of CScriptSplitter: headers, the three block kinds, comment regions, blank lines, end of file;
-// of its chunked line reader, with chunk edges forced onto every byte position; and of CScriptFile.
+// Tests of CScriptSplitter: headers, the three block kinds, comment regions, blank lines, end of file,
+// the notes it keeps for the runner; and of CScriptFile.
 #include "script/ScriptFile.h"
 #include "script/ScriptSplitter.h"
 
@@ -21,36 +21,13 @@ struct Split {
     CString unread;
 };
 
-Split SplitText(const CString& script, std::size_t chunk = CScriptLineReader::kChunk) {
+Split SplitText(const CString& script) {
     std::istringstream file(script);
     Split result;
-    CScriptSplitter splitter(
-        file, [&](const CString& m) { result.messages.push_back(m); }, chunk);
+    CScriptSplitter splitter(file, [&](const CString& m) { result.messages.push_back(m); });
     splitter.SplitScript(result.texts);
     result.unread = splitter.UnreadLine();
     return result;
-}
-
-CStringArray ReaderLines(std::istream& file, std::size_t chunk) {
-    CScriptLineReader reader(file, chunk);
-    CStringArray lines;
-    std::string_view line;
-    while (reader.ReadLine(line))
-        lines.emplace_back(line);
-    EXPECT_FALSE(reader.ReadLine(line)); // stays at the end
-    return lines;
-}
-
-// The line rule the reader must keep: getline on LF, then one trailing CR dropped.
-CStringArray GetlineLines(const CString& text) {
-    std::istringstream file(text);
-    CStringArray lines;
-    for (CString line; std::getline(file, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
 }
 
 const CString kHead = "<?xml version=\"1.0\"?>\r\n<TStream>\r\n";
@@ -144,55 +121,81 @@ TEST(ScriptEndOfFile, PrematureEndKeepsFinishedBlocks) {
     EXPECT_EQ(SplitText(two + "<Transction>\n<Admin>\n</Admin>\n</TStream>\n").unread, "<Transction>");
 }
 
+// Lines end at LF with one CR before it dropped; any other CR, and a NUL, stays in the line.
 TEST(ScriptLines, ReadScriptLineReportsEachEnd) {
-    std::istringstream file("a\n\n<!-- x -->\nb");
+    const char text[] = "a\r\n\n<!-- x -->\nb\rc\n\r\r\nd\0e";
+    std::istringstream file(CString(text, sizeof text - 1));
     int reports = 0;
     CScriptSplitter splitter(file, [&](const CString&) { ++reports; });
     CString line;
-    EXPECT_TRUE(splitter.ReadScriptLine(line));
-    EXPECT_EQ(line, "a");
-    EXPECT_TRUE(splitter.ReadScriptLine(line));
-    EXPECT_EQ(line, "b");
+    for (const CString& expected : {CString("a"), CString("b\rc"), CString("\r"), CString("d\0e", 3)}) {
+        EXPECT_TRUE(splitter.ReadScriptLine(line));
+        EXPECT_EQ(line, expected);
+    }
     EXPECT_FALSE(splitter.ReadScriptLine(line));
     EXPECT_FALSE(splitter.ReadScriptLine(line));
     EXPECT_EQ(reports, 2);
 }
 
-// Lines are read and searched in chunks: wherever the edges fall, even through a tag, the reader
-// gives getline's lines and the splitter the same blocks and messages.
-TEST(ScriptLines, ChunkEdgesChangeNothing) {
-    const CString longLine(300, 'w'); // longer than the small buffers, so they must grow
-    const CString raw = CString("a\r\n\r\n\nb\rc\n\r\r\nd\0e\r\n", 18) + longLine + "\r\n" + longLine + "\nf";
-    // The last raw case leaves an old LF in the buffer just past the final short line.
-    std::vector<CString> texts = {
-        raw, raw + "\r", raw + "\n", raw + "\r\n", CString("\n"), CString(), CString("0123456789\nx")};
-    for (std::size_t pad = 0; pad < 40; ++pad) {
-        const CString lead(pad, pad % 2 ? 'x' : ' ');
-        texts.push_back("<?xml version=\"1.0\"?>\r\n<!-- a\r\n b -->\r\n<TStream>\n" + lead + "<Corvane>\n" +
-                        lead + "<A>1</A><!-- gone\n-->\n  \t\r\n" + lead + "</Corvane>\r\n" + lead +
-                        "<Admin>" + CString(100, 'x') + "</Admin>\n" + lead + "<Transaction>\n");
-        const CStringArray blocks = {Stored(lead + "<Corvane>\r\n" + lead + "</Corvane>\r\n"),
-                                     Stored(lead + "<Admin>" + CString(100, 'x') + "</Admin>\r\n")};
-        const Split whole = SplitText(texts.back());
-        ASSERT_EQ(whole.texts, blocks) << pad;
-        EXPECT_EQ(whole.messages, kEof) << pad;
+// The file is read in chunks: lines of every length across several chunk edges, and one longer than a
+// chunk, come out as getline gives them (one CR before the LF dropped, blank lines skipped).
+TEST(ScriptLines, LinesAcrossChunkEdges) {
+    CString text;
+    CStringArray expected;
+    for (std::size_t n = 0; text.size() < 3 * CScriptSplitter::kChunk; n = (n + 37) % 401) {
+        CString line(n, static_cast<char>('a' + n % 26));
+        if (n % 3 == 0)
+            line.push_back('\r');
+        text += line + "\n";
+        if (n > 0)
+            expected.push_back(line.substr(0, n));
     }
-    for (const CString& text : texts) {
-        const CStringArray lines = GetlineLines(text);
-        const Split whole = SplitText(text);
-        for (std::size_t chunk = 1; chunk <= 64; ++chunk) {
-            std::istringstream file(text);
-            ASSERT_EQ(ReaderLines(file, chunk), lines) << chunk;
-            const Split s = SplitText(text, chunk);
-            ASSERT_EQ(s.texts, whole.texts) << chunk;
-            ASSERT_EQ(s.messages, whole.messages) << chunk;
-        }
-        std::istringstream file(text);
-        EXPECT_EQ(ReaderLines(file, CScriptLineReader::kChunk), lines);
+    expected.emplace_back(CScriptSplitter::kChunk + 5, 'L');
+    text += expected.back();
+    std::istringstream file(text);
+    CScriptSplitter splitter(file, nullptr);
+    CStringArray lines;
+    for (CString line; splitter.ReadScriptLine(line);)
+        lines.push_back(line);
+    EXPECT_EQ(lines, expected);
+}
+
+// Each stored block gets the comment directly before it (not one inside a block or commented out with
+// the line it shares), the tag that opened it, and the file's line of each of its stored lines.
+TEST(ScriptNotes, EachStoredBlockGetsItsCommentKindAndFileLines) {
+    std::istringstream script("<!-- before the header -->\n"                                       // 1
+                              "<?xml version=\"1.0\"?>\n<TStream>\n"                               // 2, 3
+                              "<!-- first\n\n  Expect: Approved -->\n\n"                           // 4-7
+                              "<Transaction>\n<!-- inside: not a note -->\n<A/>\n</Transaction>\n" // 8-11
+                              " \t\n<Admin></Admin>\n"                                             // 12, 13
+                              "<!-- stale --><Corvane>\n"                                          // 14
+                              "<!-- third -->\r\n<Corvane><Admin>\n<T>E</T></Admin>\n"             // 15-17
+                              "<Admin id=\"x\">\n<!-- after the scan -->\n<Admin>\n</Admin>\n");
+    CStringArray stored, plain;
+    std::vector<SBlockNote> notes;
+    CScriptSplitter(script, [](const CString&) {}).SplitScript(stored, notes);
+    script.clear();
+    script.seekg(0);
+    CScriptSplitter(script, [](const CString&) {}).SplitScript(plain);
+    EXPECT_EQ(plain, stored);
+    const struct {
+        const char* comment;
+        const char* kind;
+        std::vector<int> lines;
+    } expected[] = {{" first\n  Expect: Approved ", "Transaction", {2, 3, 8, 10, 11}},
+                    {"", "Admin", {2, 3, 13}},
+                    {" third ", "Corvane", {2, 3, 16, 17}}};
+    ASSERT_EQ(notes.size(), std::size(expected));
+    ASSERT_EQ(stored.size(), std::size(expected));
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        EXPECT_EQ(notes[i].strComment, expected[i].comment) << i;
+        EXPECT_EQ(notes[i].strKind, expected[i].kind) << i;
+        EXPECT_EQ(notes[i].arrFileLines, expected[i].lines) << i;
     }
-    std::istringstream failed("a\n");
-    failed.setstate(std::ios::failbit);
-    EXPECT_TRUE(ReaderLines(failed, 4).empty());
+    // The added "</TStream>" (and past it) counts as the closing line.
+    EXPECT_EQ(notes[0].FileLine(4), 10);
+    EXPECT_EQ(notes[0].FileLine(6), 11);
+    EXPECT_EQ(notes[0].FileLine(9), 11);
 }
 
 // Only regular files open (every script the window tests load is one). The FIFO has a reader and writer
