@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 #include "controls/ResponseScanner.h"
 
@@ -36,44 +37,39 @@ std::string Response(const std::string& status, const std::string& origin, const
 const std::string kTran = "\t\t<AuthCode>A1B2C3</AuthCode>\r\n\t\t<RefNo>0042</RefNo>\r\n"
                           "\t\t<CaptureStatus>Captured</CaptureStatus>\r\n\t\t<Memo>m</Memo>\r\n";
 
+// Status, transaction part, origin -> success, error.
 TEST(ResponseScanner, OutcomeTable) {
-    struct Row {
-        const char* status;
-        bool tran;
-        const char* origin;
-        bool success, error;
-    };
-    const Row rows[] = {
-        {"S", false, "Client", true, false},          {"Success", false, "Server", true, false},
-        {"A", false, "Client", true, false},          {"Approved", false, "Client", true, false},
-        {"D", false, "Client", false, false},         {"Declined", false, "Processor", false, false},
-        {"Error", false, "Processor", false, true},   {"success", false, "Client", false, true},
-        {"Approved", true, "Client", true, false},    {"S", true, "Processor", true, false},
-        {"A", true, "Server", true, true},            {"Declined", true, "Processor", false, false},
-        {"Declined", true, "Client", false, true},    {"Error", true, "Processor", false, true},
+    const std::tuple<const char*, bool, const char*, bool, bool> rows[] = {
+        {"S", false, "Client", true, false},
+        {"Success", false, "Server", true, false},
+        {"A", false, "Client", true, false},
+        {"Approved", false, "Client", true, false},
+        {"D", false, "Client", false, false},
+        {"Declined", false, "Processor", false, false},
+        {"Error", false, "Processor", false, true},
+        {"success", false, "Client", false, true},
+        {"Approved", true, "Client", true, false},
+        {"S", true, "Processor", true, false},
+        {"A", true, "Server", true, true},
+        {"Declined", true, "Processor", false, false},
+        {"Declined", true, "Client", false, true},
+        {"Error", true, "Processor", false, true},
         {"approved", true, "Processor", false, true},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.status) + (row.tran ? " tran " : " cmd ") + row.origin);
-        Scan scan = ScanText(Response(row.status, row.origin, row.tran ? kTran : ""));
-        EXPECT_TRUE(scan.ok);
-        EXPECT_TRUE(scan.reports.empty());
-        EXPECT_EQ(scan.r.m_bSuccess, row.success);
-        EXPECT_EQ(scan.r.m_bError, row.error);
-        EXPECT_EQ(scan.r.m_bTranResponse, row.tran);
-        EXPECT_EQ(scan.r.m_strCmdStatus, row.status);
-        EXPECT_EQ(scan.r.m_strResponseOrigin, row.origin);
+    for (const auto& [status, tran, origin, success, error] : rows) {
+        SCOPED_TRACE(std::string(status) + (tran ? " tran " : " cmd ") + origin);
+        Scan scan = ScanText(Response(status, origin, tran ? kTran : ""));
+        EXPECT_TRUE(scan.ok && scan.reports.empty());
+        EXPECT_EQ(std::tie(scan.r.m_bSuccess, scan.r.m_bError, scan.r.m_bTranResponse),
+                  std::tie(success, error, tran));
+        EXPECT_EQ(scan.r.m_strCmdStatus, status);
+        EXPECT_EQ(scan.r.m_strResponseOrigin, origin);
     }
 }
 
+// Text -> the one report, and the status, success and error the record holds afterwards.
 TEST(ResponseScanner, MissingPartsAreReportedAndKeepWhatWasRead) {
-    struct Row {
-        std::string text;
-        const char* message;
-        const char* status; // what the record holds afterwards
-        bool success, error;
-    };
-    const Row rows[] = {
+    const std::tuple<std::string, const char*, const char*, bool, bool> rows[] = {
         {"", "No XML Response or <RStream> in XML", "", false, false},
         {"<rstream>\r\n<CmdResponse>", "No XML Response or <RStream> in XML", "", false, false},
         {"<RStream>\r\n<TranResponse>", "No <CmdResponse> in XML", "", false, false},
@@ -86,14 +82,13 @@ TEST(ResponseScanner, MissingPartsAreReportedAndKeepWhatWasRead) {
         {"<RStream>\r\n<CmdResponse>\r\n<CmdStatus>Bad</CmdStatus></CMDRESPONSE>",
          "No </CmdResponse> in Response XML", "Bad", false, true},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.text);
-        Scan scan = ScanText(row.text);
+    for (const auto& [text, message, status, success, error] : rows) {
+        SCOPED_TRACE(text);
+        Scan scan = ScanText(text);
         EXPECT_FALSE(scan.ok);
-        EXPECT_EQ(scan.reports, std::vector<CString>{row.message});
-        EXPECT_EQ(scan.r.m_strCmdStatus, row.status);
-        EXPECT_EQ(scan.r.m_bSuccess, row.success);
-        EXPECT_EQ(scan.r.m_bError, row.error);
+        EXPECT_EQ(scan.reports, std::vector<CString>{message});
+        EXPECT_EQ(scan.r.m_strCmdStatus, status);
+        EXPECT_EQ(std::tie(scan.r.m_bSuccess, scan.r.m_bError), std::tie(success, error));
     }
     // A new scan clears what the last one read.
     CParsedResponse r;
