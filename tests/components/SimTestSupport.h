@@ -71,6 +71,16 @@ private:
     bool m_ok = false;
 };
 
+// The text of the dispatch error that a call raises, or "no error".
+inline std::string DispatchError(IComponent& component, int dispid, const DispArgs& args) {
+    try {
+        component.Invoke(dispid, args);
+    } catch (const CDispatchError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
 // SubmitRequest with the arguments the window passes.
 inline Response Submit(IComponent& component, int dispid, const std::string& text) {
     return Response(component.Invoke(dispid, {text, std::int16_t{0}, std::string(), std::string("TRANVEX")}));

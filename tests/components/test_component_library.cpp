@@ -29,14 +29,11 @@ protected:
     const fs::path m_dir = m_temp.Path();
 };
 
-// The text of the dispatch error that a call raises, or "" when it succeeds.
-std::string CallError(IComponent& component, int dispid = 1) {
-    try {
-        simtest::Submit(component, dispid, "<TStream/>");
-    } catch (const CDispatchError& e) {
-        return e.what();
-    }
-    return "";
+// The text of the dispatch error that a SubmitRequest call raises.
+std::string CallError(IComponent& component, int dispid) {
+    return simtest::DispatchError(
+        component, dispid,
+        {std::string("<TStream/>"), std::int16_t{0}, std::string(), std::string("TRANVEX")});
 }
 
 } // namespace
@@ -77,7 +74,7 @@ TEST_F(ComponentLoading, FailuresBecomeComponentsThatNameTheClassAndTheReason) {
         {"", notAGuid},
         {"../x", notAGuid},
         {"{6B1E0F3A-2C4D-4E8F-9A10-3B5C7D9E1F21}/..", notAGuid},
-        {"6B1E0F3A-2C4D-4E8F-9A10-3B5C7D9E1F21", notAGuid},
+        {"(6B1E0F3A-2C4D-4E8F-9A10-3B5C7D9E1F21)", notAGuid},
         {"{6B1E0F3A-2C4D-4E8F-9A10-3B5C7D9E1F2G}", notAGuid},
         {"{6B1E0F3A-2C4D-4E8F-9A103B5C7D9E1F21-}", notAGuid},
         {"{../../../../../../../../../tmp/xx}", notAGuid},

@@ -165,20 +165,12 @@ TEST(SimDispids, EachComponentAnswersItsOwnNumbers) {
     DispArgs lookup = {std::string("127.0.0.1"), std::int16_t{0}};
     EXPECT_EQ(Response(client.Invoke(5, lookup)).Status(), "Success");
     EXPECT_EQ(Response(device.Invoke(4, lookup)).Status(), "Success");
-    auto error = [](tvxsim::CSimComponent& component, int dispid, const DispArgs& args) {
-        try {
-            component.Invoke(dispid, args);
-        } catch (const CDispatchError& e) {
-            return std::string(e.what());
-        }
-        return std::string("no error");
-    };
-    EXPECT_EQ(error(client, 4, lookup), "Member not found.");
-    EXPECT_EQ(error(device, 5, lookup), "Member not found.");
-    EXPECT_EQ(error(client, 9, {}), "Member not found.") << "the client has no device list";
-    EXPECT_EQ(error(client, 0, {}), "Member not found.") << "0 stands for that missing list";
-    EXPECT_EQ(error(device, 7, {std::int16_t{0}, std::int16_t{0}}), "Type mismatch.");
-    EXPECT_EQ(error(device, 3, {std::string("a"), std::int16_t{0}}), "Invalid number of parameters.");
+    EXPECT_EQ(DispatchError(client, 4, lookup), "Member not found.");
+    EXPECT_EQ(DispatchError(device, 5, lookup), "Member not found.");
+    EXPECT_EQ(DispatchError(client, 9, {}), "Member not found.") << "the client has no device list";
+    EXPECT_EQ(DispatchError(client, 0, {}), "Member not found.") << "0 stands for that missing list";
+    EXPECT_EQ(DispatchError(device, 7, {std::int16_t{0}, std::int16_t{0}}), "Type mismatch.");
+    EXPECT_EQ(DispatchError(device, 3, {std::string("a"), std::int16_t{0}}), "Invalid number of parameters.");
 
     const Response list(device.Invoke(9, {}));
     EXPECT_EQ(list.Get("DeviceCount"), "3");
