@@ -15,13 +15,16 @@ namespace simtest {
 
 using Fields = std::vector<std::pair<std::string, std::string>>;
 
-// "Name=value; Name=value": a value runs to the next "; " and may hold '='.
+// "Name=value; Name=value": a value runs to the next "; " and may hold '='; a name given again
+// changes the value in its first place.
 inline Fields F(const std::string& text) {
     Fields fields;
     for (std::size_t pos = 0; pos < text.size();) {
-        const std::size_t end = std::min(text.find("; ", pos), text.size());
-        const std::size_t eq = text.find('=', pos);
-        fields.emplace_back(text.substr(pos, eq - pos), text.substr(eq + 1, end - eq - 1));
+        const std::size_t end = std::min(text.find("; ", pos), text.size()), eq = text.find('=', pos);
+        const std::string name = text.substr(pos, eq - pos);
+        auto it = std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == name; });
+        (it != fields.end() ? it->second : fields.emplace_back(name, "").second) =
+            text.substr(eq + 1, end - eq - 1);
         pos = end + 2;
     }
     return fields;

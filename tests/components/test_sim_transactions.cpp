@@ -45,14 +45,11 @@ bool IsCorvane(const std::string& code) {
 // The fields of a step, before its copies from earlier answers.
 Fields StepFields(const std::string& code, const std::string& extra) {
     const bool followUp = code == "PreAuthCapture" || code.starts_with("Void") || code == "Adjust";
-    Fields fields = IsCorvane(code)                         ? Fields{}
-                    : code.starts_with("Batch") || followUp ? F(std::string("MerchantID=") + kMerchant)
-                                                            : F(kSale);
-    for (const auto& [name, value] : F("TranCode=" + code + (extra.empty() ? "" : "; ") + extra)) {
-        auto it = std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == name; });
-        (it != fields.end() ? it->second : fields.emplace_back(name, "").second) = value;
-    }
-    return fields;
+    const std::string base = IsCorvane(code) ? ""
+                             : code.starts_with("Batch") || followUp
+                                 ? std::string("MerchantID=") + kMerchant + "; "
+                                 : kSale + "; ";
+    return F(base + "TranCode=" + code + (extra.empty() ? "" : "; ") + extra);
 }
 
 // The request of a step: the block its code belongs in, the fields that have a value.

@@ -1,5 +1,5 @@
-// The response scan: outcomes, the four missing-part reports, exact tags, verbatim values, compact
-// layouts and every truncation of a valid response.
+// The response scan: outcomes in every layout, the four missing-part reports, exact tags, verbatim
+// values and every truncation of a valid response.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -21,21 +21,29 @@ Scan ScanText(std::string_view text) {
     return scan;
 }
 
-// A response laid out as the components write it: CR LF after each line, TAB indents.
+// A response laid out as the components write it (CR LF after each line, TAB indents), with LF line
+// ends, or on one line (eol empty).
 std::string Response(const std::string& status, const std::string& origin, const std::string& tranFields = {},
-                     const std::string& text = "Done") {
-    std::string out = "<?xml version=\"1.0\"?>\r\n<RStream>\r\n\t<CmdResponse>\r\n\t\t<ResponseOrigin>" +
-                      origin +
-                      "</ResponseOrigin>\r\n\t\t<KVTXReturnCode>000000</KVTXReturnCode>\r\n\t\t<CmdStatus>" +
-                      status + "</CmdStatus>\r\n\t\t<TextResponse>" + text +
-                      "</TextResponse>\r\n\t\t<UserTraceData>cmd</UserTraceData>\r\n\t</CmdResponse>\r\n";
+                     const std::string& text = "Done", const std::string& eol = "\r\n") {
+    const std::string tab = eol == "\r\n" ? "\t" : "";
+    std::string out = "<?xml version=\"1.0\"?>" + eol + "<RStream>" + eol + tab + "<CmdResponse>" + eol;
+    for (const auto& [name, value] : {std::pair<const char*, std::string>{"ResponseOrigin", origin},
+                                      {"KVTXReturnCode", "000000"},
+                                      {"CmdStatus", status},
+                                      {"TextResponse", text},
+                                      {"UserTraceData", "cmd"}})
+        out += tab + tab + "<" + name + ">" + value + "</" + name + ">" + eol;
+    out += tab + "</CmdResponse>" + eol;
     if (!tranFields.empty())
-        out += "\t<TranResponse>\r\n" + tranFields + "\t</TranResponse>\r\n";
-    return out + "</RStream>\r\n";
+        out += tab + "<TranResponse>" + eol + tranFields + tab + "</TranResponse>" + eol;
+    return out + "</RStream>" + eol;
 }
 
-const std::string kTran = "\t\t<AuthCode>A1B2C3</AuthCode>\r\n\t\t<RefNo>0042</RefNo>\r\n"
-                          "\t\t<CaptureStatus>Captured</CaptureStatus>\r\n\t\t<Memo>m</Memo>\r\n";
+std::string Tran(const std::string& eol = "\r\n") {
+    const std::string tabs = eol == "\r\n" ? "\t\t" : "";
+    return tabs + "<AuthCode>A1B2C3</AuthCode>" + eol + tabs + "<RefNo>0042</RefNo>" + eol + tabs +
+           "<CaptureStatus>Captured</CaptureStatus>" + eol + tabs + "<Memo>m</Memo>" + eol;
+}
 
 // Status, transaction part, origin -> success, error.
 TEST(ResponseScanner, OutcomeTable) {
@@ -56,15 +64,19 @@ TEST(ResponseScanner, OutcomeTable) {
         {"Error", true, "Processor", false, true},
         {"approved", true, "Processor", false, true},
     };
-    for (const auto& [status, tran, origin, success, error] : rows) {
-        SCOPED_TRACE(std::string(status) + (tran ? " tran " : " cmd ") + origin);
-        Scan scan = ScanText(Response(status, origin, tran ? kTran : ""));
-        EXPECT_TRUE(scan.ok && scan.reports.empty());
-        EXPECT_EQ(std::tie(scan.r.m_bSuccess, scan.r.m_bError, scan.r.m_bTranResponse),
-                  std::tie(success, error, tran));
-        EXPECT_EQ(scan.r.m_strCmdStatus, status);
-        EXPECT_EQ(scan.r.m_strResponseOrigin, origin);
-    }
+    // In every layout: only white space after a container tag is skipped, no more than a line break.
+    for (const auto& [status, tran, origin, success, error] : rows)
+        for (const char* eol : {"\r\n", "\n", ""}) {
+            SCOPED_TRACE(std::string(status) + (tran ? " tran " : " cmd ") + origin +
+                         (*eol ? "" : " compact"));
+            Scan scan = ScanText(Response(status, origin, tran ? Tran(eol) : "", "Done", eol));
+            EXPECT_TRUE(scan.ok && scan.reports.empty());
+            EXPECT_EQ(std::tie(scan.r.m_bSuccess, scan.r.m_bError, scan.r.m_bTranResponse),
+                      std::tie(success, error, tran));
+            EXPECT_EQ(scan.r.m_strCmdStatus, status);
+            EXPECT_EQ(scan.r.m_strResponseOrigin, origin);
+            EXPECT_EQ(scan.r.m_strRefNo, tran ? "0042" : "");
+        }
 }
 
 // Text -> the one report, and the status, success and error the record holds afterwards.
@@ -92,7 +104,7 @@ TEST(ResponseScanner, MissingPartsAreReportedAndKeepWhatWasRead) {
     }
     // A new scan clears what the last one read.
     CParsedResponse r;
-    ASSERT_TRUE(ScanResponse(Response("S", "Client", kTran), r, nullptr));
+    ASSERT_TRUE(ScanResponse(Response("S", "Client", Tran()), r, nullptr));
     EXPECT_FALSE(ScanResponse("junk", r, nullptr));
     EXPECT_EQ(r.m_strAuthCode, "");
     EXPECT_FALSE(r.m_bSuccess || r.m_bTranResponse);
@@ -120,30 +132,10 @@ TEST(ResponseScanner, FieldsAreCopiedVerbatimByTheFieldRule) {
     EXPECT_EQ(scan.r.m_strUserTraceData, "t");
 }
 
-// Only white space after a container tag is skipped, and no more of it than the line break there.
-TEST(ResponseScanner, CompactAndIndentedLayoutsReadAlike) {
-    const std::string compact = "<RStream><CmdResponse><ResponseOrigin>Processor</ResponseOrigin>"
-                                "<CmdStatus>Approved</CmdStatus></CmdResponse><TranResponse><AuthCode>A1"
-                                "</AuthCode><RefNo>9</RefNo></TranResponse></RStream>";
-    const std::string lf = "<RStream>\n<CmdResponse>\n <ResponseOrigin>Processor</ResponseOrigin>\n"
-                           "<CmdStatus>Approved</CmdStatus>\n</CmdResponse>\n<TranResponse>\n<AuthCode>A1"
-                           "</AuthCode>\n<RefNo>9</RefNo>\n</TranResponse>\n</RStream>";
-    for (const std::string& text : {compact, lf}) {
-        SCOPED_TRACE(text);
-        Scan scan = ScanText(text);
-        ASSERT_TRUE(scan.ok) << (scan.reports.empty() ? "" : scan.reports[0]);
-        EXPECT_EQ(scan.r.m_strResponseOrigin, "Processor");
-        EXPECT_TRUE(scan.r.m_bTranResponse);
-        EXPECT_TRUE(scan.r.m_bSuccess);
-        EXPECT_EQ(scan.r.m_strAuthCode, "A1");
-        EXPECT_EQ(scan.r.m_strRefNo, "9");
-    }
-}
-
 // Each cut is copied into a buffer of exactly its length, so a read past the end is caught under
 // the address sanitizer.
 TEST(ResponseScanner, EveryTruncationIsSafeAndReadsOnlyWhatIsThere) {
-    const std::string full = Response("Approved", "Processor", kTran);
+    const std::string full = Response("Approved", "Processor", Tran());
     bool sawComplete = false;
     for (std::size_t n = 0; n <= full.size(); ++n) {
         auto buffer = std::make_unique<char[]>(n ? n : 1);
