@@ -133,9 +133,8 @@ TEST(SimOneRequest, OutcomeOfEachRule) {
         {"Sale", "Track2=;5454545454545454=2812101000000000?", "Approved", "AcctNo=XXXX5454"},
         {"Sale", "Purchase=105.50", "Approved"}, // only the cents decide
         {"Sale", "TranType=credit; TranCode=sale", "Approved", "TranCode=Sale"},
-        // A bare ampersand still reads; echoed text is escaped.
-        {"Sale", "Memo=R&D lunch", "Approved", "Memo=R&D lunch"},
-        {"Sale", "Memo=Fish&amp;Chips &lt;table 4&gt;; UserTraceData=run-17", "Approved",
+        {"Sale", "Memo=R&D lunch", "Approved", "Memo=R&D lunch"}, // a bare ampersand still reads
+        {"Sale", "Memo=Fish&amp;Chips &lt;table 4&gt;; UserTraceData=run-17", "Approved", // escaped
          "Memo=Fish&Chips <table 4>; UserTraceData=run-17"},
         {"Return", "", "Approved", "TranCode=Return; Purchase=1.00"},
         {"Sale", "Purchase=12.05", "DECLINE"},
