@@ -1,4 +1,5 @@
-// Helpers for the simulator tests: requests in the window's serialised layout and response lookups.
+// Helpers for the simulator tests: fields written compactly, requests in the window's serialised
+// layout, and response lookups.
 #pragma once
 
 #include <pugixml.hpp>
@@ -13,6 +14,21 @@
 namespace simtest {
 
 using Fields = std::vector<std::pair<std::string, std::string>>;
+
+// "Name=value; Name=value": a value runs to the next "; " and may hold '='; a name given again
+// changes the value in its first place.
+inline Fields F(const std::string& text) {
+    Fields fields;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t end = std::min(text.find("; ", pos), text.size()), eq = text.find('=', pos);
+        const std::string name = text.substr(pos, eq - pos);
+        auto it = std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == name; });
+        (it != fields.end() ? it->second : fields.emplace_back(name, "").second) =
+            text.substr(eq + 1, end - eq - 1);
+        pos = end + 2;
+    }
+    return fields;
+}
 
 // <?xml version="1.0"?> then CR LF and TAB-indented elements, amounts inside <Amount>.
 inline std::string Request(const std::string& block, const Fields& fields) {
@@ -30,6 +46,12 @@ inline std::string Request(const std::string& block, const Fields& fields) {
     return out + "\r\n\t</" + block + ">\r\n</TStream>\r\n";
 }
 
+constexpr const char* kMerchant = "880012345678";
+// A keyed credit sale of a standard card.
+inline const std::string kSale = std::string("MerchantID=") + kMerchant +
+                                 "; TranType=Credit; TranCode=Sale; InvoiceNo=1; AcctNo=4111111111111111; "
+                                 "ExpDate=1228; Purchase=1.00";
+
 // A parsed response; Get finds the first element of a name anywhere, as the window does.
 class Response {
 public:
@@ -38,72 +60,36 @@ public:
     }
     bool WellFormed() const { return m_ok; }
     const std::string& Xml() const { return m_xml; }
-    std::string Get(const char* name) const {
-        pugi::xpath_node node = m_doc.select_node((std::string("//") + name).c_str());
-        return node ? node.node().child_value() : "";
-    }
-    bool Has(const char* name) const { return m_doc.select_node((std::string("//") + name).c_str()); }
+    std::string Get(const std::string& name) const { return Node(name).node().child_value(); }
+    bool Has(const std::string& name) const { return Node(name); }
     std::string Status() const { return Get("CmdStatus"); }
     std::string Origin() const { return Get("ResponseOrigin"); }
     std::string Code() const { return Get("KVTXReturnCode"); }
     std::string Text() const { return Get("TextResponse"); }
 
 private:
+    pugi::xpath_node Node(const std::string& name) const { return m_doc.select_node(("//" + name).c_str()); }
     std::string m_xml;
     pugi::xml_document m_doc;
     bool m_ok = false;
 };
 
-// A component with a merchant and a card ready, so that each test states only what it is about.
-class Session {
-public:
-    explicit Session(tvxsim::ESimKind kind = tvxsim::ESimKind::Client) : m_component(kind) {}
-
-    Response Submit(const std::string& text) {
-        int dispid = tvxsim::DispidsOf(m_component.Kind()).nSubmitRequest;
-        return Response(
-            m_component.Invoke(dispid, {text, std::int16_t{0}, std::string(), std::string("TRANVEX")}));
+// The text of the dispatch error that a call raises, or "no error".
+inline std::string DispatchError(IComponent& component, int dispid, const DispArgs& args) {
+    try {
+        component.Invoke(dispid, args);
+    } catch (const CDispatchError& e) {
+        return e.what();
     }
-    Response Tran(Fields fields) { return Submit(Request("Transaction", fields)); }
-    Response Admin(const std::string& code, const std::string& merchant = kMerchant) {
-        return Submit(Request("Admin", {{"MerchantID", merchant}, {"TranCode", code}}));
-    }
+    return "no error";
+}
 
-    // Fields of extra replace those of the same name in base; the others are appended.
-    static Fields Merge(Fields base, const Fields& extra) {
-        for (const auto& field : extra) {
-            auto it =
-                std::find_if(base.begin(), base.end(), [&](const auto& f) { return f.first == field.first; });
-            if (it != base.end())
-                it->second = field.second;
-            else
-                base.push_back(field);
-        }
-        return base;
-    }
-
-    // A keyed credit sale of the standard card, changed or extended by extra.
-    static Fields SaleFields(const std::string& purchase, const std::string& invoice) {
-        return {{"MerchantID", kMerchant}, {"TranType", "Credit"}, {"TranCode", "Sale"},
-                {"InvoiceNo", invoice},    {"AcctNo", kVisa},      {"ExpDate", "1228"},
-                {"Purchase", purchase}};
-    }
-    Response Sale(const std::string& purchase, const std::string& invoice, Fields extra = {}) {
-        return Tran(Merge(SaleFields(purchase, invoice), extra));
-    }
-    // A follow-up on a record, changed or extended by extra.
-    Response FollowUp(const std::string& code, const std::string& recordNo, Fields extra = {}) {
-        return Tran(Merge({{"MerchantID", kMerchant}, {"TranCode", code}, {"RecordNo", recordNo}}, extra));
-    }
-
-    tvxsim::CSimComponent& Component() { return m_component; }
-
-    static constexpr const char* kMerchant = "880012345678";
-    static constexpr const char* kVisa = "4111111111111111";
-    static constexpr const char* kGift = "6050110010012345";
-
-private:
-    tvxsim::CSimComponent m_component;
-};
+// SubmitRequest with the arguments the window passes.
+inline Response Submit(IComponent& component, int dispid, const std::string& text) {
+    return Response(component.Invoke(dispid, {text, std::int16_t{0}, std::string(), std::string("TRANVEX")}));
+}
+inline Response Submit(tvxsim::CSimComponent& component, const std::string& text) {
+    return Submit(component, tvxsim::DispidsOf(component.Kind()).nSubmitRequest, text);
+}
 
 } // namespace simtest

@@ -1,5 +1,6 @@
-// Component loading: class identifiers, the search path, faulty libraries, the example component
-// and the simulator libraries behind the C entry point.
+// Component loading: class identifiers, the search path, faulty libraries and factories behind the
+// wrappers, the example component and the simulator libraries behind the C entry point. That each
+// simulator object keeps its own state is shown by the runner's record-then-compare run.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -29,28 +30,14 @@ protected:
     const fs::path m_dir = m_temp.Path();
 };
 
-// The text of the dispatch error that a call raises, or "" when it succeeds.
-std::string CallError(IComponent& component, int dispid = 1) {
-    try {
-        component.Invoke(dispid,
-                         {std::string("<TStream/>"), std::int16_t{0}, std::string(), std::string("TRANVEX")});
-    } catch (const CDispatchError& e) {
-        return e.what();
-    }
-    return "";
+// The text of the dispatch error that a SubmitRequest call raises.
+std::string CallError(IComponent& component, int dispid) {
+    return simtest::DispatchError(
+        component, dispid,
+        {std::string("<TStream/>"), std::int16_t{0}, std::string(), std::string("TRANVEX")});
 }
 
 } // namespace
-
-TEST(ClassIdentifier, OnlyABracedGuidPasses) {
-    EXPECT_TRUE(IsClassIdentifier(CKVTCLientX::clsid));
-    EXPECT_TRUE(IsClassIdentifier(CKvtHRNX::clsid));
-    EXPECT_TRUE(IsClassIdentifier("{0e5a7c11-4b2d-4c3e-9f10-2a3b4c5d6e7f}"));
-    for (const char* bad : {"", "../x", "{6B1E0F3A-2C4D-4E8F-9A10-3B5C7D9E1F21}/..",
-                            "6B1E0F3A-2C4D-4E8F-9A10-3B5C7D9E1F21", "{6B1E0F3A-2C4D-4E8F-9A10-3B5C7D9E1F2G}",
-                            "{6B1E0F3A-2C4D-4E8F-9A103B5C7D9E1F21-}", "{../../../../../../../../../tmp/xx}"})
-        EXPECT_FALSE(IsClassIdentifier(bad)) << bad;
-}
 
 TEST(ComponentSearchPath, EnvironmentFoldersFirstMadeAbsoluteThenTheProgramFolder) {
     ::setenv("TRANVEX_COMPONENT_PATH", "/opt/a::relative/dir:", 1);
@@ -64,51 +51,57 @@ TEST(ComponentSearchPath, EnvironmentFoldersFirstMadeAbsoluteThenTheProgramFolde
 TEST_F(ComponentLoading, ExampleComponentAnswersThroughTheCEntryPoint) {
     ::setenv("TRANVEX_COMPONENT_PATH", TVX_TEST_COMPONENT_DIR, 1);
     std::unique_ptr<IComponent> example = LoadComponentLibrary(kExampleClsid);
-    std::string answer = example->Invoke(
-        1, {std::string("<TStream/>"), std::int16_t{0}, std::string(), std::string("TRANVEX")});
-    EXPECT_EQ(simtest::Response(answer).Status(), "Approved");
+    EXPECT_EQ(simtest::Submit(*example, 1, "<TStream/>").Status(), "Approved");
     EXPECT_EQ(CallError(*example, 2), "Member not found.");
     EXPECT_THROW(example->Invoke(1, {std::string("x")}), CDispatchError);
     EXPECT_THROW(example->Invoke(1, {std::int16_t{1}, std::int16_t{0}, std::string(), std::string()}),
                  CDispatchError);
 }
 
+// A control whose class is no braced GUID, has no usable library or a factory that throws fails
+// every call naming its class and the reason, rather than crashing; so does one never created.
 TEST_F(ComponentLoading, FailuresBecomeComponentsThatNameTheClassAndTheReason) {
     // The first folder wins, even when its file is no library.
     std::ofstream(m_dir / (std::string(kExampleClsid) + ".so")) << "not a shared object";
     ::setenv("TRANVEX_COMPONENT_PATH", (m_dir.string() + ":" + TVX_TEST_COMPONENT_DIR).c_str(), 1);
-    struct {
-        const char* clsid;
-        const char* reason;
-    } cases[] = {{CKVTCLientX::clsid, "no library"},
-                 {kExampleClsid, "cannot open"},
-                 {"../x", "not a braced GUID"},
-                 {kNoReleaseClsid, "entry point tvx_release is missing"},
-                 {kWrongVersionClsid, "interface version 99 is not the expected 1"},
-                 {kCreateNullClsid, "does not create this class"},
-                 {kFailingClsid, ""}}; // a call that fails without an error text still names the class
-    for (const auto& c : cases) {
-        std::string text = CallError(*LoadComponentLibrary(c.clsid));
-        EXPECT_NE(text.find(c.clsid), std::string::npos) << text;
-        EXPECT_NE(text.find(c.reason), std::string::npos) << text;
+    const char* throwing = "{00000000-0000-0000-0000-00000000DEAD}";
+    CComponentRegistration registration(
+        throwing, []() -> std::unique_ptr<IComponent> { throw std::runtime_error("library missing"); });
+    const char* const notAGuid = "not a braced GUID";
+    const std::pair<const char*, const char*> cases[] = {
+        {CKVTCLientX::clsid, "no library"},
+        {"{0e5a7c11-4b2d-4c3e-9f10-2a3b4c5d6e7f}", "no library"}, // lower case is a GUID too
+        {kExampleClsid, "cannot open"},
+        {"", notAGuid},
+        {"../x", notAGuid},
+        {"{6B1E0F3A-2C4D-4E8F-9A10-3B5C7D9E1F21}/..", notAGuid},
+        {"(6B1E0F3A-2C4D-4E8F-9A10-3B5C7D9E1F21)", notAGuid},
+        {"{6B1E0F3A-2C4D-4E8F-9A10-3B5C7D9E1F2G}", notAGuid},
+        {"{6B1E0F3A-2C4D-4E8F-9A103B5C7D9E1F21-}", notAGuid},
+        {"{../../../../../../../../../tmp/xx}", notAGuid},
+        {kNoReleaseClsid, "entry point tvx_release is missing"},
+        {kWrongVersionClsid, "interface version 99 is not the expected 1"},
+        {kCreateNullClsid, "does not create this class"},
+        {kFailingClsid, ""}, // a call that fails without an error text still names the class
+        {throwing, "library missing"},
+    };
+    for (const auto& [clsid, reason] : cases) {
+        CKVTCLientX control;
+        control.CreateControl(clsid, 1011);
+        std::string text = "no error";
+        try {
+            control.SubmitRequest("<TStream/>", 0, "", "TRANVEX");
+        } catch (const CDispatchError& e) {
+            text = e.what();
+        }
+        EXPECT_NE(text.find(clsid), std::string::npos) << text;
+        EXPECT_NE(text.find(reason), std::string::npos) << text;
     }
+    EXPECT_THROW(CKvtHRNX().GetDeviceList(), CDispatchError);
 }
 
-TEST_F(ComponentLoading, SimulatorLibrariesLoadAndKeepStatePerComponent) {
-    ::setenv("TRANVEX_COMPONENT_PATH", TVX_SIM_COMPONENT_DIR, 1);
-    std::unique_ptr<IComponent> client = LoadComponentLibrary(CKVTCLientX::clsid);
-    std::unique_ptr<IComponent> device = CComponentRegistry::Instance().Create(CKvtHRNX::clsid);
-    DispArgs args = {simtest::Request("Transaction", simtest::Session::SaleFields("10.00", "1")),
-                     std::int16_t{0}, std::string(), std::string("TRANVEX")};
-    EXPECT_EQ(simtest::Response(client->Invoke(1, args)).Status(), "Approved");
-    EXPECT_EQ(simtest::Response(device->Invoke(8, args)).Status(), "Approved");
-    args[0] = simtest::Request("Admin",
-                               {{"MerchantID", simtest::Session::kMerchant}, {"TranCode", "BatchSummary"}});
-    EXPECT_EQ(simtest::Response(client->Invoke(1, args)).Get("BatchItemCount"), "1");
-    std::unique_ptr<IComponent> fresh = LoadComponentLibrary(CKVTCLientX::clsid);
-    EXPECT_EQ(simtest::Response(fresh->Invoke(1, args)).Get("BatchItemCount"), "0") << "state is per object";
-
-    // Each library creates only its own class.
+// Each simulator library creates only its own class.
+TEST_F(ComponentLoading, SimulatorLibrariesCreateOnlyTheirOwnClass) {
     fs::copy_file(fs::path(TVX_SIM_COMPONENT_DIR) / (std::string(CKVTCLientX::clsid) + ".so"),
                   m_dir / (std::string(CKvtHRNX::clsid) + ".so"));
     ::setenv("TRANVEX_COMPONENT_PATH", m_dir.c_str(), 1);

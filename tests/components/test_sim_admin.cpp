@@ -1,5 +1,5 @@
-// Simulated components: the server-list methods against listeners on 127.0.0.1 only, the device
-// list and the dispatch interface.
+// Simulated components: the server-list methods against listeners on 127.0.0.1 only and names that
+// never reach a name server, the device list and the dispatch interface.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -31,33 +31,39 @@ std::pair<int, std::string> LoopbackPort(bool listening, int backlog = 16) {
     return {listening ? fd : -1, std::to_string(ntohs(addr.sin_port))};
 }
 
+// Names under example.net never reach a name server: slow.example.net gets no answer in time, the
+// others are not found.
+SLookup Lookup(const std::string& host, tvxsim::SimClock::time_point deadline) {
+    if (!host.ends_with(".example.net"))
+        return tvxsim::SystemLookup(host, deadline);
+    SLookup lookup;
+    lookup.result = host == "slow.example.net" ? SLookup::EResult::TimedOut : SLookup::EResult::NotFound;
+    lookup.reason = "Name or service not known";
+    return lookup;
+}
+
 class SimAdmin : public ::testing::Test {
 protected:
-    explicit SimAdmin(tvxsim::CSimNetwork::Lookup lookup = tvxsim::SystemLookup)
-        : m_component(ESimKind::Device, std::move(lookup)), m_ids(tvxsim::DispidsOf(ESimKind::Device)) {}
-
-    Response Store(const std::string& list) { return Call(m_ids.nStoreServerList, {list, std::int16_t{0}}); }
-    Response PingList(const std::string& port) {
-        return Call(m_ids.nPingServerList, {port, std::int16_t{0}});
-    }
-    Response GetIP(const std::string& name) {
-        return Call(m_ids.nGetIPFromServerName, {name, std::int16_t{0}});
-    }
-    Response PingOne(const std::string& server, const std::string& port) {
-        return Call(m_ids.nPingSingleIP, {server, port, std::int16_t{0}});
-    }
     Response Call(int dispid, const DispArgs& args) { return Response(m_component.Invoke(dispid, args)); }
+    Response Store(const std::string& list) { return Call(m_ids.nStoreServerList, {list, kOption}); }
+    Response PingList(const std::string& port) { return Call(m_ids.nPingServerList, {port, kOption}); }
+    Response GetIP(const std::string& name) { return Call(m_ids.nGetIPFromServerName, {name, kOption}); }
+    Response PingOne(const std::string& server, const std::string& port) {
+        return Call(m_ids.nPingSingleIP, {server, port, kOption});
+    }
 
-    tvxsim::CSimComponent m_component;
-    const STargetDispids& m_ids;
+    static constexpr std::int16_t kOption = 0;
+    tvxsim::CSimComponent m_component{ESimKind::Device, Lookup};
+    const STargetDispids& m_ids = tvxsim::DispidsOf(ESimKind::Device);
 };
 
-// Status, origin and text of a CmdResponse-only answer; in text, "#" stands for a number of ms.
-void ExpectAnswer(const Response& r, const char* status, const char* origin, const std::string& text) {
+// A CmdResponse-only answer: "Success" (from the client) or the error's code (004009 the client's,
+// 005005 the server's), and its text, in which "#" stands for a number of ms.
+void ExpectAnswer(const Response& r, const std::string& outcome, const std::string& text) {
     ASSERT_TRUE(r.WellFormed()) << r.Xml();
-    EXPECT_EQ(r.Status(), status) << r.Text();
-    EXPECT_EQ(r.Origin(), origin) << r.Text();
-    EXPECT_EQ(r.Code(), std::string(status) == "Success" ? "000000" : *origin == 'C' ? "004009" : "005005");
+    EXPECT_EQ(r.Status(), outcome == "Success" ? "Success" : "Error") << r.Text();
+    EXPECT_EQ(r.Origin(), outcome == "005005" ? "Server" : "Client") << r.Text();
+    EXPECT_EQ(r.Code(), outcome == "Success" ? "000000" : outcome);
     EXPECT_FALSE(r.Has("TranResponse"));
     const bool timed = text.find('#') != std::string::npos;
     EXPECT_EQ(timed ? std::regex_replace(r.Text(), std::regex("[0-9]+ ms"), "# ms") : r.Text(), text);
@@ -65,7 +71,7 @@ void ExpectAnswer(const Response& r, const char* status, const char* origin, con
 
 // Bad input of every method is the client's error, naming exactly what is wrong.
 TEST_F(SimAdmin, ClientErrorsNameEveryBadEntryExactly) {
-    ExpectAnswer(PingList(""), "Error", "Client", "No server list stored");
+    ExpectAnswer(PingList(""), "004009", "No server list stored");
     std::string many;
     for (int i = 0; i < 17; ++i)
         many += "host" + std::to_string(i) + " ";
@@ -82,24 +88,23 @@ TEST_F(SimAdmin, ClientErrorsNameEveryBadEntryExactly) {
         {many, "More than 16 servers in the list"},
     };
     ExpectAnswer(Store(" 127.0.0.1:9100 ; gw-1.example.net,[::1]:80  GW-1.example.net\t::1"), "Success",
-                 "Client", "Server list stored: 4 servers (127.0.0.1:9100, gw-1.example.net, [::1]:80, ::1)");
+                 "Server list stored: 4 servers (127.0.0.1:9100, gw-1.example.net, [::1]:80, ::1)");
     for (const auto& [list, text] : bad) {
         SCOPED_TRACE(list.substr(0, 40));
-        ExpectAnswer(Store(list), "Error", "Client", text);
+        ExpectAnswer(Store(list), "004009", text);
     }
     for (const char* port : {"0", "70000", "12a"}) {
         const std::string text =
             std::string("Invalid ping port \"") + port + "\": use a number from 1 to 65535";
-        ExpectAnswer(PingList(port), "Error", "Client", text);
-        ExpectAnswer(PingOne("127.0.0.1", port), "Error", "Client", text);
+        ExpectAnswer(PingList(port), "004009", text);
+        ExpectAnswer(PingOne("127.0.0.1", port), "004009", text);
     }
-    ExpectAnswer(PingOne(" ", ""), "Error", "Client", "No server name or IP address given");
-    ExpectAnswer(PingOne("a b", ""), "Error", "Client",
-                 "Give one server name or IP address, not a list: \"a b\"");
-    ExpectAnswer(GetIP(""), "Error", "Client", "No server name given");
-    ExpectAnswer(GetIP("a.example.net;b.example.net"), "Error", "Client",
+    ExpectAnswer(PingOne(" ", ""), "004009", "No server name or IP address given");
+    ExpectAnswer(PingOne("a b", ""), "004009", "Give one server name or IP address, not a list: \"a b\"");
+    ExpectAnswer(GetIP(""), "004009", "No server name given");
+    ExpectAnswer(GetIP("a.example.net;b.example.net"), "004009",
                  "Give one server name, not a list: \"a.example.net;b.example.net\"");
-    ExpectAnswer(GetIP("bad_name"), "Error", "Client", "Invalid server name or address \"bad_name\"");
+    ExpectAnswer(GetIP("bad_name"), "004009", "Invalid server name or address \"bad_name\"");
 }
 
 TEST_F(SimAdmin, PingsConnectOverTcpAndLookupsListEveryAddress) {
@@ -108,15 +113,15 @@ TEST_F(SimAdmin, PingsConnectOverTcpAndLookupsListEveryAddress) {
     const std::string up = "127.0.0.1:" + open + " answered in # ms";
     const std::string down = "127.0.0.1:" + closed + " refused the connection after # ms";
 
-    ExpectAnswer(PingOne("127.0.0.1:" + open, ""), "Success", "Client", up);
-    ExpectAnswer(PingOne("127.0.0.1:" + closed, open), "Success", "Client", up); // the given port wins
-    ExpectAnswer(PingOne("127.0.0.1:" + closed, ""), "Error", "Server", down);
-    ExpectAnswer(GetIP(" ::1 "), "Success", "Client", "::1 = ::1");
+    ExpectAnswer(PingOne("127.0.0.1:" + open, ""), "Success", up);
+    ExpectAnswer(PingOne("127.0.0.1:" + closed, open), "Success", up); // the given port wins
+    ExpectAnswer(PingOne("127.0.0.1:" + closed, ""), "005005", down);
+    ExpectAnswer(GetIP(" ::1 "), "Success", "::1 = ::1");
     EXPECT_NE(GetIP("localhost").Text().find("127.0.0.1"), std::string::npos);
 
     Store("127.0.0.1:" + open + ",127.0.0.1:" + closed);
-    ExpectAnswer(PingList(""), "Success", "Client", "1 of 2 servers answered: " + up + "; " + down);
-    ExpectAnswer(PingList(closed), "Error", "Server", "None of 2 servers answered: " + down + "; " + down);
+    ExpectAnswer(PingList(""), "Success", "1 of 2 servers answered: " + up + "; " + down);
+    ExpectAnswer(PingList(closed), "005005", "None of 2 servers answered: " + down + "; " + down);
     Store("127.0.0.1");
     EXPECT_NE(PingList("").Text().find(" 1 server answered: 127.0.0.1:9000 "), std::string::npos)
         << "default port";
@@ -124,7 +129,7 @@ TEST_F(SimAdmin, PingsConnectOverTcpAndLookupsListEveryAddress) {
 }
 
 // A listener whose queue is full leaves SYNs unanswered: the connect gives up at the limit.
-TEST_F(SimAdmin, ASilentServerIsGivenUpAfterTheLimit) {
+TEST_F(SimAdmin, SilentServersAndUnknownNamesAreServerErrors) {
     const auto [listener, port] = LoopbackPort(true, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -135,77 +140,44 @@ TEST_F(SimAdmin, ASilentServerIsGivenUpAfterTheLimit) {
         fillers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
         ::connect(fillers.back(), reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     }
-    ExpectAnswer(PingOne("127.0.0.1", port), "Error", "Server",
-                 "127.0.0.1:" + port + " gave no answer within # ms");
+    ExpectAnswer(PingOne("127.0.0.1", port), "005005", "127.0.0.1:" + port + " gave no answer within # ms");
     for (int fd : fillers)
         ::close(fd);
     ::close(listener);
-}
 
-// Names that the resolver does not know, without asking a name server.
-class SimAdminOffline : public SimAdmin {
-protected:
-    SimAdminOffline()
-        : SimAdmin([](const std::string& host, tvxsim::SimClock::time_point) {
-              SLookup lookup;
-              lookup.result =
-                  host == "slow.example.net" ? SLookup::EResult::TimedOut : SLookup::EResult::NotFound;
-              lookup.reason = "Name or service not known";
-              return lookup;
-          }) {}
-};
-
-TEST_F(SimAdminOffline, UnknownAndSilentNamesAreServerErrors) {
-    ExpectAnswer(GetIP("nosuch.example.net"), "Error", "Server",
+    ExpectAnswer(GetIP("nosuch.example.net"), "005005",
                  "Server name not found: \"nosuch.example.net\" (Name or service not known)");
-    ExpectAnswer(GetIP("slow.example.net"), "Error", "Server",
+    ExpectAnswer(GetIP("slow.example.net"), "005005",
                  "No answer for \"slow.example.net\" from the name service within 2000 ms");
-    ExpectAnswer(PingOne("nosuch.example.net", "9100"), "Error", "Server",
+    ExpectAnswer(PingOne("nosuch.example.net", "9100"), "005005",
                  "nosuch.example.net:9100: name not found (Name or service not known)");
     Store("slow.example.net nosuch.example.net:81");
-    ExpectAnswer(PingList(""), "Error", "Server",
+    ExpectAnswer(PingList(""), "005005",
                  "None of 2 servers answered: slow.example.net:9000: the name lookup gave no answer in time; "
                  "nosuch.example.net:81: name not found (Name or service not known)");
 }
 
+// Each kind answers its own DISPIDs with the dispatch errors of a wrong call; the device lists its
+// devices, one element a line.
 TEST(SimDispids, EachComponentAnswersItsOwnNumbers) {
     tvxsim::CSimComponent client(ESimKind::Client), device(ESimKind::Device);
     DispArgs lookup = {std::string("127.0.0.1"), std::int16_t{0}};
     EXPECT_EQ(Response(client.Invoke(5, lookup)).Status(), "Success");
     EXPECT_EQ(Response(device.Invoke(4, lookup)).Status(), "Success");
-    EXPECT_THROW(client.Invoke(4, lookup), CDispatchError);
-    EXPECT_THROW(device.Invoke(5, lookup), CDispatchError);
+    EXPECT_EQ(DispatchError(client, 4, lookup), "Member not found.");
+    EXPECT_EQ(DispatchError(device, 5, lookup), "Member not found.");
+    EXPECT_EQ(DispatchError(client, 9, {}), "Member not found.") << "the client has no device list";
+    EXPECT_EQ(DispatchError(client, 0, {}), "Member not found.") << "0 stands for that missing list";
+    EXPECT_EQ(DispatchError(device, 7, {std::int16_t{0}, std::int16_t{0}}), "Type mismatch.");
+    EXPECT_EQ(DispatchError(device, 3, {std::string("a"), std::int16_t{0}}), "Invalid number of parameters.");
 
-    auto error = [](tvxsim::CSimComponent& component, int dispid, const DispArgs& args) {
-        try {
-            component.Invoke(dispid, args);
-        } catch (const CDispatchError& e) {
-            return std::string(e.what());
-        }
-        return std::string("no error");
-    };
-    EXPECT_EQ(error(client, 9, {}), "Member not found.") << "the client has no device list";
-    EXPECT_EQ(error(client, 0, {}), "Member not found.") << "0 stands for that missing list";
-    EXPECT_EQ(error(device, 7, {std::int16_t{0}, std::int16_t{0}}), "Type mismatch.");
-    EXPECT_EQ(error(device, 3, {std::string("a"), std::int16_t{0}}), "Invalid number of parameters.");
-}
-
-TEST(SimDeviceList, IsAWellFormedListWithCRLFLines) {
-    tvxsim::CSimComponent device(ESimKind::Device);
-    const std::string xml = device.Invoke(9, {});
-    pugi::xml_document doc;
-    ASSERT_TRUE(doc.load_string(xml.c_str())) << xml;
-    pugi::xml_node list = doc.child("DeviceList");
-    int devices = 0;
-    for (pugi::xml_node d : list.children("Device")) {
-        for (const char* field : {"Name", "Type", "SerialNo", "Port", "Status"})
-            EXPECT_STRNE(d.child_value(field), "") << field;
-        ++devices;
-    }
-    EXPECT_EQ(devices, 3);
-    EXPECT_EQ(std::to_string(devices), list.child_value("DeviceCount"));
-    EXPECT_EQ(std::count(xml.begin(), xml.end(), '\n'),
-              static_cast<long>(std::count(xml.begin(), xml.end(), '\r')));
+    const Response list(device.Invoke(9, {}));
+    EXPECT_EQ(list.Get("DeviceCount"), "3");
+    EXPECT_EQ(list.Get("Device/Port"), "USB1");
+    const std::string& xml = list.Xml();
+    EXPECT_EQ(std::count(xml.begin(), xml.end(), '\n'), std::count(xml.begin(), xml.end(), '\r'));
+    EXPECT_EQ(std::count(xml.begin(), xml.end(), '\n'), 4 + 3 * 7) << "three devices of five fields";
+    EXPECT_EQ(xml.find("></"), std::string::npos) << "an empty field";
 }
 
 } // namespace

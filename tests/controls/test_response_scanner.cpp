@@ -1,12 +1,37 @@
-// The response scan: outcomes, the four missing-part reports, exact tags, verbatim values, compact
-// layouts and every truncation of a valid response.
+// The response scan: outcomes in every layout, the four missing-part reports, exact tags, verbatim
+// values and every truncation of a valid response.
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 #include "controls/ResponseScanner.h"
 
 namespace {
+
+// A response laid out as the components write it (CR LF after each line, TAB indents), with LF line
+// ends, or on one line (eol empty).
+std::string Response(const std::string& status, const std::string& origin, const std::string& tranFields = {},
+                     const std::string& text = "Done", const std::string& eol = "\r\n") {
+    const std::string tab = eol == "\r\n" ? "\t" : "";
+    std::string out = "<?xml version=\"1.0\"?>" + eol + "<RStream>" + eol + tab + "<CmdResponse>" + eol;
+    for (const auto& [name, value] : {std::pair<const char*, std::string>{"ResponseOrigin", origin},
+                                      {"KVTXReturnCode", "000000"},
+                                      {"CmdStatus", status},
+                                      {"TextResponse", text},
+                                      {"UserTraceData", "cmd"}})
+        out += tab + tab + "<" + name + ">" + value + "</" + name + ">" + eol;
+    out += tab + "</CmdResponse>" + eol;
+    if (!tranFields.empty())
+        out += tab + "<TranResponse>" + eol + tranFields + tab + "</TranResponse>" + eol;
+    return out + "</RStream>" + eol;
+}
+
+std::string Tran(const std::string& eol = "\r\n") {
+    const std::string tabs = eol == "\r\n" ? "\t\t" : "";
+    return tabs + "<AuthCode>A1B2C3</AuthCode>" + eol + tabs + "<RefNo>0042</RefNo>" + eol + tabs +
+           "<CaptureStatus>Captured</CaptureStatus>" + eol + tabs + "<Memo>m</Memo>" + eol;
+}
 
 struct Scan {
     bool ok;
@@ -14,66 +39,51 @@ struct Scan {
     CParsedResponse r;
 };
 
+// Scans text into a record that holds an earlier scan, as the dialog's does: none of it may remain.
 Scan ScanText(std::string_view text) {
     Scan scan;
+    ScanResponse(Response("Approved", "Server", Tran()), scan.r, nullptr);
     scan.ok = ScanResponse(text, scan.r, [&](const CString& m) { scan.reports.push_back(m); });
     return scan;
 }
 
-// A response laid out as the components write it: CR LF after each line, TAB indents.
-std::string Response(const std::string& status, const std::string& origin, const std::string& tranFields = {},
-                     const std::string& text = "Done") {
-    std::string out = "<?xml version=\"1.0\"?>\r\n<RStream>\r\n\t<CmdResponse>\r\n\t\t<ResponseOrigin>" +
-                      origin +
-                      "</ResponseOrigin>\r\n\t\t<KVTXReturnCode>000000</KVTXReturnCode>\r\n\t\t<CmdStatus>" +
-                      status + "</CmdStatus>\r\n\t\t<TextResponse>" + text +
-                      "</TextResponse>\r\n\t\t<UserTraceData>cmd</UserTraceData>\r\n\t</CmdResponse>\r\n";
-    if (!tranFields.empty())
-        out += "\t<TranResponse>\r\n" + tranFields + "\t</TranResponse>\r\n";
-    return out + "</RStream>\r\n";
-}
-
-const std::string kTran = "\t\t<AuthCode>A1B2C3</AuthCode>\r\n\t\t<RefNo>0042</RefNo>\r\n"
-                          "\t\t<CaptureStatus>Captured</CaptureStatus>\r\n\t\t<Memo>m</Memo>\r\n";
-
+// Status, transaction part, origin -> success, error.
 TEST(ResponseScanner, OutcomeTable) {
-    struct Row {
-        const char* status;
-        bool tran;
-        const char* origin;
-        bool success, error;
-    };
-    const Row rows[] = {
-        {"S", false, "Client", true, false},          {"Success", false, "Server", true, false},
-        {"A", false, "Client", true, false},          {"Approved", false, "Client", true, false},
-        {"D", false, "Client", false, false},         {"Declined", false, "Processor", false, false},
-        {"Error", false, "Processor", false, true},   {"success", false, "Client", false, true},
-        {"Approved", true, "Client", true, false},    {"S", true, "Processor", true, false},
-        {"A", true, "Server", true, true},            {"Declined", true, "Processor", false, false},
-        {"Declined", true, "Client", false, true},    {"Error", true, "Processor", false, true},
+    const std::tuple<const char*, bool, const char*, bool, bool> rows[] = {
+        {"S", false, "Client", true, false},
+        {"Success", false, "Server", true, false},
+        {"A", false, "Client", true, false},
+        {"Approved", false, "Client", true, false},
+        {"D", false, "Client", false, false},
+        {"Declined", false, "Processor", false, false},
+        {"Error", false, "Processor", false, true},
+        {"success", false, "Client", false, true},
+        {"Approved", true, "Client", true, false},
+        {"S", true, "Processor", true, false},
+        {"A", true, "Server", true, true},
+        {"Declined", true, "Processor", false, false},
+        {"Declined", true, "Client", false, true},
+        {"Error", true, "Processor", false, true},
         {"approved", true, "Processor", false, true},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.status) + (row.tran ? " tran " : " cmd ") + row.origin);
-        Scan scan = ScanText(Response(row.status, row.origin, row.tran ? kTran : ""));
-        EXPECT_TRUE(scan.ok);
-        EXPECT_TRUE(scan.reports.empty());
-        EXPECT_EQ(scan.r.m_bSuccess, row.success);
-        EXPECT_EQ(scan.r.m_bError, row.error);
-        EXPECT_EQ(scan.r.m_bTranResponse, row.tran);
-        EXPECT_EQ(scan.r.m_strCmdStatus, row.status);
-        EXPECT_EQ(scan.r.m_strResponseOrigin, row.origin);
-    }
+    // In every layout: only white space after a container tag is skipped, no more than a line break.
+    for (const auto& [status, tran, origin, success, error] : rows)
+        for (const char* eol : {"\r\n", "\n", ""}) {
+            SCOPED_TRACE(std::string(status) + (tran ? " tran " : " cmd ") + origin +
+                         (*eol ? "" : " compact"));
+            Scan scan = ScanText(Response(status, origin, tran ? Tran(eol) : "", "Done", eol));
+            EXPECT_TRUE(scan.ok && scan.reports.empty());
+            EXPECT_EQ(std::tie(scan.r.m_bSuccess, scan.r.m_bError, scan.r.m_bTranResponse),
+                      std::tie(success, error, tran));
+            EXPECT_EQ(scan.r.m_strCmdStatus, status);
+            EXPECT_EQ(scan.r.m_strResponseOrigin, origin);
+            EXPECT_EQ(scan.r.m_strRefNo, tran ? "0042" : "");
+        }
 }
 
+// Text -> the one report, and the status, success and error the record holds afterwards.
 TEST(ResponseScanner, MissingPartsAreReportedAndKeepWhatWasRead) {
-    struct Row {
-        std::string text;
-        const char* message;
-        const char* status; // what the record holds afterwards
-        bool success, error;
-    };
-    const Row rows[] = {
+    const std::tuple<std::string, const char*, const char*, bool, bool> rows[] = {
         {"", "No XML Response or <RStream> in XML", "", false, false},
         {"<rstream>\r\n<CmdResponse>", "No XML Response or <RStream> in XML", "", false, false},
         {"<RStream>\r\n<TranResponse>", "No <CmdResponse> in XML", "", false, false},
@@ -86,21 +96,14 @@ TEST(ResponseScanner, MissingPartsAreReportedAndKeepWhatWasRead) {
         {"<RStream>\r\n<CmdResponse>\r\n<CmdStatus>Bad</CmdStatus></CMDRESPONSE>",
          "No </CmdResponse> in Response XML", "Bad", false, true},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.text);
-        Scan scan = ScanText(row.text);
+    for (const auto& [text, message, status, success, error] : rows) {
+        SCOPED_TRACE(text);
+        Scan scan = ScanText(text);
         EXPECT_FALSE(scan.ok);
-        EXPECT_EQ(scan.reports, std::vector<CString>{row.message});
-        EXPECT_EQ(scan.r.m_strCmdStatus, row.status);
-        EXPECT_EQ(scan.r.m_bSuccess, row.success);
-        EXPECT_EQ(scan.r.m_bError, row.error);
+        EXPECT_EQ(scan.reports, std::vector<CString>{message});
+        EXPECT_EQ(scan.r.m_strCmdStatus, status);
+        EXPECT_EQ(std::tie(scan.r.m_bSuccess, scan.r.m_bError), std::tie(success, error));
     }
-    // A new scan clears what the last one read.
-    CParsedResponse r;
-    ASSERT_TRUE(ScanResponse(Response("S", "Client", kTran), r, nullptr));
-    EXPECT_FALSE(ScanResponse("junk", r, nullptr));
-    EXPECT_EQ(r.m_strAuthCode, "");
-    EXPECT_FALSE(r.m_bSuccess || r.m_bTranResponse);
 }
 
 TEST(ResponseScanner, FieldsAreCopiedVerbatimByTheFieldRule) {
@@ -125,34 +128,10 @@ TEST(ResponseScanner, FieldsAreCopiedVerbatimByTheFieldRule) {
     EXPECT_EQ(scan.r.m_strUserTraceData, "t");
 }
 
-// Only white space after a container tag is skipped, and no more of it than the line break there.
-TEST(ResponseScanner, CompactAndIndentedLayoutsReadAlike) {
-    const std::string compact = "<RStream><CmdResponse><ResponseOrigin>Processor</ResponseOrigin>"
-                                "<CmdStatus>Approved</CmdStatus></CmdResponse><TranResponse><AuthCode>A1"
-                                "</AuthCode><RefNo>9</RefNo></TranResponse></RStream>";
-    const std::string lf = "<RStream>\n<CmdResponse>\n <ResponseOrigin>Processor</ResponseOrigin>\n"
-                           "<CmdStatus>Approved</CmdStatus>\n</CmdResponse>\n<TranResponse>\n<AuthCode>A1"
-                           "</AuthCode>\n<RefNo>9</RefNo>\n</TranResponse>\n</RStream>";
-    const std::string blanks =
-        "<RStream>  <CmdResponse>\t\t\t<ResponseOrigin>Processor</ResponseOrigin>"
-        "<CmdStatus>Approved</CmdStatus></CmdResponse>   <TranResponse>    <AuthCode>A1"
-        "</AuthCode><RefNo>9</RefNo></TranResponse>";
-    for (const std::string& text : {compact, lf, blanks}) {
-        SCOPED_TRACE(text);
-        Scan scan = ScanText(text);
-        ASSERT_TRUE(scan.ok) << (scan.reports.empty() ? "" : scan.reports[0]);
-        EXPECT_EQ(scan.r.m_strResponseOrigin, "Processor");
-        EXPECT_TRUE(scan.r.m_bTranResponse);
-        EXPECT_TRUE(scan.r.m_bSuccess);
-        EXPECT_EQ(scan.r.m_strAuthCode, "A1");
-        EXPECT_EQ(scan.r.m_strRefNo, "9");
-    }
-}
-
 // Each cut is copied into a buffer of exactly its length, so a read past the end is caught under
 // the address sanitizer.
 TEST(ResponseScanner, EveryTruncationIsSafeAndReadsOnlyWhatIsThere) {
-    const std::string full = Response("Approved", "Processor", kTran);
+    const std::string full = Response("Approved", "Processor", Tran());
     bool sawComplete = false;
     for (std::size_t n = 0; n <= full.size(); ++n) {
         auto buffer = std::make_unique<char[]>(n ? n : 1);
