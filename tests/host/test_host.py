@@ -7,6 +7,7 @@ test_host.py parity|robustness TRANVEX_HOST TRANVEX_RUN SCRIPT
   robustness  many connections, a slow client, a body too big, garbage, a client that leaves mid-request:
               the host answers the others throughout and stops cleanly on SIGTERM
 """
+import atexit
 import filecmp
 import os
 import re
@@ -27,11 +28,12 @@ SALE = (b"<?xml version=\"1.0\"?><TStream><Transaction><MerchantID>880012345678<
 class Host:
     def __init__(self, *args):
         self.proc = subprocess.Popen([HOST, "--listen", "127.0.0.1:0", *args], stdout=subprocess.PIPE, text=True)
+        atexit.register(self.proc.kill)  # a failed check leaves no host behind
         first = self.proc.stdout.readline()
         self.port = int(re.search(r"listening on 127\.0\.0\.1:(\d+) ", first).group(1))
         # Read as it comes: a full pipe would hold the host's request lines, and so its answers.
         self.lines = []
-        self.reader = threading.Thread(target=lambda: self.lines.extend(self.proc.stdout))
+        self.reader = threading.Thread(target=lambda: self.lines.extend(self.proc.stdout), daemon=True)
         self.reader.start()
 
     def stop(self):
