@@ -3,7 +3,8 @@
 
 test_host.py parity|robustness TRANVEX_HOST TRANVEX_RUN SCRIPT
   parity      the script through the in-process simulator and through the network component and the
-              host gives the same answers, byte for byte, over every transport; a session per connection
+              host gives the same answers, byte for byte, over every transport; a session per connection;
+              usage errors
   robustness  many connections, a slow client, a body too big, garbage, a client that leaves mid-request:
               the host answers the others throughout and stops cleanly on SIGTERM
 """
@@ -100,7 +101,20 @@ def parity(tmp):
         one_connection = re.findall(rb"<RecordNo>(\w+)<", read_all(sock))
     two_connections = [re.search(rb"<RecordNo>(\w+)<", read_all_post(host.port)).group(1) for _ in range(2)]
     host.stop()
+    usage(tmp)
     assert len(set(one_connection)) == 2 and len(set(two_connections)) == 1, (one_connection, two_connections)
+
+
+def usage(tmp):
+    for args, error in [
+        (["--protocol", "http", "--framing", "len4"], "--framing goes with --protocol tcp"),
+        (["--listen", "localhost:80"], "\"localhost\" is not an IP address"),
+        (["--listen", "127.0.0.1:65536"], "the port must be a number from 0 to 65535"),
+        (["--tls-cert", f"{tmp}/cert.pem"], "--tls-cert and --tls-key go together"),
+        (["--listen", ":0", "--tls-cert", f"{tmp}/none.pem", "--tls-key", f"{tmp}/none.pem"], "cannot use the certificate"),
+    ]:
+        done = subprocess.run([HOST, *args], capture_output=True, text=True, timeout=10)
+        assert done.returncode == 2 and error in done.stderr, (args, done.stderr)
 
 
 def read_all_post(port):
