@@ -110,14 +110,17 @@ private:
 
 struct CHostServer::SImpl {
     SImpl(const SHostOptions& opts, std::FILE* out)
-        : options(opts), sessions(opts.bDevice, opts.bSharedSession), log(out), acceptor(io), signals(io),
-          stopTimer(io) {}
+        : options(opts), sessions(opts.bDevice, opts.bSharedSession), log(out), control(asio::make_strand(io)),
+          acceptor(control), signals(control), stopTimer(io) {}
 
     SHostOptions options;
     CSessionSource sessions;
     CRequestLog log;
     asio::io_context io;
     std::optional<asio::ssl::context> tls;
+    // The listener and the signals share a strand: a stop closes the listener while an accept may be
+    // completing on another thread.
+    asio::strand<asio::io_context::executor_type> control;
     tcp::acceptor acceptor;
     asio::signal_set signals;
     asio::steady_timer stopTimer;
@@ -141,7 +144,7 @@ asio::awaitable<void> CHostServer::SImpl::Accept() {
             co_return;
         if (ec) { // out of file descriptors or the like: the host stays up and tries again
             std::fprintf(stderr, "tranvex-host: cannot accept a connection: %s\n", ec.message().c_str());
-            asio::steady_timer pause(io, std::chrono::milliseconds(100));
+            asio::steady_timer pause(control, std::chrono::milliseconds(100));
             co_await pause.async_wait(Checked(ec));
             continue;
         }
@@ -322,7 +325,7 @@ void CHostServer::Run() {
         if (!ec)
             impl.Stop();
     });
-    asio::co_spawn(impl.io, impl.Accept(), asio::detached);
+    asio::co_spawn(impl.control, impl.Accept(), asio::detached);
     // A fixed pool: one thread per processor, two at least.
     const unsigned count = std::max(2u, std::thread::hardware_concurrency());
     std::vector<std::thread> threads;
