@@ -30,7 +30,8 @@ void Frames(tvxhost::EFraming framing, std::string_view bytes, tvxhost::CHostSes
         tvxhost::CFrameReader back(framing);
         back.Feed(*framed);
         std::string text;
-        Check(back.Next(text) == tvxhost::CFrameReader::EState::Frame && text == answer && !back.HasPartFrame());
+        Check(back.Next(text) == tvxhost::CFrameReader::EState::Frame && text == answer &&
+              !back.HasPartFrame());
     }
 }
 

@@ -110,8 +110,8 @@ private:
 
 struct CHostServer::SImpl {
     SImpl(const SHostOptions& opts, std::FILE* out)
-        : options(opts), sessions(opts.bDevice, opts.bSharedSession), log(out), control(asio::make_strand(io)),
-          acceptor(control), signals(control), stopTimer(io) {}
+        : options(opts), sessions(opts.bDevice, opts.bSharedSession), log(out),
+          control(asio::make_strand(io)), acceptor(control), signals(control), stopTimer(io) {}
 
     SHostOptions options;
     CSessionSource sessions;
@@ -242,7 +242,8 @@ asio::awaitable<void> CHostServer::SImpl::ServeFramed(Stream& stream, SConnectio
         connection.bBusy = true;
         const Clock::time_point start = Clock::now();
         SExchange exchange;
-        std::optional<std::string> framed = FrameText(options.framing, connection.session->Answer(request, exchange));
+        std::optional<std::string> framed =
+            FrameText(options.framing, connection.session->Answer(request, exchange));
         log.Write(connection.strPeer, exchange, MillisecondsSince(start));
         if (!framed) { // an answer too long for a two-byte length: nothing honest can be sent
             std::fprintf(stderr, "tranvex-host: %s: the answer is too long for its length prefix\n",
@@ -284,7 +285,8 @@ void CHostServer::SImpl::Stop() {
     asio::co_spawn(io, StopWhenIdle(), asio::detached);
 }
 
-CHostServer::CHostServer(const SHostOptions& options, std::FILE* log) : m_impl(std::make_unique<SImpl>(options, log)) {
+CHostServer::CHostServer(const SHostOptions& options, std::FILE* log)
+    : m_impl(std::make_unique<SImpl>(options, log)) {
     SImpl& impl = *m_impl;
     if (!options.strTlsCert.empty()) {
         try {

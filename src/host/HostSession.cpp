@@ -37,7 +37,8 @@ std::string CHostSession::Answer(std::string_view request, SExchange& exchange) 
     {
         const std::lock_guard lock(m_mutex);
         const int submit = tvxsim::DispidsOf(m_component.Kind()).nSubmitRequest;
-        answer = m_component.Invoke(submit, {std::string(request), std::int16_t{0}, std::string(), std::string()});
+        answer =
+            m_component.Invoke(submit, {std::string(request), std::int16_t{0}, std::string(), std::string()});
     }
     exchange.strCmdStatus = ElementText(answer, "CmdStatus");
     return answer;
@@ -47,8 +48,8 @@ std::string CRequestLog::Line(std::string_view peer, const SExchange& exchange, 
     char ms[32];
     std::snprintf(ms, sizeof ms, "%.2f", milliseconds);
     const CCardMasker mask;
-    return std::string(peer) + " " + mask(exchange.strTranCode) + " " + mask(exchange.strCmdStatus) + " " + ms +
-           " ms";
+    return std::string(peer) + " " + mask(exchange.strTranCode) + " " + mask(exchange.strCmdStatus) + " " +
+           ms + " ms";
 }
 
 void CRequestLog::Write(std::string_view peer, const SExchange& exchange, double milliseconds) {

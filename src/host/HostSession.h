@@ -14,7 +14,7 @@ namespace tvxhost {
 
 // What one request was and how it ended, for the request line.
 struct SExchange {
-    std::string strTranCode; // of the request; "-" when it has none
+    std::string strTranCode;  // of the request; "-" when it has none
     std::string strCmdStatus; // of the answer; "-" when it has none
 };
 

@@ -25,12 +25,13 @@ int main(int argc, char* argv[]) {
         }
         CHostServer server(options, stdout);
         const bool v6 = options.strAddress.find(':') != std::string::npos;
-        std::printf("tranvex-host %s listening on %s%s%s:%u (%s%s%s, %s component, %s)\n", TRANVEX_PRODUCT_VERSION,
-                    v6 ? "[" : "", options.strAddress.c_str(), v6 ? "]" : "", server.Port(),
-                    options.protocol == EProtocol::Http ? "http" : "tcp",
-                    options.protocol == EProtocol::Tcp ? (options.framing == EFraming::Len2 ? " len2" : " len4") : "",
-                    options.strTlsCert.empty() ? "" : " over TLS", options.bDevice ? "device" : "client",
-                    options.bSharedSession ? "one session for all connections" : "a session per connection");
+        std::printf(
+            "tranvex-host %s listening on %s%s%s:%u (%s%s%s, %s component, %s)\n", TRANVEX_PRODUCT_VERSION,
+            v6 ? "[" : "", options.strAddress.c_str(), v6 ? "]" : "", server.Port(),
+            options.protocol == EProtocol::Http ? "http" : "tcp",
+            options.protocol == EProtocol::Tcp ? (options.framing == EFraming::Len2 ? " len2" : " len4") : "",
+            options.strTlsCert.empty() ? "" : " over TLS", options.bDevice ? "device" : "client",
+            options.bSharedSession ? "one session for all connections" : "a session per connection");
         std::fflush(stdout);
         server.Run();
         return 0;
