@@ -1,0 +1,98 @@
+// HTTP requests without sockets.
+#include "host/HostHttp.h"
+
+#include <sstream>
+
+#include "host/HostFraming.h"
+#include "res/Version.h"
+
+namespace tvxhost {
+
+namespace http = boost::beast::http;
+
+namespace {
+
+constexpr const char* kServer = "tranvex-host/" TRANVEX_PRODUCT_VERSION_LITERAL;
+
+HttpResponse Text(http::status status, unsigned version, const char* content_type, std::string body) {
+    HttpResponse response{status, version};
+    response.set(http::field::server, kServer);
+    response.set(http::field::content_type, content_type);
+    response.body() = std::move(body);
+    response.prepare_payload();
+    return response;
+}
+
+} // namespace
+
+HttpResponse AnswerHttp(const HttpRequest& request, CHostSession& session, SExchange& exchange) {
+    if (request.method() != http::verb::post) {
+        exchange = {"-", "405"};
+        HttpResponse response = Text(http::status::method_not_allowed, request.version(),
+                                     "text/plain; charset=utf-8", "POST the request document as the body\n");
+        response.set(http::field::allow, "POST");
+        response.keep_alive(request.keep_alive());
+        return response;
+    }
+    HttpResponse response;
+    try {
+        response = Text(http::status::ok, request.version(), "text/xml; charset=utf-8",
+                        session.Answer(request.body(), exchange));
+    } catch (const std::exception& e) { // the simulator answers every text; this is a last guard
+        exchange.strCmdStatus = "500";
+        return HttpError(http::status::internal_server_error, request.version(), e.what());
+    }
+    response.keep_alive(request.keep_alive());
+    return response;
+}
+
+HttpResponse HttpError(http::status status, unsigned version, std::string_view text) {
+    HttpResponse response = Text(status, version, "text/plain; charset=utf-8", std::string(text) + "\n");
+    response.keep_alive(false);
+    return response;
+}
+
+std::optional<http::status> StatusForReadError(const boost::system::error_code& error) {
+    if (error == http::error::body_limit)
+        return http::status::payload_too_large;
+    if (error == http::error::header_limit)
+        return http::status::request_header_fields_too_large;
+    if (error == http::error::end_of_stream || error == http::error::partial_message ||
+        error.category() != http::make_error_code(http::error::bad_method).category())
+        return std::nullopt;
+    return http::status::bad_request;
+}
+
+std::string AnswerHttpBytes(std::string_view bytes, CHostSession& session) {
+    std::ostringstream answers;
+    boost::system::error_code error;
+    while (!bytes.empty()) {
+        http::request_parser<http::string_body> parser;
+        parser.body_limit(kMaxRequestBytes);
+        parser.eager(true);
+        while (!bytes.empty() && !parser.is_done()) {
+            const std::size_t used = parser.put(boost::asio::buffer(bytes.data(), bytes.size()), error);
+            if (error == http::error::need_more)
+                return answers.str(); // the rest would come on the connection
+            if (error) {
+                if (auto status = StatusForReadError(error))
+                    answers << HttpError(*status, 11, "bad request");
+                return answers.str();
+            }
+            bytes.remove_prefix(used);
+        }
+        if (!parser.is_done()) {
+            parser.put_eof(error);
+            if (!parser.is_done())
+                return answers.str();
+        }
+        SExchange exchange;
+        const HttpResponse response = AnswerHttp(parser.get(), session, exchange);
+        answers << response;
+        if (!response.keep_alive())
+            break;
+    }
+    return answers.str();
+}
+
+} // namespace tvxhost

@@ -1,0 +1,341 @@
+// The network side of tranvex-host, on Boost.Asio coroutines: each connection runs on a strand of
+// its own over a fixed pool of threads, so requests of different connections are answered at once.
+#include "host/HostServer.h"
+
+#include <utility> // before Asio: its awaitable.hpp uses std::exchange without including it
+
+#include <boost/asio/co_spawn.hpp>
+#include <boost/asio/detached.hpp>
+#include <boost/asio/redirect_error.hpp>
+#include <boost/asio/signal_set.hpp>
+#include <boost/asio/ssl.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/strand.hpp>
+#include <boost/asio/use_awaitable.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <list>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "host/HostHttp.h"
+
+namespace tvxhost {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+using boost::system::error_code;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr auto kIdle = std::chrono::seconds(60);
+// After a signal, answers in progress get this long before the threads stop.
+constexpr auto kStopGrace = std::chrono::milliseconds(1500);
+// After a 413 or 400 the rest of what the client sends is read and dropped for this long, so that
+// the client sees the answer rather than a reset.
+constexpr auto kLinger = std::chrono::seconds(2);
+
+auto Checked(error_code& ec) {
+    return asio::redirect_error(asio::use_awaitable, ec);
+}
+
+std::string PeerText(const tcp::socket& socket) {
+    error_code ec;
+    const tcp::endpoint peer = socket.remote_endpoint(ec);
+    if (ec)
+        return "-";
+    const std::string address = peer.address().to_string();
+    return (peer.address().is_v6() ? "[" + address + "]" : address) + ":" + std::to_string(peer.port());
+}
+
+double MillisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// One connection: its socket, its TLS layer when the host speaks TLS, its session, and whether it is
+// between a whole request and its answer (then a stop waits for it).
+struct SConnection {
+    explicit SConnection(tcp::socket socket) : plain(std::move(socket)), strPeer(PeerText(plain.socket())) {}
+
+    beast::tcp_stream plain;
+    std::optional<asio::ssl::stream<beast::tcp_stream&>> tls;
+    std::shared_ptr<CHostSession> session;
+    std::string strPeer;
+    bool bBusy = false;
+};
+
+// The open connections, so that a stop can close the idle ones.
+class CConnections {
+public:
+    std::list<std::shared_ptr<SConnection>>::iterator Add(std::shared_ptr<SConnection> connection) {
+        const std::lock_guard lock(m_mutex);
+        return m_list.insert(m_list.end(), std::move(connection));
+    }
+    void Remove(std::list<std::shared_ptr<SConnection>>::iterator at) {
+        const std::lock_guard lock(m_mutex);
+        m_list.erase(at);
+    }
+    bool Empty() {
+        const std::lock_guard lock(m_mutex);
+        return m_list.empty();
+    }
+    // Closes, on each connection's own strand, those waiting for a request.
+    void CloseIdle() {
+        const std::lock_guard lock(m_mutex);
+        for (const std::shared_ptr<SConnection>& connection : m_list)
+            asio::post(connection->plain.get_executor(), [connection] {
+                if (!connection->bBusy) {
+                    error_code ignored;
+                    connection->plain.socket().close(ignored);
+                }
+            });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::list<std::shared_ptr<SConnection>> m_list;
+};
+
+} // namespace
+
+struct CHostServer::SImpl {
+    SImpl(const SHostOptions& opts, std::FILE* out)
+        : options(opts), sessions(opts.bDevice, opts.bSharedSession), log(out),
+          control(asio::make_strand(io)), acceptor(control), signals(control), stopTimer(io) {}
+
+    SHostOptions options;
+    CSessionSource sessions;
+    CRequestLog log;
+    asio::io_context io;
+    std::optional<asio::ssl::context> tls;
+    // The listener and the signals share a strand: a stop closes the listener while an accept may be
+    // completing on another thread.
+    asio::strand<asio::io_context::executor_type> control;
+    tcp::acceptor acceptor;
+    asio::signal_set signals;
+    asio::steady_timer stopTimer;
+    CConnections connections;
+    std::atomic<bool> stopping{false};
+
+    asio::awaitable<void> Accept();
+    asio::awaitable<void> Serve(std::shared_ptr<SConnection> connection);
+    template <class Stream> asio::awaitable<void> ServeHttp(Stream& stream, SConnection& connection);
+    template <class Stream> asio::awaitable<void> ServeFramed(Stream& stream, SConnection& connection);
+    asio::awaitable<void> Linger(SConnection& connection);
+    asio::awaitable<void> StopWhenIdle();
+    void Stop();
+};
+
+asio::awaitable<void> CHostServer::SImpl::Accept() {
+    while (!stopping) {
+        error_code ec;
+        tcp::socket socket = co_await acceptor.async_accept(asio::make_strand(io), Checked(ec));
+        if (ec == asio::error::operation_aborted || stopping)
+            co_return;
+        if (ec) { // out of file descriptors or the like: the host stays up and tries again
+            std::fprintf(stderr, "tranvex-host: cannot accept a connection: %s\n", ec.message().c_str());
+            asio::steady_timer pause(control, std::chrono::milliseconds(100));
+            co_await pause.async_wait(Checked(ec));
+            continue;
+        }
+        auto connection = std::make_shared<SConnection>(std::move(socket));
+        const auto executor = connection->plain.get_executor();
+        asio::co_spawn(executor, Serve(std::move(connection)), asio::detached);
+    }
+}
+
+asio::awaitable<void> CHostServer::SImpl::Serve(std::shared_ptr<SConnection> connection) {
+    const auto registered = connections.Add(connection);
+    try {
+        connection->session = sessions.ForConnection();
+        error_code ec;
+        if (tls && !stopping) {
+            connection->tls.emplace(connection->plain, *tls);
+            connection->plain.expires_after(kIdle);
+            co_await connection->tls->async_handshake(asio::ssl::stream_base::server, Checked(ec));
+        }
+        if (!ec && !stopping) {
+            const bool framed = options.protocol == EProtocol::Tcp;
+            // One co_await a statement: g++ 12 mishandles a conditional expression of coroutines.
+            if (connection->tls && framed)
+                co_await ServeFramed(*connection->tls, *connection);
+            else if (connection->tls)
+                co_await ServeHttp(*connection->tls, *connection);
+            else if (framed)
+                co_await ServeFramed(connection->plain, *connection);
+            else
+                co_await ServeHttp(connection->plain, *connection);
+        }
+    } catch (const std::exception& e) { // no failure of one connection reaches the others
+        std::fprintf(stderr, "tranvex-host: %s: %s\n", connection->strPeer.c_str(), e.what());
+    }
+    error_code ignored;
+    connection->plain.socket().close(ignored);
+    connections.Remove(registered);
+}
+
+template <class Stream>
+asio::awaitable<void> CHostServer::SImpl::ServeHttp(Stream& stream, SConnection& connection) {
+    beast::flat_buffer buffer;
+    for (;;) {
+        http::request_parser<http::string_body> parser;
+        parser.body_limit(kMaxRequestBytes);
+        connection.plain.expires_after(kIdle);
+        error_code ec;
+        co_await http::async_read(stream, buffer, parser, Checked(ec));
+        if (ec) {
+            const std::optional<http::status> status = StatusForReadError(ec);
+            if (!status || stopping)
+                co_return;
+            SExchange exchange{"-", std::to_string(static_cast<unsigned>(*status))};
+            log.Write(connection.strPeer, exchange, 0);
+            HttpResponse response = HttpError(*status, 11, ec.message());
+            co_await http::async_write(stream, response, Checked(ec));
+            if (!ec)
+                co_await Linger(connection);
+            co_return;
+        }
+        connection.bBusy = true;
+        const Clock::time_point start = Clock::now();
+        SExchange exchange;
+        HttpResponse response = AnswerHttp(parser.get(), *connection.session, exchange);
+        log.Write(connection.strPeer, exchange, MillisecondsSince(start));
+        if (stopping)
+            response.keep_alive(false);
+        connection.plain.expires_after(kIdle);
+        co_await http::async_write(stream, response, Checked(ec));
+        connection.bBusy = false;
+        if (ec || !response.keep_alive() || stopping)
+            co_return;
+    }
+}
+
+template <class Stream>
+asio::awaitable<void> CHostServer::SImpl::ServeFramed(Stream& stream, SConnection& connection) {
+    CFrameReader reader(options.framing);
+    std::array<char, 16384> chunk;
+    for (;;) {
+        connection.plain.expires_after(kIdle);
+        std::string request;
+        CFrameReader::EState state;
+        while ((state = reader.Next(request)) == CFrameReader::EState::NeedMore) {
+            error_code ec;
+            const std::size_t got = co_await stream.async_read_some(asio::buffer(chunk), Checked(ec));
+            if (ec)
+                co_return;
+            reader.Feed({chunk.data(), got});
+        }
+        if (state == CFrameReader::EState::Malformed) {
+            log.Write(connection.strPeer, {"-", "malformed-frame"}, 0);
+            co_return;
+        }
+        connection.bBusy = true;
+        const Clock::time_point start = Clock::now();
+        SExchange exchange;
+        std::optional<std::string> framed =
+            FrameText(options.framing, connection.session->Answer(request, exchange));
+        log.Write(connection.strPeer, exchange, MillisecondsSince(start));
+        if (!framed) { // an answer too long for a two-byte length: nothing honest can be sent
+            std::fprintf(stderr, "tranvex-host: %s: the answer is too long for its length prefix\n",
+                         connection.strPeer.c_str());
+            co_return;
+        }
+        error_code ec;
+        co_await asio::async_write(stream, asio::buffer(*framed), Checked(ec));
+        connection.bBusy = false;
+        if (ec || stopping)
+            co_return;
+    }
+}
+
+asio::awaitable<void> CHostServer::SImpl::Linger(SConnection& connection) {
+    error_code ec;
+    connection.plain.socket().shutdown(tcp::socket::shutdown_send, ec);
+    connection.plain.expires_after(kLinger);
+    std::array<char, 16384> drop;
+    while (!ec)
+        co_await connection.plain.async_read_some(asio::buffer(drop), Checked(ec));
+}
+
+asio::awaitable<void> CHostServer::SImpl::StopWhenIdle() {
+    const Clock::time_point deadline = Clock::now() + kStopGrace;
+    error_code ec;
+    while (!connections.Empty() && Clock::now() < deadline) {
+        stopTimer.expires_after(std::chrono::milliseconds(20));
+        co_await stopTimer.async_wait(Checked(ec));
+    }
+    io.stop();
+}
+
+void CHostServer::SImpl::Stop() {
+    stopping = true;
+    error_code ignored;
+    acceptor.close(ignored);
+    connections.CloseIdle();
+    asio::co_spawn(io, StopWhenIdle(), asio::detached);
+}
+
+CHostServer::CHostServer(const SHostOptions& options, std::FILE* log)
+    : m_impl(std::make_unique<SImpl>(options, log)) {
+    SImpl& impl = *m_impl;
+    if (!options.strTlsCert.empty()) {
+        try {
+            impl.tls.emplace(asio::ssl::context::tls_server);
+            impl.tls->set_options(asio::ssl::context::default_workarounds | asio::ssl::context::no_sslv2 |
+                                  asio::ssl::context::no_sslv3 | asio::ssl::context::no_tlsv1 |
+                                  asio::ssl::context::no_tlsv1_1);
+            impl.tls->use_certificate_chain_file(options.strTlsCert);
+            impl.tls->use_private_key_file(options.strTlsKey, asio::ssl::context::pem);
+        } catch (const boost::system::system_error& e) {
+            throw std::runtime_error("cannot use the certificate " + options.strTlsCert + " and key " +
+                                     options.strTlsKey + ": " + e.code().message());
+        }
+    }
+    const std::string where = options.strAddress + ":" + std::to_string(options.nPort);
+    try {
+        const tcp::endpoint endpoint(asio::ip::make_address(options.strAddress), options.nPort);
+        impl.acceptor.open(endpoint.protocol());
+        impl.acceptor.set_option(tcp::acceptor::reuse_address(true));
+        impl.acceptor.bind(endpoint);
+        impl.acceptor.listen(asio::socket_base::max_listen_connections);
+    } catch (const boost::system::system_error& e) {
+        throw std::runtime_error("cannot listen on " + where + ": " + e.code().message());
+    }
+}
+
+CHostServer::~CHostServer() = default;
+
+unsigned short CHostServer::Port() const {
+    return m_impl->acceptor.local_endpoint().port();
+}
+
+void CHostServer::Run() {
+    SImpl& impl = *m_impl;
+    impl.signals.add(SIGINT);
+    impl.signals.add(SIGTERM);
+    impl.signals.async_wait([&impl](const error_code& ec, int) {
+        if (!ec)
+            impl.Stop();
+    });
+    asio::co_spawn(impl.control, impl.Accept(), asio::detached);
+    // A fixed pool: one thread per processor, two at least.
+    const unsigned count = std::max(2u, std::thread::hardware_concurrency());
+    std::vector<std::thread> threads;
+    for (unsigned i = 1; i < count; ++i)
+        threads.emplace_back([&impl] { impl.io.run(); });
+    impl.io.run();
+    for (std::thread& thread : threads)
+        thread.join();
+}
+
+} // namespace tvxhost

@@ -1,0 +1,71 @@
+// The simulated processor behind a connection, and the request lines.
+#include "host/HostSession.h"
+
+#include <chrono>
+#include <ctime>
+
+#include "runner/CardMasking.h"
+
+namespace tvxhost {
+
+namespace {
+
+// The text of the first element of that name, found as text: the request may not be XML at all.
+std::string ElementText(std::string_view xml, std::string_view name) {
+    std::string open(1, '<'); // built up, not "<" + name: g++ 12 warns falsely on that (-Wrestrict)
+    open.append(name).push_back('>');
+    const std::size_t start = xml.find(open);
+    if (start == std::string_view::npos)
+        return "-";
+    const std::size_t from = start + open.size();
+    const std::size_t end = xml.find('<', from);
+    std::string text(xml.substr(from, end == std::string_view::npos ? std::string_view::npos : end - from));
+    // One word on the line: blanks inside would shift the columns.
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) <= ' ')
+            c = '_';
+    if (text.size() > 40)
+        text.resize(40);
+    return text.empty() ? "-" : text;
+}
+
+} // namespace
+
+std::string CHostSession::Answer(std::string_view request, SExchange& exchange) {
+    exchange.strTranCode = ElementText(request, "TranCode");
+    std::string answer;
+    {
+        const std::lock_guard lock(m_mutex);
+        const int submit = tvxsim::DispidsOf(m_component.Kind()).nSubmitRequest;
+        answer =
+            m_component.Invoke(submit, {std::string(request), std::int16_t{0}, std::string(), std::string()});
+    }
+    exchange.strCmdStatus = ElementText(answer, "CmdStatus");
+    return answer;
+}
+
+std::string CRequestLog::Line(std::string_view peer, const SExchange& exchange, double milliseconds) {
+    char ms[32];
+    std::snprintf(ms, sizeof ms, "%.2f", milliseconds);
+    const CCardMasker mask;
+    return std::string(peer) + " " + mask(exchange.strTranCode) + " " + mask(exchange.strCmdStatus) + " " +
+           ms + " ms";
+}
+
+void CRequestLog::Write(std::string_view peer, const SExchange& exchange, double milliseconds) {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char stamp[40];
+    const std::size_t n = std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+    std::snprintf(stamp + n, sizeof stamp - n, ".%03d", static_cast<int>(millis));
+    const std::string line = std::string(stamp) + " " + Line(peer, exchange, milliseconds) + "\n";
+    const std::lock_guard lock(m_mutex);
+    std::fwrite(line.data(), 1, line.size(), m_out);
+    std::fflush(m_out);
+}
+
+} // namespace tvxhost

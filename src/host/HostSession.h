@@ -1,0 +1,66 @@
+// The simulated processor behind one connection (or behind all of them), and the line the host
+// prints for each request it answers.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "sim/SimComponent.h"
+
+namespace tvxhost {
+
+// What one request was and how it ended, for the request line.
+struct SExchange {
+    std::string strTranCode;  // of the request; "-" when it has none
+    std::string strCmdStatus; // of the answer; "-" when it has none
+};
+
+// One simulated component answering SubmitRequest, as one window's component would; the calls are
+// serialised, so connections can share one session.
+class CHostSession {
+public:
+    explicit CHostSession(bool bDevice)
+        : m_component(bDevice ? tvxsim::ESimKind::Device : tvxsim::ESimKind::Client) {}
+
+    // The component's answer to the request text.
+    std::string Answer(std::string_view request, SExchange& exchange);
+
+private:
+    std::mutex m_mutex;
+    tvxsim::CSimComponent m_component;
+};
+
+// Gives each connection its session: a new one, or the one all connections share.
+class CSessionSource {
+public:
+    CSessionSource(bool bDevice, bool bShared)
+        : m_bDevice(bDevice), m_shared(bShared ? std::make_shared<CHostSession>(bDevice) : nullptr) {}
+
+    std::shared_ptr<CHostSession> ForConnection() const {
+        return m_shared ? m_shared : std::make_shared<CHostSession>(m_bDevice);
+    }
+
+private:
+    bool m_bDevice;
+    std::shared_ptr<CHostSession> m_shared;
+};
+
+// Prints one line per request, whole lines from any thread, card data masked:
+// "2026-12-08 00:54:37.123 127.0.0.1:41234 Sale Approved 0.21 ms".
+class CRequestLog {
+public:
+    explicit CRequestLog(std::FILE* out) : m_out(out) {}
+
+    void Write(std::string_view peer, const SExchange& exchange, double milliseconds);
+    // The same line as a text, without the time.
+    static std::string Line(std::string_view peer, const SExchange& exchange, double milliseconds);
+
+private:
+    std::mutex m_mutex;
+    std::FILE* m_out;
+};
+
+} // namespace tvxhost
