@@ -156,12 +156,9 @@ TEST_F(SignatureFileTest, NoSignatureWritesNothingAndFailuresAreReported) {
                                  "</Signature><Signature>1:", "<signature>1,2:</signature>"})
         EXPECT_FALSE(Write(response)) << response;
     EXPECT_FALSE(std::filesystem::exists(m_file));
-
-    std::filesystem::create_directory(m_file);
-    EXPECT_TRUE(Write("<Signature>1,2:</Signature>"));
+    // A file that cannot be opened: the window's signature test.
     CBitmapCanvas canvas([this](const CString& m) { m_messages.push_back(m); });
     canvas.Create(4, 4, "/dev/full");
     EXPECT_FALSE(canvas.Save());
-    EXPECT_EQ(m_messages, (CStringArray{CString("Couldn't open dest file: ") + std::strerror(EISDIR),
-                                        CString("File Exception on write: ") + std::strerror(ENOSPC)}));
+    EXPECT_EQ(m_messages, CStringArray{CString("File Exception on write: ") + std::strerror(ENOSPC)});
 }
