@@ -132,7 +132,6 @@ public:
         SSL_CTX_free(m_tls);
     }
     const std::string& Port() const { return m_port; }
-    int Connections() const { return m_connections; }
 
 private:
     void Serve() {
@@ -145,7 +144,6 @@ private:
             if (::poll(&wait, 1, 20) <= 0)
                 continue;
             SPeer peer{::accept(m_listener, nullptr, nullptr), nullptr};
-            ++m_connections;
             if (m_tls) {
                 peer.ssl = SSL_new(m_tls);
                 SSL_set_fd(peer.ssl, peer.fd);
@@ -161,7 +159,6 @@ private:
     int m_listener;
     std::string m_port;
     std::atomic<bool> m_stop{false};
-    std::atomic<int> m_connections{0};
     std::thread m_thread;
 };
 

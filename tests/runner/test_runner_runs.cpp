@@ -50,8 +50,9 @@ protected:
         tvxtest::WriteFile(m_dir / name, "<?xml version=\"1.0\"?>\n<TStream>\n" + blocks + "</TStream>\n");
     }
 
-    // Runs the program in process; what it prints is kept in m_out and m_err.
+    // Runs the program in process, logging nothing; what it prints is kept in m_out and m_err.
     int Run(std::vector<CString> args) {
+        args.insert(args.begin(), "--no-log");
         std::FILE* out = std::fopen("stdout.txt", "w");
         std::FILE* err = std::fopen("stderr.txt", "w");
         const int status = RunTranvexRun(args, out, err, false);
@@ -97,14 +98,13 @@ TEST_F(RunnerRunTest, ExitStatusAndWhatFailedTransactionsSay) {
     };
     for (const auto& c : cases) {
         WriteScript("s.xml", c.blocks);
-        EXPECT_EQ(Run({"--no-log", "s.xml"}), c.status) << c.blocks;
+        EXPECT_EQ(Run({"s.xml"}), c.status) << c.blocks;
         EXPECT_THAT(m_err, HasSubstr(c.says));
     }
     EXPECT_THAT(m_err, HasSubstr("2/2 Transaction Sale Approved passed"));
 
     // Only regular files are read; the others are counted, and a report's folder is made.
-    EXPECT_EQ(Run({"--no-log", "--html", "out/r.html", "--junit", "out/r.xml", "s.xml", "/dev/zero",
-                   "missing.xml"}),
+    EXPECT_EQ(Run({"--html", "out/r.html", "--junit", "out/r.xml", "s.xml", "/dev/zero", "missing.xml"}),
               kExitUsage);
     // The block that did not parse is shown as stored, with the file's line and the parser's reason.
     EXPECT_THAT(ReadFile("out/r.xml"), HasSubstr("<TStream>\n<Transaction><TranCode>Sale</Transaction>"));
@@ -117,15 +117,15 @@ TEST_F(RunnerRunTest, ExitStatusAndWhatFailedTransactionsSay) {
     CString sample = ReadFile(TRANVEX_SAMPLE_SCRIPT);
     sample.erase(sample.find("</Zip>"), 6);
     tvxtest::WriteFile(m_dir / "t.xml", sample);
-    EXPECT_EQ(Run({"--no-log", "t.xml"}), kExitFailed);
+    EXPECT_EQ(Run({"t.xml"}), kExitFailed);
     EXPECT_THAT(m_err, HasSubstr("XML Parse Error at t.xml:31: Start-end tags mismatch"));
     // Answers of two scripts of one name would share a folder; an answer that cannot be stored fails.
     fs::create_directories("b/s");
     fs::copy_file("s.xml", "b/s.xml");
-    EXPECT_EQ(Run({"--no-log", "--record", "b", "s.xml", "b/s.xml"}), kExitUsage);
+    EXPECT_EQ(Run({"--record", "b", "s.xml", "b/s.xml"}), kExitUsage);
     EXPECT_THAT(m_err, HasSubstr("two scripts are named s"));
     fs::create_symlink("/dev/full", "b/s/2.xml");
-    EXPECT_EQ(Run({"--no-log", "--record", "b", "s.xml"}), kExitFailed);
+    EXPECT_EQ(Run({"--record", "b", "s.xml"}), kExitFailed);
     EXPECT_THAT(m_err, HasSubstr("Unable to store the answer in b/s/2.xml"));
     EXPECT_EQ(Run({"--target", "nowhere", "s.xml"}), kExitUsage);
     EXPECT_EQ(Run({"--help"}), kExitPassed);
@@ -156,7 +156,6 @@ TEST_F(RunnerRunTest, TheComponentChosenByOptionElseEnvironmentAnswersOrStopsThe
     for (const auto& c : cases) {
         setenv("TRANVEX_CLIENT_COMPONENT", c.env, 1);
         std::vector<CString> args = c.args;
-        args.push_back("--no-log");
         if (c.status != kExitPassed)
             args.push_back("s.xml");
         EXPECT_EQ(Run(args), c.status) << c.env;
@@ -176,11 +175,11 @@ TEST_F(RunnerRunTest, ServersAreStoredFirstAndAnErrorAnswerStopsTheRun) {
         return Approved(text);
     });
     WriteScript("s.xml", kSale);
-    EXPECT_EQ(Run({"--no-log", "--servers", "good", "s.xml"}), kExitPassed) << m_err;
+    EXPECT_EQ(Run({"--servers", "good", "s.xml"}), kExitPassed) << m_err;
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0], "good");
     seen.clear();
-    EXPECT_EQ(Run({"--no-log", "--servers=bad", "s.xml"}), kExitUsage);
+    EXPECT_EQ(Run({"--servers=bad", "s.xml"}), kExitUsage);
     EXPECT_THAT(m_err, HasSubstr("tranvex-run: --servers: Error: no such host"));
     EXPECT_EQ(seen, std::vector<std::string>{"bad"}); // nothing sent after it
 }
@@ -191,7 +190,7 @@ TEST_F(RunnerRunTest, CardDataIsMaskedInEveryOutputUnlessAskedNotTo) {
                              "<!-- Expect: TextResponse=none -->\n<Transaction><TranCode>Sale</TranCode>"
                              "<Track2>;5454545454545454=28121010000012300000?</Track2></Transaction>\n");
     for (const bool masked : {true, false}) {
-        std::vector<CString> args = {"--no-log", "--junit", "r.xml", "--html", "r.html", "s.xml"};
+        std::vector<CString> args = {"--junit", "r.xml", "--html", "r.html", "s.xml"};
         if (!masked)
             args.insert(args.begin(), "--no-mask");
         EXPECT_EQ(Run(args), kExitFailed);
@@ -209,8 +208,7 @@ TEST_F(RunnerRunTest, ReportsHaveTheStructureTheirReadersNeed) {
     WriteScript("first.xml",
                 std::string(kSale) + "<!-- Expect: Approved -->\n<Admin><TranCode>X</TranCode></Admin>\n");
     WriteScript("second.xml", "<Transaction><TranCode>Sale</TranCode></Transaction>\n");
-    ASSERT_EQ(Run({"--no-log", "--junit", "r.xml", "--html", "r.html", "first.xml", "second.xml"}),
-              kExitFailed);
+    ASSERT_EQ(Run({"--junit", "r.xml", "--html", "r.html", "first.xml", "second.xml"}), kExitFailed);
 
     pugi::xml_document junit;
     ASSERT_TRUE(junit.load_file("r.xml"));
@@ -248,7 +246,7 @@ TEST_F(RunnerRunTest, ALongRunsPageListsEveryFailureWithTheFirstInFull) {
         blocks += "<!-- Expect: Approved -->\n<Transaction><TranCode>Return</TranCode></Transaction>\n"
                   "<Transaction><TranCode>Sale</TranCode></Transaction>\n";
     WriteScript("s.xml", blocks);
-    ASSERT_EQ(Run({"--no-log", "--junit", "r.xml", "--html", "r.html", "s.xml"}), kExitFailed);
+    ASSERT_EQ(Run({"--junit", "r.xml", "--html", "r.html", "s.xml"}), kExitFailed);
     const auto count = [](const std::string& text, std::string_view what) {
         return std::ranges::distance(std::views::split(text, what)) - 1;
     };
@@ -264,8 +262,8 @@ TEST_F(RunnerRunTest, ALongRunsPageListsEveryFailureWithTheFirstInFull) {
 // change one stored answer: the comparison names each changed field, and ignored fields are left out.
 // The device and the log are covered by the window parity test.
 TEST_F(RunnerRunTest, KnownGoodRecordThenCompare) {
-    ASSERT_EQ(Run({"--no-log", "--record", "good", TRANVEX_SAMPLE_SCRIPT}), kExitPassed) << m_err;
-    EXPECT_EQ(Run({"--no-log", "--known-good", "good", TRANVEX_SAMPLE_SCRIPT}), kExitPassed) << m_err;
+    ASSERT_EQ(Run({"--record", "good", TRANVEX_SAMPLE_SCRIPT}), kExitPassed) << m_err;
+    EXPECT_EQ(Run({"--known-good", "good", TRANVEX_SAMPLE_SCRIPT}), kExitPassed) << m_err;
 
     const fs::path stored = m_dir / "good/TStream/2.xml";
     std::string answer = ReadFile(stored);
@@ -273,12 +271,10 @@ TEST_F(RunnerRunTest, KnownGoodRecordThenCompare) {
     answer.replace(answer.find("\t\t<AVSResult>Y</AVSResult>\r\n"), 29, "");
     tvxtest::WriteFile(stored, answer);
 
-    EXPECT_EQ(Run({"--no-log", "--known-good", "good", "--junit", "r.xml", TRANVEX_SAMPLE_SCRIPT}),
-              kExitFailed);
+    EXPECT_EQ(Run({"--known-good", "good", "--junit", "r.xml", TRANVEX_SAMPLE_SCRIPT}), kExitFailed);
     EXPECT_THAT(ReadFile("r.xml"), HasSubstr("Known-good /RStream/CmdResponse/TextResponse: expected "
                                              "&quot;APPROVED!&quot;, actual &quot;APPROVED&quot;"));
-    EXPECT_EQ(Run({"--no-log", "--known-good", "good", "--ignore", "TextResponse,AVSResult",
-                   TRANVEX_SAMPLE_SCRIPT}),
+    EXPECT_EQ(Run({"--known-good", "good", "--ignore", "TextResponse,AVSResult", TRANVEX_SAMPLE_SCRIPT}),
               kExitPassed)
         << m_err;
 }
