@@ -6,12 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <filesystem>
 #include <sstream>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+#include "TestSupport.h"
 
 namespace {
 
@@ -121,25 +122,10 @@ TEST(ScriptEndOfFile, PrematureEndKeepsFinishedBlocks) {
     EXPECT_EQ(SplitText(two + "<Transction>\n<Admin>\n</Admin>\n</TStream>\n").unread, "<Transction>");
 }
 
-// Lines end at LF with one CR before it dropped; any other CR, and a NUL, stays in the line.
-TEST(ScriptLines, ReadScriptLineReportsEachEnd) {
-    const char text[] = "a\r\n\n<!-- x -->\nb\rc\n\r\r\nd\0e";
-    std::istringstream file(CString(text, sizeof text - 1));
-    int reports = 0;
-    CScriptSplitter splitter(file, [&](const CString&) { ++reports; });
-    CString line;
-    for (const CString& expected : {CString("a"), CString("b\rc"), CString("\r"), CString("d\0e", 3)}) {
-        EXPECT_TRUE(splitter.ReadScriptLine(line));
-        EXPECT_EQ(line, expected);
-    }
-    EXPECT_FALSE(splitter.ReadScriptLine(line));
-    EXPECT_FALSE(splitter.ReadScriptLine(line));
-    EXPECT_EQ(reports, 2);
-}
-
-// The file is read in chunks: lines of every length across several chunk edges, and one longer than a
-// chunk, come out as getline gives them (one CR before the LF dropped, blank lines skipped).
-TEST(ScriptLines, LinesAcrossChunkEdges) {
+// Lines end at LF with one CR before it dropped; any other CR, and a NUL, stays in the line; blank
+// lines and comment regions are skipped. The file is read in chunks: lines of every length across
+// several chunk edges, and one longer than a chunk, come out whole. Each read past the end reports.
+TEST(ScriptLines, ReadScriptLineAcrossChunkEdgesAndAtTheEnd) {
     CString text;
     CStringArray expected;
     for (std::size_t n = 0; text.size() < 3 * CScriptSplitter::kChunk; n = (n + 37) % 401) {
@@ -151,13 +137,19 @@ TEST(ScriptLines, LinesAcrossChunkEdges) {
             expected.push_back(line.substr(0, n));
     }
     expected.emplace_back(CScriptSplitter::kChunk + 5, 'L');
-    text += expected.back();
+    const char tail[] = "\na\r\n\n<!-- x -->\nb\rc\n\r\r\nd\0e";
+    text += expected.back() + CString(tail, sizeof tail - 1);
+    expected.insert(expected.end(), {"a", "b\rc", "\r", CString("d\0e", 3)});
     std::istringstream file(text);
-    CScriptSplitter splitter(file, nullptr);
+    int reports = 0;
+    CScriptSplitter splitter(file, [&](const CString&) { ++reports; });
     CStringArray lines;
     for (CString line; splitter.ReadScriptLine(line);)
         lines.push_back(line);
     EXPECT_EQ(lines, expected);
+    CString line;
+    EXPECT_FALSE(splitter.ReadScriptLine(line));
+    EXPECT_EQ(reports, 2);
 }
 
 // Each stored block gets the comment directly before it (not one inside a block or commented out with
@@ -178,39 +170,32 @@ TEST(ScriptNotes, EachStoredBlockGetsItsCommentKindAndFileLines) {
     script.seekg(0);
     CScriptSplitter(script, [](const CString&) {}).SplitScript(plain);
     EXPECT_EQ(plain, stored);
-    const struct {
-        const char* comment;
-        const char* kind;
-        std::vector<int> lines;
-    } expected[] = {{" first\n  Expect: Approved ", "Transaction", {2, 3, 8, 10, 11}},
-                    {"", "Admin", {2, 3, 13}},
-                    {" third ", "Corvane", {2, 3, 16, 17}}};
-    ASSERT_EQ(notes.size(), std::size(expected));
-    ASSERT_EQ(stored.size(), std::size(expected));
-    for (std::size_t i = 0; i < notes.size(); ++i) {
-        EXPECT_EQ(notes[i].strComment, expected[i].comment) << i;
-        EXPECT_EQ(notes[i].strKind, expected[i].kind) << i;
-        EXPECT_EQ(notes[i].arrFileLines, expected[i].lines) << i;
+    // Each note as comment|kind|file lines.
+    std::string seen;
+    for (const SBlockNote& note : notes) {
+        seen += note.strComment + "|" + note.strKind + "|";
+        for (const int line : note.arrFileLines)
+            seen += std::to_string(line) + " ";
+        seen += "\n";
     }
+    EXPECT_EQ(seen, " first\n  Expect: Approved |Transaction|2 3 8 10 11 \n"
+                    "|Admin|2 3 13 \n third |Corvane|2 3 16 17 \n");
+    ASSERT_EQ(stored.size(), 3u);
+    ASSERT_EQ(notes.size(), 3u);
     // The added "</TStream>" (and past it) counts as the closing line.
     EXPECT_EQ(notes[0].FileLine(4), 10);
     EXPECT_EQ(notes[0].FileLine(6), 11);
     EXPECT_EQ(notes[0].FileLine(9), 11);
 }
 
-// Only regular files open (every script the window tests load is one). The FIFO has a reader and writer
-// of its own, so a plain open of it would succeed at once rather than hang the test.
+// Only regular files open (a missing one: the window's tests). The FIFO has a reader and writer of its
+// own, so a plain open of it would succeed at once rather than hang the test.
 TEST(ScriptFile, OnlyRegularFilesOpen) {
-    char pattern[] = "/tmp/tranvex-script-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const std::string dir = pattern, fifo = dir + "/fifo";
+    const tvxtest::CTempDir dir;
+    const std::string fifo = (dir / "fifo").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const int held = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
-    for (const std::string& path :
-         {fifo, dir, std::string("/dev/zero"), std::string("/dev/null"), dir + "/absent"}) {
-        CScriptFile file;
-        EXPECT_FALSE(file.Open(path)) << path;
-    }
+    for (const std::string& path : {fifo, dir.Path().string(), std::string("/dev/zero")})
+        EXPECT_FALSE(CScriptFile().Open(path)) << path;
     ::close(held);
-    std::filesystem::remove_all(dir);
 }

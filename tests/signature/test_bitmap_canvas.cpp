@@ -17,32 +17,31 @@ namespace {
 
 using Pixels = std::set<std::pair<int, int>>; // (column, row from the bottom)
 
-Pixels BlackPixels(const unsigned char* pixels, std::size_t size, int width) {
+// Every pixel is black (0) or white (15).
+template <class Bytes> Pixels BlackPixels(const Bytes& pixels, std::size_t from, int width) {
     Pixels black;
-    for (std::size_t i = 0; i < size; ++i) {
-        if (pixels[i] == 0)
+    for (std::size_t i = 0; i + from < pixels.size(); ++i)
+        if (static_cast<unsigned char>(pixels[from + i]) == 0)
             black.insert({int(i % width), int(i / width)});
         else
-            EXPECT_EQ(pixels[i], 15);
-    }
+            EXPECT_EQ(static_cast<unsigned char>(pixels[from + i]), 15);
     return black;
 }
 
 Pixels BlackPixels(const CBitmapCanvas& canvas) {
-    return BlackPixels(canvas.Pixels().data(), canvas.Pixels().size(), canvas.GetWidth());
+    return BlackPixels(canvas.Pixels(), 0, canvas.GetWidth());
 }
 
-unsigned Field(const CByteArray& bytes, std::size_t at, int size = 4) {
+unsigned Field(const std::string& bytes, std::size_t at, int size = 4) {
     unsigned value = 0;
     for (int i = size - 1; i >= 0; --i)
-        value = value << 8 | bytes[at + i];
+        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
     return value;
 }
 
 // Checks every header and palette byte for the size it states; returns width, height, black pixels.
 std::tuple<unsigned, unsigned, Pixels> ReadBmp(const std::filesystem::path& path) {
-    const std::string bytes = tvxtest::ReadFile(path);
-    const CByteArray file(bytes.begin(), bytes.end());
+    const std::string file = tvxtest::ReadFile(path);
     if (file.size() < 1078) {
         ADD_FAILURE() << file.size() << " bytes";
         return {};
@@ -67,7 +66,7 @@ std::tuple<unsigned, unsigned, Pixels> ReadBmp(const std::filesystem::path& path
                                   0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
     for (std::size_t i = 0; i < 256; ++i)
         EXPECT_EQ(Field(file, 54 + 4 * i), i < 16 ? palette[i] : 0) << "palette " << i;
-    return {w, h, BlackPixels(file.data() + 1078, file.size() - 1078, w)};
+    return {w, h, BlackPixels(file, 1078, w)};
 }
 
 class SignatureFileTest : public ::testing::Test {
@@ -156,12 +155,9 @@ TEST_F(SignatureFileTest, NoSignatureWritesNothingAndFailuresAreReported) {
                                  "</Signature><Signature>1:", "<signature>1,2:</signature>"})
         EXPECT_FALSE(Write(response)) << response;
     EXPECT_FALSE(std::filesystem::exists(m_file));
-
-    std::filesystem::create_directory(m_file);
-    EXPECT_TRUE(Write("<Signature>1,2:</Signature>"));
+    // A file that cannot be opened: the window's signature test.
     CBitmapCanvas canvas([this](const CString& m) { m_messages.push_back(m); });
     canvas.Create(4, 4, "/dev/full");
     EXPECT_FALSE(canvas.Save());
-    EXPECT_EQ(m_messages, (CStringArray{CString("Couldn't open dest file: ") + std::strerror(EISDIR),
-                                        CString("File Exception on write: ") + std::strerror(ENOSPC)}));
+    EXPECT_EQ(m_messages, CStringArray{CString("File Exception on write: ") + std::strerror(ENOSPC)});
 }

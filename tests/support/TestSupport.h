@@ -47,15 +47,12 @@ struct SFakeState {
     };
 };
 
-class CFakeComponent : public IComponent {
-public:
+struct CFakeComponent : IComponent {
     explicit CFakeComponent(std::shared_ptr<SFakeState> state) : m_state(std::move(state)) {}
     std::string Invoke(int dispid, const DispArgs& args) override {
         m_state->calls.push_back({dispid, args});
         return m_state->answer(dispid, args);
     }
-
-private:
     std::shared_ptr<SFakeState> m_state;
 };
 
