@@ -105,33 +105,29 @@ void Stop(pid_t child) {
     ::waitpid(child, nullptr, 0);
 }
 
-// tranvex-host on 127.0.0.1, on the port it picks; its first line names the port.
+// tranvex-host on 127.0.0.1, on the port it picks. Its standard output goes to a file in dir: the first
+// line names the port, then a line for every request (a pipe nobody reads would fill and hold the host).
 class CHost {
 public:
-    CHost() {
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return;
-        m_pid = Start({TRANVEX_HOST, "--listen", "127.0.0.1:0"}, fds[1]);
-        ::close(fds[1]);
-        m_out = ::fdopen(fds[0], "r");
-        char line[512] = "";
-        if (std::fgets(line, sizeof line, m_out))
-            if (const char* at = std::strstr(line, "listening on 127.0.0.1:"))
-                m_port = std::atoi(at + std::strlen("listening on 127.0.0.1:"));
+    explicit CHost(const fs::path& dir) {
+        const fs::path out = dir / "host.out";
+        const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        m_pid = Start({TRANVEX_HOST, "--listen", "127.0.0.1:0"}, fd);
+        ::close(fd);
+        const std::string_view listening = "listening on 127.0.0.1:";
+        for (int tries = 0; tries < 200 && m_port == 0; ++tries) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            const std::string text = ReadText(out);
+            if (const std::size_t at = text.find(listening); at != std::string::npos)
+                m_port = std::atoi(text.c_str() + at + listening.size());
+        }
     }
-    ~CHost() {
-        if (m_pid > 0)
-            Stop(m_pid);
-        if (m_out)
-            std::fclose(m_out);
-    }
+    ~CHost() { Stop(m_pid); }
     int Port() const { return m_port; }
     std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
 
 private:
-    pid_t m_pid = -1;
-    FILE* m_out = nullptr;
+    pid_t m_pid;
     int m_port = 0;
 };
 
@@ -319,7 +315,7 @@ int main() {
     const std::string sale = SaleRequest();
     bool bOk = false;
     {
-        const CHost host;
+        const CHost host(dir);
         const std::string answer = host.Port() ? CCurlPoster(host.Url(), sale).Post() : std::string();
         if (answer.find("<CmdStatus>Approved</CmdStatus>") == std::string::npos)
             std::fprintf(stderr, "tranvex-host did not approve the sale: %s\n", answer.c_str());
