@@ -13,6 +13,7 @@
 #include <atomic>
 #include <functional>
 #include <regex>
+#include <string_view>
 #include <thread>
 
 #include "SimTestSupport.h"
@@ -226,7 +227,7 @@ TEST_F(NetComponent, EveryTransportCarriesTheRequestAndItsAnswer) {
                     peer.Write(Frame(row.prefix, "answer", 6));
                 }
             },
-            row.scheme[0] == 'h' ? row.scheme[4] == 's' : row.scheme[1] == 'l');
+            std::string_view(row.scheme) == "https" || std::string_view(row.scheme) == "tls");
         const std::string address = "127.0.0.1:" + server.Port() + row.query;
         SCOPED_TRACE(row.scheme + std::string("://") + address);
         Store(*row.scheme ? row.scheme + std::string("://") + address : address);
