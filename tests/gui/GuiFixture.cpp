@@ -2,8 +2,9 @@
 #include "GuiFixture.h"
 
 #include <QAbstractButton>
-#include <QCoreApplication>
 #include <chrono>
+#include <cstdlib>
+#include <sys/stat.h>
 #include <thread>
 
 #include "controls/KVTCLientX.h"
@@ -29,6 +30,7 @@ void GuiFixture::RegisterComponents() {
 
 void GuiFixture::TearDown() {
     m_dlg.reset();
+    unsetenv("TRANVEX_EDITOR");
     m_clientReg.reset();
     m_deviceReg.reset();
     m_boxHook.reset();
@@ -57,6 +59,14 @@ void GuiFixture::Click(int id) {
     qobject_cast<QAbstractButton*>(m_dlg->GetDlgItem(id))->click();
 }
 
+void GuiFixture::UseStubEditor(const std::string& then) {
+    WriteFile("editor", "#!/bin/sh\ndir=$(dirname \"$0\")\nfor a; do printf '%s\\n' \"$a\"; done > \"$dir/args\"\n"
+                        "n=0; while [ ! -e \"$dir/release\" ] && [ $n -lt 3000 ]; do sleep 0.01; n=$((n+1)); done\n" +
+                            then + "\n");
+    chmod((m_dir / "editor").c_str(), 0755);
+    setenv("TRANVEX_EDITOR", (m_dir / "editor").c_str(), 1);
+}
+
 std::string GuiFixture::LogContaining(const std::string& needle) {
     std::filesystem::path logDir = m_dir / "CORVANE_LOGS";
     for (int attempt = 0; attempt < 1000; ++attempt) {
@@ -72,17 +82,13 @@ std::string GuiFixture::LogContaining(const std::string& needle) {
     return {};
 }
 
-std::string GuiFixture::FlushedLog() {
+Texts GuiFixture::LogEntries() {
     static int counter = 0;
     const std::string marker = "test marker " + std::to_string(++counter);
     m_writer->Write("%s", marker.c_str());
     std::string log = LogContaining(marker);
-    return log.substr(0, log.find(marker));
-}
-
-std::vector<std::string> GuiFixture::LogEntries() {
-    const std::string log = FlushedLog();
-    std::vector<std::string> entries;
+    log = log.substr(0, log.find(marker));
+    Texts entries;
     const std::string separator = "\n----------\n";
     for (std::size_t at = 0, end; (end = log.find(separator, at)) != std::string::npos;
          at = end + separator.size()) {

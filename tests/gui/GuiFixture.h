@@ -4,7 +4,6 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -15,7 +14,11 @@
 #include "log/LogWriter.h"
 #include "platform/Component.h"
 #include "platform/MessageBox.h"
+#include "res/resource.h"
 #include "TestSupport.h"
+
+using Texts = std::vector<std::string>;
+using tvxtest::ReadFile;
 
 class GuiFixture : public ::testing::Test {
 protected:
@@ -32,17 +35,21 @@ protected:
     // Presses a button of the main window; Box reads one of its boxes.
     void Click(int id);
     std::string Box(int id) { return m_dlg->GetDlgItemText(id); }
+    // The message boxes shown since the last call.
+    Texts TakeMessages() { return std::exchange(m_messages, {}); }
+    // TRANVEX_EDITOR names a stub that writes its arguments to "args", one a line, waits until the
+    // test makes "release", then runs then (shell, "$a" is the last argument).
+    void UseStubEditor(const std::string& then = "");
 
     // Waits (bounded) until the day's log holds needle, then returns the whole log.
     std::string LogContaining(const std::string& needle);
-    // Everything logged so far: a marker line is written and awaited, so earlier lines are all there.
-    std::string FlushedLog();
-    // FlushedLog's entries without their time stamps, start-up lines and test markers.
-    std::vector<std::string> LogEntries();
+    // Everything logged so far, without time stamps and start-up lines: a marker line is written
+    // and awaited, so earlier lines are all there.
+    Texts LogEntries();
 
     std::unique_ptr<tvxtest::CTempDir> m_temp; // the working directory while the test runs
     std::filesystem::path m_dir;
-    std::vector<std::string> m_messages; // shown on this thread only
+    Texts m_messages; // shown on this thread only
     const std::thread::id m_uiThread = std::this_thread::get_id();
     std::unique_ptr<CLogWriter> m_writer; // logs into m_dir until the test ends
     std::unique_ptr<CLogWriterOverride> m_writerOverride;
@@ -53,4 +60,11 @@ protected:
     std::unique_ptr<CTranvexDlg> m_dlg;
 };
 
-using tvxtest::ReadFile;
+// The same with the main window made before each test.
+class WindowTest : public GuiFixture {
+protected:
+    void SetUp() override {
+        GuiFixture::SetUp();
+        MakeWindow();
+    }
+};

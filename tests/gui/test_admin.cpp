@@ -10,7 +10,6 @@
 #include "GuiFixture.h"
 #include "admin/ResultsDlg.h"
 #include "controls/ResponseDataDlg.h"
-#include "res/resource.h"
 
 namespace {
 
@@ -58,11 +57,10 @@ QString SelectAllAndCopy(QLabel& label) {
     return QGuiApplication::clipboard()->text();
 }
 
-class AdminTest : public GuiFixture {
+class AdminTest : public WindowTest {
 protected:
     void SetUp() override {
-        GuiFixture::SetUp();
-        MakeWindow();
+        WindowTest::SetUp();
         m_modal = std::make_unique<CDialog::ModalHookGuard>([this](CDialog& dlg) {
             Shown shown;
             if (auto* data = dynamic_cast<CResponseDataDlg*>(&dlg)) {
@@ -123,12 +121,10 @@ TEST_F(AdminTest, ResponseDataShowsBannerLinesAndColourForEachOutcome) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.banner);
         m_shown.clear();
-        m_messages.clear();
         CResponseDataDlg dlg;
         dlg.ParseResponse(row.response);
         EXPECT_EQ(dlg.DoModal(), IDOK);
-        EXPECT_EQ(m_messages,
-                  row.message ? std::vector<std::string>{row.message} : std::vector<std::string>{});
+        EXPECT_EQ(TakeMessages(), row.message ? Texts{row.message} : Texts{});
         ASSERT_EQ(m_shown.size(), 1u);
         EXPECT_EQ(m_shown[0].banner, row.banner);
         EXPECT_EQ(m_shown[0].origin, std::string("Response Origin = ") + row.origin);
@@ -167,9 +163,8 @@ TEST_F(AdminTest, CommandsCallTheirDispidWithThePortRule) {
                 Click(target);
                 Click(row.button);
                 const auto& calls = target == IDC_TARGET_CLIENT ? m_client->calls : m_device->calls;
-                const auto& others = target == IDC_TARGET_CLIENT ? m_device->calls : m_client->calls;
                 ASSERT_EQ(calls.size(), 1u);
-                EXPECT_TRUE(others.empty());
+                EXPECT_EQ(m_client->calls.size() + m_device->calls.size(), 1u);
                 EXPECT_EQ(calls[0].dispid, target == IDC_TARGET_CLIENT ? row.clientDispid : row.deviceDispid);
                 EXPECT_EQ(calls[0].args, ticked ? row.ticked : row.unticked);
                 ASSERT_EQ(m_shown.size(), 1u);
@@ -198,11 +193,11 @@ TEST_F(AdminTest, WithoutATargetEachCommandWarnsOnceLogsOnceAndCallsNothing) {
     for (int button : {IDC_STORE_SERVER_LIST, IDC_PING_SERVER_LIST, IDC_GET_IP_FROM_NAME, IDC_PING_SINGLE_IP,
                        IDC_GET_DEVICE_LIST})
         Click(button);
-    EXPECT_EQ(m_messages, std::vector<std::string>(5, "Please Select a Valid OCX Control to Target!"));
+    EXPECT_EQ(m_messages, Texts(5, "Please Select a Valid OCX Control to Target!"));
     EXPECT_TRUE(m_client->calls.empty());
     EXPECT_TRUE(m_device->calls.empty());
     EXPECT_TRUE(m_shown.empty());
-    EXPECT_EQ(LogEntries(), std::vector<std::string>(5, "Invalid OCX Control Target"));
+    EXPECT_EQ(LogEntries(), Texts(5, "Invalid OCX Control Target"));
 }
 
 TEST_F(AdminTest, ResponsesAreLoggedVerbatimAndTheDialogFollowsEvenAScanFailure) {
@@ -210,25 +205,24 @@ TEST_F(AdminTest, ResponsesAreLoggedVerbatimAndTheDialogFollowsEvenAScanFailure)
     m_device->answer = [&](int, const DispArgs&) { return odd; };
     Click(IDC_TARGET_DEVICE);
     Click(IDC_PING_SINGLE_IP);
-    EXPECT_EQ(m_messages, std::vector<std::string>{"No <CmdStatus> in Response XML"});
+    EXPECT_EQ(m_messages, Texts{"No <CmdStatus> in Response XML"});
     EXPECT_EQ(m_shown.size(), 1u);
-    EXPECT_EQ(LogEntries(), std::vector<std::string>{odd});
+    EXPECT_EQ(LogEntries(), Texts{odd});
 }
 
 TEST_F(AdminTest, DeviceListGoesToTheResultsDialogFromTheDeviceOnly) {
     const std::string list = "<?xml version=\"1.0\"?>\r\n<DeviceList>\r\n\t<Device>PinPad 50%</Device>\r\n"
                              "</DeviceList>\r\n";
+    const char* const notTheDevice = "Invalid OCX Control Target for GetDevices Command";
     m_device->answer = [&](int, const DispArgs&) { return list; };
     m_dlg->m_strLastResponse = "older";
     Click(IDC_TARGET_CLIENT);
     Click(IDC_GET_DEVICE_LIST);
-    EXPECT_EQ(m_messages, std::vector<std::string>{"Invalid OCX Control Target for GetDevices Command"});
-    EXPECT_TRUE(m_client->calls.empty());
-    EXPECT_TRUE(m_device->calls.empty());
+    EXPECT_EQ(TakeMessages(), Texts{notTheDevice});
+    EXPECT_TRUE(m_client->calls.empty() && m_device->calls.empty());
     EXPECT_EQ(m_dlg->m_strLastResponse, "");
-    EXPECT_EQ(LogEntries(), std::vector<std::string>{"Invalid OCX Control Target for GetDevices Command"});
+    EXPECT_EQ(LogEntries(), Texts{notTheDevice});
 
-    m_messages.clear();
     Click(IDC_TARGET_DEVICE);
     Click(IDC_GET_DEVICE_LIST);
     ASSERT_EQ(m_device->calls.size(), 1u);
@@ -242,13 +236,12 @@ TEST_F(AdminTest, DeviceListGoesToTheResultsDialogFromTheDeviceOnly) {
 
     // An empty or malformed list: the parse message, no dialog, no last response.
     for (const std::string answer : {"", "<DeviceList><Device></DeviceList>"}) {
-        SCOPED_TRACE(answer);
-        m_messages.clear();
         m_shown.clear();
         m_device->answer = [&](int, const DispArgs&) { return answer; };
         Click(IDC_GET_DEVICE_LIST);
-        ASSERT_EQ(m_messages.size(), 1u);
-        EXPECT_EQ(m_messages[0].rfind("PArsing Response->XML Parse Error", 0), 0u) << m_messages[0];
+        const Texts messages = TakeMessages();
+        ASSERT_EQ(messages.size(), 1u) << answer;
+        EXPECT_EQ(messages[0].rfind("PArsing Response->XML Parse Error", 0), 0u) << messages[0];
         EXPECT_EQ(m_dlg->m_strLastResponse, "");
         EXPECT_TRUE(m_shown.empty());
     }
@@ -263,7 +256,7 @@ TEST_F(ComponentChoiceTest, ALibraryThatCannotBeUsedIsToldAtStartAndFailsEveryCa
     MakeWindow();
     unsetenv("TRANVEX_DEVICE_COMPONENT");
     const std::string problem = "TRANVEX_DEVICE_COMPONENT /nowhere.so: no library /nowhere.so";
-    EXPECT_EQ(m_messages, std::vector<std::string>{problem});
+    EXPECT_EQ(m_messages, Texts{problem});
     CDialog::ModalHookGuard noDialogs([](CDialog&) { return IDOK; });
     Click(IDC_TARGET_DEVICE);
     Click(IDC_STORE_SERVER_LIST);

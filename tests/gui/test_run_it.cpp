@@ -1,7 +1,6 @@
 // Run It, Run It and Load Next and the XML viewers, against fake components.
 
 #include "GuiFixture.h"
-#include "res/resource.h"
 
 namespace {
 
@@ -33,11 +32,10 @@ const char* const kApproved = "<?xml version=\"1.0\"?>\r\n<RStream>\r\n<CmdRespo
 
 std::string Arg(const DispArgs& args, size_t i) { return std::get<std::string>(args.at(i)); }
 
-class RunItTest : public GuiFixture {
+class RunItTest : public WindowTest {
 protected:
     void SetUp() override {
-        GuiFixture::SetUp();
-        MakeWindow();
+        WindowTest::SetUp();
         m_client->answer = [](int, const DispArgs&) { return std::string(kApproved); };
         m_device->answer = m_client->answer;
     }
@@ -47,8 +45,17 @@ protected:
     }
 };
 
-TEST_F(RunItTest, EachTargetGetsItsOwnDispidWithTheFixedArguments) {
+// Without a target: the warning, the request and the failure logged, no call, no last response.
+// Then each target gets its own DISPID with the fixed arguments.
+TEST_F(RunItTest, EachTargetGetsItsOwnDispidWithTheFixedArgumentsAndNoneCallsNothing) {
     LoadScript(kScript);
+    m_dlg->m_strLastResponse = "older";
+    Click(IDC_RUN_IT);
+    EXPECT_EQ(TakeMessages(), Texts{"Please Select a Valid OCX Control to Target!"});
+    EXPECT_TRUE(m_client->calls.empty() && m_device->calls.empty());
+    EXPECT_EQ(m_dlg->m_strLastResponse, "");
+    EXPECT_EQ(LogEntries(), (Texts{kRequest, "Invalid OCX Control Target"}));
+
     Click(IDC_TARGET_CLIENT);
     Click(IDC_RUN_IT);
     Click(IDC_TARGET_DEVICE);
@@ -57,14 +64,10 @@ TEST_F(RunItTest, EachTargetGetsItsOwnDispidWithTheFixedArguments) {
     ASSERT_EQ(m_device->calls.size(), 1u);
     EXPECT_EQ(m_client->calls[0].dispid, 1);
     EXPECT_EQ(m_device->calls[0].dispid, 8);
-    for (const auto* state : {m_client.get(), m_device.get()}) {
-        const DispArgs& args = state->calls[0].args;
-        ASSERT_EQ(args.size(), 4u);
-        EXPECT_EQ(Arg(args, 0).rfind("<?xml version=\"1.0\"?>\r\n<TStream>\r\n\t<Transaction>", 0), 0u);
-        EXPECT_EQ(std::get<std::int16_t>(args[1]), 0);
-        EXPECT_EQ(Arg(args, 2), "");
-        EXPECT_EQ(Arg(args, 3), "TRANVEX");
-    }
+    DispArgs fixed{std::string(kRequest), std::int16_t(0), std::string(), std::string("TRANVEX")};
+    EXPECT_EQ(m_client->calls[0].args, fixed);
+    fixed[0] = m_device->calls[0].args.at(0); // with the client's answer's tokens
+    EXPECT_EQ(m_device->calls[0].args, fixed);
     EXPECT_TRUE(m_messages.empty());
 }
 
@@ -84,49 +87,43 @@ TEST_F(RunItTest, ResponseFillsTheTwelveBoxesAndBecomesTheLastResponse) {
         EXPECT_EQ(Box(id), value) << id;
 
     Click(IDC_VIEW_LAST_XML);
-    EXPECT_EQ(m_messages, std::vector<std::string>{kApproved});
+    EXPECT_EQ(m_messages, Texts{kApproved});
 
     // Request, then response, verbatim (percent signs too), each a record of its own.
-    EXPECT_EQ(LogEntries(), (std::vector<std::string>{kRequest, kApproved}));
+    EXPECT_EQ(LogEntries(), (Texts{kRequest, kApproved}));
 }
 
-TEST_F(RunItTest, NoTargetWarnsOnceLogsTheRequestAndCallsNothing) {
+// A failed control call and a response that does not parse: the message, no box changed, no last
+// response, and the window goes on working.
+TEST_F(RunItTest, AFailedCallOrAnAnswerThatDoesNotParseIsReportedAndChangesNoBox) {
+    const struct {
+        std::function<std::string(int, const DispArgs&)> answer;
+        std::string message;
+        Texts logged; // what the run adds to the log
+    } cases[] = {
+        {[](int, const DispArgs&) -> std::string { throw CDispatchError("Member not found."); },
+         "Member not found.", {kRequest}},
+        {[](int, const DispArgs&) { return std::string("<RStream><Oops></RStream>"); },
+         "PArsing Response->XML Parse Error at line#:1\r\n", {kRequest, "<RStream><Oops></RStream>"}},
+    };
     LoadScript(kScript);
-    m_dlg->m_strLastResponse = "older";
-    Click(IDC_RUN_IT);
-    EXPECT_EQ(m_messages, std::vector<std::string>{"Please Select a Valid OCX Control to Target!"});
-    EXPECT_TRUE(m_client->calls.empty());
-    EXPECT_TRUE(m_device->calls.empty());
-    EXPECT_EQ(m_dlg->m_strLastResponse, "");
-    EXPECT_EQ(LogEntries(), (std::vector<std::string>{kRequest, "Invalid OCX Control Target"}));
-}
-
-TEST_F(RunItTest, AFailedControlCallIsReportedOnceAndTheResponseIsNotLogged) {
-    LoadScript(kScript);
-    m_dlg->SetDlgItemText(IDC_RESP_REFNO, "kept");
-    m_client->answer = [](int, const DispArgs&) -> std::string { throw CDispatchError("Member not found."); };
     Click(IDC_TARGET_CLIENT);
-    Click(IDC_RUN_IT);
-    EXPECT_EQ(m_messages, std::vector<std::string>{"Member not found."});
-    EXPECT_EQ(Box(IDC_RESP_REFNO), "kept");
-    EXPECT_EQ(m_dlg->m_strLastResponse, "");
-    EXPECT_EQ(LogEntries(), std::vector<std::string>{kRequest});
-    // The window goes on working.
+    Texts logged;
+    for (const auto& c : cases) {
+        m_dlg->SetDlgItemText(IDC_RESP_REFNO, "kept");
+        m_client->answer = c.answer;
+        Click(IDC_RUN_IT);
+        const Texts messages = TakeMessages();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].rfind(c.message, 0), 0u) << messages[0];
+        EXPECT_EQ(Box(IDC_RESP_REFNO), "kept");
+        EXPECT_EQ(m_dlg->m_strLastResponse, "");
+        logged.insert(logged.end(), c.logged.begin(), c.logged.end());
+        EXPECT_EQ(LogEntries(), logged);
+    }
     m_client->answer = [](int, const DispArgs&) { return std::string(kApproved); };
     Click(IDC_RUN_IT);
     EXPECT_EQ(Box(IDC_RESP_REFNO), "0042");
-}
-
-TEST_F(RunItTest, AResponseThatDoesNotParseIsReportedAndChangesNoBox) {
-    LoadScript(kScript);
-    m_dlg->SetDlgItemText(IDC_RESP_AUTHCODE, "kept");
-    m_client->answer = [](int, const DispArgs&) { return std::string("<RStream><Oops></RStream>"); };
-    Click(IDC_TARGET_CLIENT);
-    Click(IDC_RUN_IT);
-    ASSERT_EQ(m_messages.size(), 1u);
-    EXPECT_EQ(m_messages[0].rfind("PArsing Response->XML Parse Error at line#:1\r\n", 0), 0u) << m_messages[0];
-    EXPECT_EQ(Box(IDC_RESP_AUTHCODE), "kept");
-    EXPECT_EQ(m_dlg->m_strLastResponse, "");
 }
 
 TEST_F(RunItTest, EditedBoxesGoIntoTheRequestAndASecondRunDoesNotDuplicate) {
@@ -159,11 +156,11 @@ TEST_F(RunItTest, EditedBoxesGoIntoTheRequestAndASecondRunDoesNotDuplicate) {
 TEST_F(RunItTest, ViewersShowScriptedUpdatedAndLastXml) {
     for (int button : {IDC_RUN_IT, IDC_VIEW_XML, IDC_VIEW_UPDATED_XML, IDC_VIEW_LAST_XML})
         Click(button);
-    EXPECT_EQ(m_messages, (std::vector<std::string>{"Something went wrong.", "Something went wrong.",
+    EXPECT_EQ(m_messages, (Texts{"Something went wrong.", "Something went wrong.",
                                                     "Failed - No XML Document Loaded!", ""}));
 
     LoadScript(kScript);
-    m_messages.clear();
+    TakeMessages();
     Click(IDC_VIEW_XML);
     ASSERT_EQ(m_messages.size(), 1u);
     EXPECT_EQ(m_messages[0], m_dlg->m_arrTransactions[0]);
@@ -181,15 +178,25 @@ TEST_F(RunItTest, ViewersShowScriptedUpdatedAndLastXml) {
     EXPECT_EQ(LastRequest(*m_client), m_messages[1]);
 }
 
-TEST_F(RunItTest, ARequestThatDidNotParseSendsOnlyTheDeclaration) {
-    LoadScript("<?xml version=\"1.0\"?>\n<TStream>\n<Transaction><RefNo>x</Transaction>\n</TStream>\n");
+// A block that does not parse is reported when loaded, the boxes keep what they showed, Run It then
+// sends only the declaration and View XML shows the block as scripted; Load Next steps past it.
+TEST_F(RunItTest, ABlockThatDoesNotParseIsReportedAndSendsOnlyTheDeclaration) {
+    LoadScript("<?xml version=\"1.0\"?>\n<TStream>\n<Transaction><RefNo>first</RefNo></Transaction>\n"
+               "<Transaction>\n<RefNo>broken</Refno>\n</Transaction>\n"
+               "<Transaction><RefNo>third</RefNo></Transaction>\n</TStream>\n");
+    Click(IDC_LOAD_NEXT);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(TakeMessages()[0].rfind("XML Parse Error at line#:4\r\n", 0), 0u);
+    EXPECT_EQ(Box(IDC_REQ_REFNO), "first");
     Click(IDC_TARGET_CLIENT);
     m_dlg->SetDlgItemText(IDC_REQ_REFNO, "typed");
     Click(IDC_RUN_IT);
     ASSERT_EQ(m_client->calls.size(), 1u);
     EXPECT_EQ(LastRequest(*m_client), "<?xml version=\"1.0\"?>\r\n");
-    Click(IDC_VIEW_XML); // the block as scripted all the same
-    EXPECT_EQ(m_messages.back(), m_dlg->m_arrTransactions[0]);
+    Click(IDC_VIEW_XML);
+    EXPECT_EQ(m_messages.back(), m_dlg->m_arrTransactions[1]);
+    Click(IDC_LOAD_NEXT);
+    EXPECT_EQ(Box(IDC_REQ_REFNO), "third");
 }
 
 } // namespace
