@@ -11,6 +11,7 @@
 #include "controls/KvtHRNX.h"
 
 void GuiFixture::SetUp() {
+    unsetenv("TRANVEX_EDITOR"); // a stub of an earlier test
     m_temp = std::make_unique<tvxtest::CTempDir>(tvxtest::CTempDir::eEnter);
     m_dir = m_temp->Path();
     m_writer = std::make_unique<CLogWriter>(m_dir.string());
@@ -26,18 +27,6 @@ void GuiFixture::SetUp() {
 void GuiFixture::RegisterComponents() {
     m_clientReg = tvxtest::RegisterFake(CKVTCLientX::clsid, m_client);
     m_deviceReg = tvxtest::RegisterFake(CKvtHRNX::clsid, m_device);
-}
-
-void GuiFixture::TearDown() {
-    m_dlg.reset();
-    unsetenv("TRANVEX_EDITOR");
-    m_clientReg.reset();
-    m_deviceReg.reset();
-    m_boxHook.reset();
-    // The writer finishes its lines before the folder goes.
-    m_writerOverride.reset();
-    m_writer.reset();
-    m_temp.reset();
 }
 
 void GuiFixture::MakeWindow() {

@@ -23,7 +23,6 @@ using tvxtest::ReadFile;
 class GuiFixture : public ::testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
     // Fakes under both class identifiers; a fixture that wants the real components overrides this.
     virtual void RegisterComponents();
 
@@ -47,6 +46,7 @@ protected:
     // and awaited, so earlier lines are all there.
     Texts LogEntries();
 
+    // Members go in reverse order: the window before the fakes, the writer's last lines before the folder.
     std::unique_ptr<tvxtest::CTempDir> m_temp; // the working directory while the test runs
     std::filesystem::path m_dir;
     Texts m_messages; // shown on this thread only

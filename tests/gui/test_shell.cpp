@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -44,7 +43,7 @@ TEST_F(ShellTest, TheMainWindowRunsOnlyOnceTheDisclaimerIsAccepted) {
 }
 
 // What the operator meets in the window before any command: a fixed window with every control whole
-// inside it, the control sites out of sight, the display-only request boxes, the five-character port.
+// inside it, the control sites out of sight, the display-only request boxes (the port: AdminTest).
 TEST_F(ShellTest, TheWindowIsFixedAndShowsEveryControlWhole) {
     MakeWindow();
     EXPECT_EQ(m_dlg->minimumSize(), m_dlg->maximumSize());
@@ -60,12 +59,6 @@ TEST_F(ShellTest, TheWindowIsFixedAndShowsEveryControlWhole) {
         EXPECT_TRUE(m_dlg->GetDlgItem(id)->isHidden()) << id;
     for (int id : {IDC_REQ_TRANTYPE, IDC_REQ_GRATUITY})
         EXPECT_FALSE(m_dlg->GetDlgItem(id)->isEnabled()) << id;
-
-    // The ping port takes five characters at most, typed or exchanged.
-    EXPECT_EQ(qobject_cast<QLineEdit*>(m_dlg->GetDlgItem(IDC_PING_PORT))->maxLength(), 5);
-    m_dlg->m_strPingPort = "1234567";
-    m_dlg->UpdateData(FALSE);
-    EXPECT_EQ(Box(IDC_PING_PORT), "12345");
 }
 
 // The window's menu item sends command 16 (low bits ignored); other system commands open nothing.
