@@ -1,7 +1,6 @@
 // Shared set-up for window tests.
 #include "GuiFixture.h"
 
-#include <QAbstractButton>
 #include <chrono>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -27,25 +26,6 @@ void GuiFixture::SetUp() {
 void GuiFixture::RegisterComponents() {
     m_clientReg = tvxtest::RegisterFake(CKVTCLientX::clsid, m_client);
     m_deviceReg = tvxtest::RegisterFake(CKvtHRNX::clsid, m_device);
-}
-
-void GuiFixture::MakeWindow() {
-    m_dlg = std::make_unique<CTranvexDlg>();
-    m_dlg->OnInitDialog();
-}
-
-void GuiFixture::WriteFile(const std::string& name, const std::string& text) {
-    tvxtest::WriteFile(m_dir / name, text);
-}
-
-void GuiFixture::LoadScript(const std::string& text) {
-    WriteFile("TStream.xml", text);
-    m_dlg->m_strXmlPath = (m_dir / "TStream.xml").string();
-    m_dlg->OnReloadFile();
-}
-
-void GuiFixture::Click(int id) {
-    qobject_cast<QAbstractButton*>(m_dlg->GetDlgItem(id))->click();
 }
 
 void GuiFixture::UseStubEditor(const std::string& then) {

@@ -3,6 +3,7 @@
 // run its initialisation. Nothing outlives a test, so the tests also pass in one process.
 #pragma once
 
+#include <QAbstractButton>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
@@ -27,12 +28,19 @@ protected:
     virtual void RegisterComponents();
 
     // Makes the main window (components are created with it) and runs its initialisation.
-    void MakeWindow();
-    void WriteFile(const std::string& name, const std::string& text);
+    void MakeWindow() {
+        m_dlg = std::make_unique<CTranvexDlg>();
+        m_dlg->OnInitDialog();
+    }
+    void WriteFile(const std::string& name, const std::string& text) { tvxtest::WriteFile(m_dir / name, text); }
     // Loads a script through Re-Load FIle with the path set on the member.
-    void LoadScript(const std::string& text);
+    void LoadScript(const std::string& text) {
+        WriteFile("TStream.xml", text);
+        m_dlg->m_strXmlPath = (m_dir / "TStream.xml").string();
+        m_dlg->OnReloadFile();
+    }
     // Presses a button of the main window; Box reads one of its boxes.
-    void Click(int id);
+    void Click(int id) { qobject_cast<QAbstractButton*>(m_dlg->GetDlgItem(id))->click(); }
     std::string Box(int id) { return m_dlg->GetDlgItemText(id); }
     // The message boxes shown since the last call.
     Texts TakeMessages() { return std::exchange(m_messages, {}); }
