@@ -28,13 +28,10 @@ protected:
     }
     // Returns once the window's start-up line has failed: a second batch has begun after it.
     void WaitForTheStartupLineToFail() {
-        WaitForBatches(1);
-        m_writer->Write("%s", "after the start-up line");
-        WaitForBatches(2);
-    }
-    void WaitForBatches(int n) {
         std::unique_lock<std::mutex> guard(m_lock);
-        ASSERT_TRUE(m_cv.wait_for(guard, std::chrono::seconds(10), [&] { return m_nBatches >= n; }));
+        ASSERT_TRUE(m_cv.wait_for(guard, std::chrono::seconds(10), [&] { return m_nBatches >= 1; }));
+        m_writer->Write("%s", "after the start-up line");
+        ASSERT_TRUE(m_cv.wait_for(guard, std::chrono::seconds(10), [&] { return m_nBatches >= 2; }));
     }
 
     std::mutex m_lock;

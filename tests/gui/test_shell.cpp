@@ -1,15 +1,5 @@
 // Start-up, the main window's controls, About, Exit and the message box.
-#include <QClipboard>
-#include <QCoreApplication>
-#include <QFontMetrics>
-#include <QGuiApplication>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QMenu>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QScreen>
-#include <QScrollBar>
+#include <QtWidgets>
 
 #include "GuiFixture.h"
 #include "app/AboutDlg.h"
