@@ -29,23 +29,21 @@ void GuiFixture::RegisterComponents() {
 }
 
 void GuiFixture::UseStubEditor(const std::string& then) {
-    WriteFile("editor", "#!/bin/sh\ndir=$(dirname \"$0\")\nfor a; do printf '%s\\n' \"$a\"; done > \"$dir/args\"\n"
-                        "n=0; while [ ! -e \"$dir/release\" ] && [ $n -lt 3000 ]; do sleep 0.01; n=$((n+1)); done\n" +
-                            then + "\n");
+    WriteFile("editor",
+              "#!/bin/sh\ndir=$(dirname \"$0\")\nfor a; do printf '%s\\n' \"$a\"; done > \"$dir/args\"\n"
+              "n=0; while [ ! -e \"$dir/release\" ] && [ $n -lt 3000 ]; do sleep 0.01; n=$((n+1)); done\n" +
+                  then + "\n");
     chmod((m_dir / "editor").c_str(), 0755);
     setenv("TRANVEX_EDITOR", (m_dir / "editor").c_str(), 1);
 }
 
 std::string GuiFixture::LogContaining(const std::string& needle) {
-    std::filesystem::path logDir = m_dir / "CORVANE_LOGS";
-    for (int attempt = 0; attempt < 1000; ++attempt) {
+    for (int attempt = 0; attempt < 1000;
+         std::this_thread::sleep_for(std::chrono::milliseconds(10)), ++attempt) {
         std::error_code ec;
-        for (const auto& entry : std::filesystem::directory_iterator(logDir, ec)) {
-            std::string text = ReadFile(entry.path());
-            if (text.find(needle) != std::string::npos)
+        for (const auto& entry : std::filesystem::directory_iterator(m_dir / "CORVANE_LOGS", ec))
+            if (std::string text = ReadFile(entry.path()); text.find(needle) != std::string::npos)
                 return text;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ADD_FAILURE() << "log never held: " << needle;
     return {};

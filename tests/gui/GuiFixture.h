@@ -11,12 +11,12 @@
 #include <thread>
 #include <vector>
 
+#include "TestSupport.h"
 #include "app/TranvexDlg.h"
 #include "log/LogWriter.h"
 #include "platform/Component.h"
 #include "platform/MessageBox.h"
 #include "res/resource.h"
-#include "TestSupport.h"
 
 using Texts = std::vector<std::string>;
 using tvxtest::ReadFile;
@@ -32,7 +32,9 @@ protected:
         m_dlg = std::make_unique<CTranvexDlg>();
         m_dlg->OnInitDialog();
     }
-    void WriteFile(const std::string& name, const std::string& text) { tvxtest::WriteFile(m_dir / name, text); }
+    void WriteFile(const std::string& name, const std::string& text) {
+        tvxtest::WriteFile(m_dir / name, text);
+    }
     // Loads a script through Re-Load FIle with the path set on the member.
     void LoadScript(const std::string& text) {
         WriteFile("TStream.xml", text);

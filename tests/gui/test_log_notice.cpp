@@ -81,8 +81,9 @@ TEST_F(LogNoticeTest, WaitsUntilTheOperatorIsBackInTheMainWindow) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     m_dlg->OnCheckLog();
-    EXPECT_EQ(m_messages, Texts{"Unable to write to the log in CORVANE_LOGS - unwritten lines are kept (up to "
-                                "16 MB) and written when it works again."});
+    EXPECT_EQ(m_messages,
+              Texts{"Unable to write to the log in CORVANE_LOGS - unwritten lines are kept (up to "
+                    "16 MB) and written when it works again."});
 }
 
 } // namespace

@@ -62,7 +62,8 @@ TEST_P(RunnerParityTest, TheSampleSendsTheWindowsRequestsAndLogsItsEntries) {
     EXPECT_EQ(runnerLog, windowLog);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothComponents, RunnerParityTest, ::testing::Values("client", "device", "clientBroken"),
+INSTANTIATE_TEST_SUITE_P(BothComponents, RunnerParityTest,
+                         ::testing::Values("client", "device", "clientBroken"),
                          [](const auto& info) { return info.param; });
 
 } // namespace

@@ -6,19 +6,14 @@
 
 namespace {
 
-const char* const kThreeBlocks = "<?xml version=\"1.0\"?>\n"
-                                 "<TStream>\n"
-                                 "  <Transaction>\n"
-                                 "    <TranCode>Sale</TranCode><RefNo>1</RefNo><RefNo>one-b</RefNo>\n"
-                                 "    <Amount><Purchase>1.00</Purchase></Amount>\n"
-                                 "  </Transaction>\n"
-                                 "  <Admin>\n"
-                                 "    <TranCode>BatchSummary</TranCode><TranType>Credit</TranType>\n"
-                                 "  </Admin>\n"
-                                 "  <Corvane>\n"
-                                 "    <RefNo>3</RefNo><Gratuity>0.50</Gratuity><RecordNo>R3</RecordNo>\n"
-                                 "  </Corvane>\n"
-                                 "</TStream>\n";
+// One block of each kind.
+const char* const kThreeBlocks =
+    "<?xml version=\"1.0\"?>\n<TStream>\n  <Transaction>\n"
+    "    <TranCode>Sale</TranCode><RefNo>1</RefNo><RefNo>one-b</RefNo>\n"
+    "    <Amount><Purchase>1.00</Purchase></Amount>\n  </Transaction>\n"
+    "  <Admin>\n    <TranCode>BatchSummary</TranCode><TranType>Credit</TranType>\n  </Admin>\n"
+    "  <Corvane>\n    <RefNo>3</RefNo><Gratuity>0.50</Gratuity><RecordNo>R3</RecordNo>\n  </Corvane>\n"
+    "</TStream>\n";
 
 using ScriptWindowTest = WindowTest;
 
@@ -79,7 +74,8 @@ TEST_F(ScriptWindowTest, BrowseLoadTakesTheChosenPathOrReloadsTheCurrentScript) 
     Click(IDC_RELOAD_FILE);
     EXPECT_EQ(m_dlg->m_arrTransactions.size(), 3u);
 
-    WriteFile("other.xml", "<?xml version=\"1.0\"?>\n<TStream>\n<Admin><RefNo>other</RefNo></Admin>\n</TStream>\n");
+    WriteFile("other.xml",
+              "<?xml version=\"1.0\"?>\n<TStream>\n<Admin><RefNo>other</RefNo></Admin>\n</TStream>\n");
     choice = (m_dir / "other.xml").string();
     Click(IDC_BROWSE_LOAD);
     EXPECT_EQ(std::filesystem::current_path(), m_dir);
@@ -119,7 +115,8 @@ TEST_F(ScriptWindowTest, BoxesGiveBackTheBytesTheyWereGiven) {
     const CString latin1 = "caf\xE9", longValue(40000, 'v');
     m_dlg->m_editPingPort.LimitText(0);
     for (int box : {IDC_REQ_REFNO, IDC_RESP_TEXT, IDC_PING_PORT})
-        for (const CString& value : {latin1, CString("caf\xC3\xA9"), longValue, CString("\xFF\xFE\r\nx\0y", 8), CString()}) {
+        for (const CString& value :
+             {latin1, CString("caf\xC3\xA9"), longValue, CString("\xFF\xFE\r\nx\0y", 8), CString()}) {
             m_dlg->SetDlgItemText(box, value);
             EXPECT_EQ(Box(box), value) << box << ": " << value.substr(0, 20);
         }
@@ -130,7 +127,6 @@ TEST_F(ScriptWindowTest, BoxesGiveBackTheBytesTheyWereGiven) {
     }
     refNo->setText(refNo->text() + "s"); // typed by the operator: the box keeps its one byte per character
     EXPECT_EQ(Box(IDC_REQ_REFNO), "caf\xE9s");
-
 }
 
 } // namespace

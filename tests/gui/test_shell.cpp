@@ -7,9 +7,10 @@
 
 namespace {
 
-using ShellTest = GuiFixture;
+using StartTest = GuiFixture;
+using ShellTest = WindowTest;
 
-TEST_F(ShellTest, TheMainWindowRunsOnlyOnceTheDisclaimerIsAccepted) {
+TEST_F(StartTest, TheMainWindowRunsOnlyOnceTheDisclaimerIsAccepted) {
     for (int answer : {IDCANCEL, IDOK}) {
         Texts shown;
         CDialog::ModalHookGuard hook([&](CDialog& dlg) {
@@ -35,7 +36,6 @@ TEST_F(ShellTest, TheMainWindowRunsOnlyOnceTheDisclaimerIsAccepted) {
 // What the operator meets in the window before any command: a fixed window with every control whole
 // inside it, the control sites out of sight, the display-only request boxes (the port: AdminTest).
 TEST_F(ShellTest, TheWindowIsFixedAndShowsEveryControlWhole) {
-    MakeWindow();
     EXPECT_EQ(m_dlg->minimumSize(), m_dlg->maximumSize());
     EXPECT_FALSE(m_dlg->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     int shown = 0;
@@ -53,7 +53,6 @@ TEST_F(ShellTest, TheWindowIsFixedAndShowsEveryControlWhole) {
 
 // The window's menu item sends command 16 (low bits ignored); other system commands open nothing.
 TEST_F(ShellTest, AboutOpensFromTheWindowMenuThroughCommand16) {
-    MakeWindow();
     Texts labels;
     CDialog::ModalHookGuard hook([&](CDialog& dlg) {
         EXPECT_NE(dynamic_cast<CAboutDlg*>(&dlg), nullptr);
@@ -74,12 +73,10 @@ TEST_F(ShellTest, AboutOpensFromTheWindowMenuThroughCommand16) {
 }
 
 TEST_F(ShellTest, ExitLogsShutdownAndEscapeClosesWithoutIt) {
-    MakeWindow();
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QCoreApplication::sendEvent(m_dlg.get(), &escape);
     EXPECT_EQ(m_dlg->GetModalResult(), IDCANCEL);
     EXPECT_TRUE(LogEntries().empty());
-
     MakeWindow();
     Click(IDC_EXIT);
     EXPECT_EQ(m_dlg->GetModalResult(), IDCANCEL);

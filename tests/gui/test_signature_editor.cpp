@@ -62,10 +62,8 @@ TEST_F(SignatureTest, ASignatureIsShownStretchedOverTheBox) {
 // No signature: no dialog. A file that cannot be made: the message, then the dialog, white. A file
 // that is missing or no bitmap: a white picture.
 TEST_F(SignatureTest, PictureIsOnlyWhiteWithoutABitmapFile) {
-    for (const char* response : {"", "<R><Signature></Signature></R>", "<R><Signature>1,2:</R>"}) {
-        m_dlg->m_strLastResponse = response;
-        EXPECT_FALSE(ViewLastSign()) << response;
-    }
+    m_dlg->m_strLastResponse = "<R><Signature></Signature></R>"; // which have one: the signature tests
+    EXPECT_FALSE(ViewLastSign());
     std::filesystem::create_directory("dummy");
     m_dlg->m_strLastResponse = "<R><Signature>1,1:30,20:</Signature></R>";
     const std::optional<QImage> shot = ViewLastSign();
@@ -92,7 +90,8 @@ using EditorTest = WindowTest;
 // The window takes no input while the editor runs; the path reaches it as one absolute argument,
 // and only Edit and Reload reloads (the stub adds a block).
 TEST_F(EditorTest, StubEditorGetsThePathAsOneAbsoluteArgument) {
-    UseStubEditor("sed -i 's#^</TStream>#<Transaction>\\n<RefNo>added</RefNo>\\n</Transaction>\\n</TStream>#' \"$a\"");
+    UseStubEditor(
+        "sed -i 's#^</TStream>#<Transaction>\\n<RefNo>added</RefNo>\\n</Transaction>\\n</TStream>#' \"$a\"");
     const struct {
         const char* file;
         int button;
