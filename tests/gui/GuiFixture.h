@@ -14,7 +14,6 @@
 #include "TestSupport.h"
 #include "app/TranvexDlg.h"
 #include "log/LogWriter.h"
-#include "platform/Component.h"
 #include "platform/MessageBox.h"
 #include "res/resource.h"
 

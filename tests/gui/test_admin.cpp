@@ -26,10 +26,6 @@ struct Shown {
     QString copied; // the detail line, all selected and copied
 };
 
-QColor TextColour(QWidget* widget) {
-    return widget->palette().color(QPalette::WindowText);
-}
-
 // Whether a line's text is painted whole in its box, by the label's own measure (frame and margins
 // included): it needs no more height than the box has, and is no wider.
 bool PaintedWhole(const QLabel& label) {
@@ -61,6 +57,9 @@ protected:
             Shown shown;
             if (auto* data = dynamic_cast<CResponseDataDlg*>(&dlg)) {
                 auto label = [data](int id) { return qobject_cast<QLabel*>(data->GetDlgItem(id)); };
+                auto TextColour = [](QWidget* widget) {
+                    return widget->palette().color(QPalette::WindowText);
+                };
                 shown = {
                     data->GetDlgItemText(IDC_RESPONSE_BANNER), data->GetDlgItemText(IDC_RESPONSE_ORIGIN),
                     data->GetDlgItemText(IDC_RESPONSE_DETAIL), "",

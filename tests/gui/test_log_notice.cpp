@@ -9,8 +9,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
 class LogNoticeTest : public GuiFixture {
 protected:
     // Logs into base, counting the batches the worker begins (it asks the clock once per batch).
@@ -42,9 +40,9 @@ protected:
 // The log folder cannot be made (the working directory has been removed): that message is the
 // notice, and the writer's failure to write the start-up line adds no second, contradicting one.
 TEST_F(LogNoticeTest, FolderThatCannotBeMadeIsTheOnlyNotice) {
-    fs::create_directory(m_dir / "gone");
-    fs::current_path(m_dir / "gone");
-    fs::remove(m_dir / "gone");
+    std::filesystem::create_directory(m_dir / "gone");
+    std::filesystem::current_path(m_dir / "gone");
+    std::filesystem::remove(m_dir / "gone");
     LogInto(".");
     MakeWindow();
     WaitForTheStartupLineToFail();

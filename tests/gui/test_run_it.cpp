@@ -1,5 +1,4 @@
 // Run It, Run It and Load Next and the XML viewers, against fake components.
-
 #include "GuiFixture.h"
 
 namespace {

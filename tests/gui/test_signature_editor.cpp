@@ -1,5 +1,4 @@
-// ViewLastSign on the real window; the picture box; the editor buttons with
-// a stub editor named by TRANVEX_EDITOR.
+// ViewLastSign and the picture box; the editor buttons with a stub editor named by TRANVEX_EDITOR.
 #include <QImage>
 #include <QTimer>
 #include <cstdlib>
@@ -9,10 +8,6 @@
 #include "signature/SignatureDlg.h"
 
 namespace {
-
-bool IsDark(QColor colour) {
-    return colour.lightness() < 128;
-}
 
 bool AllWhite(const QImage& image) {
     QImage white(image.size(), image.format());
@@ -43,6 +38,7 @@ TEST_F(SignatureTest, ASignatureIsShownStretchedOverTheBox) {
     EXPECT_TRUE(m_messages.empty());
     const QImage file("dummy", "BMP");
     ASSERT_FALSE(file.isNull());
+    const auto IsDark = [](QColor colour) { return colour.lightness() < 128; };
     int dark = 0;
     for (int y = 0; y < shot->height(); ++y)
         for (int x = 0; x < shot->width(); ++x) {
