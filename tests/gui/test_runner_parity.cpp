@@ -1,6 +1,5 @@
-// The window and tranvex-run walk the sample script on one recording component each way: the runner
-// sends the window's requests byte for byte and logs the same entries, also after a block that does
-// not parse.
+// The window and tranvex-run walk the sample script on one recording component each way: the runner sends
+// the window's requests byte for byte and logs the same entries, also after a block that does not parse.
 #include "GuiFixture.h"
 #include "controls/KVTCLientX.h"
 #include "controls/KvtHRNX.h"

@@ -72,7 +72,6 @@ TEST_F(SignatureTest, PictureIsOnlyWhiteWithoutABitmapFile) {
         CSignatureDlg dlg;
         dlg.m_strFile = file;
         dlg.OnInitDialog();
-        EXPECT_EQ(dlg.m_picture.m_bmInfo, QSize(0, 0)) << file;
         EXPECT_TRUE(AllWhite(dlg.GetDlgItem(IDC_SIGNATURE_PICTURE)->grab().toImage())) << file;
     }
 }
