@@ -1,15 +1,16 @@
 // Shared set-up for window tests.
 #include "GuiFixture.h"
 
-#include <QAbstractButton>
-#include <QCoreApplication>
 #include <chrono>
+#include <cstdlib>
+#include <sys/stat.h>
 #include <thread>
 
 #include "controls/KVTCLientX.h"
 #include "controls/KvtHRNX.h"
 
 void GuiFixture::SetUp() {
+    unsetenv("TRANVEX_EDITOR"); // a stub of an earlier test
     m_temp = std::make_unique<tvxtest::CTempDir>(tvxtest::CTempDir::eEnter);
     m_dir = m_temp->Path();
     m_writer = std::make_unique<CLogWriter>(m_dir.string());
@@ -27,62 +28,34 @@ void GuiFixture::RegisterComponents() {
     m_deviceReg = tvxtest::RegisterFake(CKvtHRNX::clsid, m_device);
 }
 
-void GuiFixture::TearDown() {
-    m_dlg.reset();
-    m_clientReg.reset();
-    m_deviceReg.reset();
-    m_boxHook.reset();
-    // The writer finishes its lines before the folder goes.
-    m_writerOverride.reset();
-    m_writer.reset();
-    m_temp.reset();
-}
-
-void GuiFixture::MakeWindow() {
-    m_dlg = std::make_unique<CTranvexDlg>();
-    m_dlg->OnInitDialog();
-}
-
-void GuiFixture::WriteFile(const std::string& name, const std::string& text) {
-    tvxtest::WriteFile(m_dir / name, text);
-}
-
-void GuiFixture::LoadScript(const std::string& text) {
-    WriteFile("TStream.xml", text);
-    m_dlg->m_strXmlPath = (m_dir / "TStream.xml").string();
-    m_dlg->OnReloadFile();
-}
-
-void GuiFixture::Click(int id) {
-    qobject_cast<QAbstractButton*>(m_dlg->GetDlgItem(id))->click();
+void GuiFixture::UseStubEditor(const std::string& then) {
+    WriteFile("editor",
+              "#!/bin/sh\ndir=$(dirname \"$0\")\nfor a; do printf '%s\\n' \"$a\"; done > \"$dir/args\"\n"
+              "n=0; while [ ! -e \"$dir/release\" ] && [ $n -lt 3000 ]; do sleep 0.01; n=$((n+1)); done\n" +
+                  then + "\n");
+    chmod((m_dir / "editor").c_str(), 0755);
+    setenv("TRANVEX_EDITOR", (m_dir / "editor").c_str(), 1);
 }
 
 std::string GuiFixture::LogContaining(const std::string& needle) {
-    std::filesystem::path logDir = m_dir / "CORVANE_LOGS";
-    for (int attempt = 0; attempt < 1000; ++attempt) {
+    for (int attempt = 0; attempt < 1000;
+         std::this_thread::sleep_for(std::chrono::milliseconds(10)), ++attempt) {
         std::error_code ec;
-        for (const auto& entry : std::filesystem::directory_iterator(logDir, ec)) {
-            std::string text = ReadFile(entry.path());
-            if (text.find(needle) != std::string::npos)
+        for (const auto& entry : std::filesystem::directory_iterator(m_dir / "CORVANE_LOGS", ec))
+            if (std::string text = ReadFile(entry.path()); text.find(needle) != std::string::npos)
                 return text;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ADD_FAILURE() << "log never held: " << needle;
     return {};
 }
 
-std::string GuiFixture::FlushedLog() {
+Texts GuiFixture::LogEntries() {
     static int counter = 0;
     const std::string marker = "test marker " + std::to_string(++counter);
     m_writer->Write("%s", marker.c_str());
     std::string log = LogContaining(marker);
-    return log.substr(0, log.find(marker));
-}
-
-std::vector<std::string> GuiFixture::LogEntries() {
-    const std::string log = FlushedLog();
-    std::vector<std::string> entries;
+    log = log.substr(0, log.find(marker));
+    Texts entries;
     const std::string separator = "\n----------\n";
     for (std::size_t at = 0, end; (end = log.find(separator, at)) != std::string::npos;
          at = end + separator.size()) {

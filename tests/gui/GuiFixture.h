@@ -3,46 +3,62 @@
 // run its initialisation. Nothing outlives a test, so the tests also pass in one process.
 #pragma once
 
+#include <QAbstractButton>
 #include <filesystem>
-#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "TestSupport.h"
 #include "app/TranvexDlg.h"
 #include "log/LogWriter.h"
-#include "platform/Component.h"
 #include "platform/MessageBox.h"
-#include "TestSupport.h"
+#include "res/resource.h"
+
+using Texts = std::vector<std::string>;
+using tvxtest::ReadFile;
 
 class GuiFixture : public ::testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
     // Fakes under both class identifiers; a fixture that wants the real components overrides this.
     virtual void RegisterComponents();
 
     // Makes the main window (components are created with it) and runs its initialisation.
-    void MakeWindow();
-    void WriteFile(const std::string& name, const std::string& text);
+    void MakeWindow() {
+        m_dlg = std::make_unique<CTranvexDlg>();
+        m_dlg->OnInitDialog();
+    }
+    void WriteFile(const std::string& name, const std::string& text) {
+        tvxtest::WriteFile(m_dir / name, text);
+    }
     // Loads a script through Re-Load FIle with the path set on the member.
-    void LoadScript(const std::string& text);
+    void LoadScript(const std::string& text) {
+        WriteFile("TStream.xml", text);
+        m_dlg->m_strXmlPath = (m_dir / "TStream.xml").string();
+        m_dlg->OnReloadFile();
+    }
     // Presses a button of the main window; Box reads one of its boxes.
-    void Click(int id);
+    void Click(int id) { qobject_cast<QAbstractButton*>(m_dlg->GetDlgItem(id))->click(); }
     std::string Box(int id) { return m_dlg->GetDlgItemText(id); }
+    // The message boxes shown since the last call.
+    Texts TakeMessages() { return std::exchange(m_messages, {}); }
+    // TRANVEX_EDITOR names a stub that writes its arguments to "args", one a line, waits until the
+    // test makes "release", then runs then (shell, "$a" is the last argument).
+    void UseStubEditor(const std::string& then = "");
 
     // Waits (bounded) until the day's log holds needle, then returns the whole log.
     std::string LogContaining(const std::string& needle);
-    // Everything logged so far: a marker line is written and awaited, so earlier lines are all there.
-    std::string FlushedLog();
-    // FlushedLog's entries without their time stamps, start-up lines and test markers.
-    std::vector<std::string> LogEntries();
+    // Everything logged so far, without time stamps and start-up lines: a marker line is written
+    // and awaited, so earlier lines are all there.
+    Texts LogEntries();
 
+    // Members go in reverse order: the window before the fakes, the writer's last lines before the folder.
     std::unique_ptr<tvxtest::CTempDir> m_temp; // the working directory while the test runs
     std::filesystem::path m_dir;
-    std::vector<std::string> m_messages; // shown on this thread only
+    Texts m_messages; // shown on this thread only
     const std::thread::id m_uiThread = std::this_thread::get_id();
     std::unique_ptr<CLogWriter> m_writer; // logs into m_dir until the test ends
     std::unique_ptr<CLogWriterOverride> m_writerOverride;
@@ -53,4 +69,11 @@ protected:
     std::unique_ptr<CTranvexDlg> m_dlg;
 };
 
-using tvxtest::ReadFile;
+// The same with the main window made before each test.
+class WindowTest : public GuiFixture {
+protected:
+    void SetUp() override {
+        GuiFixture::SetUp();
+        MakeWindow();
+    }
+};

@@ -1,19 +1,13 @@
 // Run It, Run It and Load Next and the XML viewers, against fake components.
-
 #include "GuiFixture.h"
-#include "res/resource.h"
 
 namespace {
 
-const char* const kScript = "<?xml version=\"1.0\"?>\n"
-                            "<TStream>\n"
-                            "<Transaction>\n"
-                            "<MerchantID>395347308=E2ETKN</MerchantID>\n"
-                            "<TranCode>Sale</TranCode>\n"
-                            "<Amount><Purchase>10.00</Purchase></Amount>\n"
-                            "</Transaction>\n"
-                            "<Admin id=\"x\">\n" // ends the scan: only one transaction
-                            "</TStream>\n";
+// One transaction: the unknown Admin attribute ends the scan.
+const char* const kScript =
+    "<?xml version=\"1.0\"?>\n<TStream>\n<Transaction>\n<MerchantID>395347308=E2ETKN</MerchantID>\n"
+    "<TranCode>Sale</TranCode>\n<Amount><Purchase>10.00</Purchase></Amount>\n"
+    "</Transaction>\n<Admin id=\"x\">\n</TStream>\n";
 
 // What Run It sends for it while no box holds anything.
 const char* const kRequest =
@@ -31,48 +25,33 @@ const char* const kApproved = "<?xml version=\"1.0\"?>\r\n<RStream>\r\n<CmdRespo
                               "<RecordNo>REC-1</RecordNo><Balance>85.00</Balance></TranResponse>\r\n"
                               "</RStream>\r\n";
 
-std::string Arg(const DispArgs& args, size_t i) { return std::get<std::string>(args.at(i)); }
-
-class RunItTest : public GuiFixture {
+class RunItTest : public WindowTest {
 protected:
     void SetUp() override {
-        GuiFixture::SetUp();
-        MakeWindow();
+        WindowTest::SetUp();
         m_client->answer = [](int, const DispArgs&) { return std::string(kApproved); };
         m_device->answer = m_client->answer;
     }
     // Empty when nothing was called, so that a fault fails the test instead of ending the process.
     std::string LastRequest(const tvxtest::SFakeState& state) {
-        return state.calls.empty() ? std::string() : Arg(state.calls.back().args, 0);
+        return state.calls.empty() ? std::string() : std::get<std::string>(state.calls.back().args.at(0));
     }
 };
 
-TEST_F(RunItTest, EachTargetGetsItsOwnDispidWithTheFixedArguments) {
+// Without a target: the warning, the request and the failure logged, no call, no last response.
+// Then each target gets its own DISPID with the fixed arguments, and the response fills the twelve
+// boxes and becomes the last response.
+TEST_F(RunItTest, EachTargetGetsItsOwnDispidAndTheResponseFillsTheBoxes) {
     LoadScript(kScript);
-    Click(IDC_TARGET_CLIENT);
+    m_dlg->m_strLastResponse = "older";
     Click(IDC_RUN_IT);
-    Click(IDC_TARGET_DEVICE);
-    Click(IDC_RUN_IT);
-    ASSERT_EQ(m_client->calls.size(), 1u);
-    ASSERT_EQ(m_device->calls.size(), 1u);
-    EXPECT_EQ(m_client->calls[0].dispid, 1);
-    EXPECT_EQ(m_device->calls[0].dispid, 8);
-    for (const auto* state : {m_client.get(), m_device.get()}) {
-        const DispArgs& args = state->calls[0].args;
-        ASSERT_EQ(args.size(), 4u);
-        EXPECT_EQ(Arg(args, 0).rfind("<?xml version=\"1.0\"?>\r\n<TStream>\r\n\t<Transaction>", 0), 0u);
-        EXPECT_EQ(std::get<std::int16_t>(args[1]), 0);
-        EXPECT_EQ(Arg(args, 2), "");
-        EXPECT_EQ(Arg(args, 3), "TRANVEX");
-    }
-    EXPECT_TRUE(m_messages.empty());
-}
+    EXPECT_EQ(TakeMessages(), Texts{"Please Select a Valid OCX Control to Target!"}); // and no call (below)
+    EXPECT_EQ(m_dlg->m_strLastResponse, "");
 
-TEST_F(RunItTest, ResponseFillsTheTwelveBoxesAndBecomesTheLastResponse) {
-    LoadScript(kScript);
     m_dlg->SetDlgItemText(IDC_RESP_GRATUITY, "stale");
     Click(IDC_TARGET_CLIENT);
     Click(IDC_RUN_IT);
+    // clang-format off
     const std::pair<int, const char*> boxes[] = {
         {IDC_RESP_REFNO, "0042"},         {IDC_RESP_AUTHCODE, "A12345"},        {IDC_RESP_ORIGIN, "Processor"},
         {IDC_RESP_CMDSTATUS, "Approved"}, {IDC_RESP_TEXT, "AP 100% %s %n"},     {IDC_RESP_PURCHASE, "10.00"},
@@ -80,55 +59,60 @@ TEST_F(RunItTest, ResponseFillsTheTwelveBoxesAndBecomesTheLastResponse) {
         {IDC_RESP_BALANCE, "85.00"},      {IDC_RESP_PROCESSDATA, "|17|410100700000"},
         {IDC_RESP_GRATUITY, ""}, // missing elements clear their boxes
     };
+    // clang-format on
     for (auto [id, value] : boxes)
         EXPECT_EQ(Box(id), value) << id;
-
     Click(IDC_VIEW_LAST_XML);
-    EXPECT_EQ(m_messages, std::vector<std::string>{kApproved});
-
+    EXPECT_EQ(TakeMessages(), Texts{kApproved});
     // Request, then response, verbatim (percent signs too), each a record of its own.
-    EXPECT_EQ(LogEntries(), (std::vector<std::string>{kRequest, kApproved}));
-}
+    EXPECT_EQ(LogEntries(), (Texts{kRequest, "Invalid OCX Control Target", kRequest, kApproved}));
 
-TEST_F(RunItTest, NoTargetWarnsOnceLogsTheRequestAndCallsNothing) {
-    LoadScript(kScript);
-    m_dlg->m_strLastResponse = "older";
+    Click(IDC_TARGET_DEVICE);
     Click(IDC_RUN_IT);
-    EXPECT_EQ(m_messages, std::vector<std::string>{"Please Select a Valid OCX Control to Target!"});
-    EXPECT_TRUE(m_client->calls.empty());
-    EXPECT_TRUE(m_device->calls.empty());
-    EXPECT_EQ(m_dlg->m_strLastResponse, "");
-    EXPECT_EQ(LogEntries(), (std::vector<std::string>{kRequest, "Invalid OCX Control Target"}));
+    ASSERT_EQ(m_client->calls.size(), 1u);
+    ASSERT_EQ(m_device->calls.size(), 1u);
+    EXPECT_EQ(m_client->calls[0].dispid, 1);
+    EXPECT_EQ(m_device->calls[0].dispid, 8);
+    DispArgs fixed{std::string(kRequest), std::int16_t(0), std::string(), std::string("TRANVEX")};
+    EXPECT_EQ(m_client->calls[0].args, fixed);
+    std::string& carried = std::get<std::string>(fixed[0]); // with the client's answer's tokens
+    carried.insert(carried.find("\t</Transaction>"),
+                   "\t\t<AcqRefData>aEb001</AcqRefData>\r\n\t\t<ProcessData>|17|"
+                   "410100700000</ProcessData>\r\n\t\t<RecordNo>REC-1</RecordNo>\r\n");
+    EXPECT_EQ(m_device->calls[0].args, fixed);
+    EXPECT_TRUE(m_messages.empty());
 }
 
-TEST_F(RunItTest, AFailedControlCallIsReportedOnceAndTheResponseIsNotLogged) {
+// A failed control call and a response that does not parse: the message, no box changed, no last
+// response (that the window goes on working after a failed call: ComponentChoiceTest).
+TEST_F(RunItTest, AFailedCallOrAnAnswerThatDoesNotParseIsReportedAndChangesNoBox) {
+    const std::pair<const char*, std::string> cases[] = {
+        {nullptr, "Member not found."}, // the answer (none: the call fails), the start of the message
+        {"<RStream><Oops></RStream>", "PArsing Response->XML Parse Error at line#:1\r\n"},
+    };
     LoadScript(kScript);
-    m_dlg->SetDlgItemText(IDC_RESP_REFNO, "kept");
-    m_client->answer = [](int, const DispArgs&) -> std::string { throw CDispatchError("Member not found."); };
     Click(IDC_TARGET_CLIENT);
-    Click(IDC_RUN_IT);
-    EXPECT_EQ(m_messages, std::vector<std::string>{"Member not found."});
-    EXPECT_EQ(Box(IDC_RESP_REFNO), "kept");
-    EXPECT_EQ(m_dlg->m_strLastResponse, "");
-    EXPECT_EQ(LogEntries(), std::vector<std::string>{kRequest});
-    // The window goes on working.
-    m_client->answer = [](int, const DispArgs&) { return std::string(kApproved); };
-    Click(IDC_RUN_IT);
-    EXPECT_EQ(Box(IDC_RESP_REFNO), "0042");
+    Texts logged;
+    for (auto [answer, message] : cases) {
+        m_dlg->SetDlgItemText(IDC_RESP_REFNO, "kept");
+        m_client->answer = [answer = answer](int, const DispArgs&) {
+            return answer ? std::string(answer) : throw CDispatchError("Member not found.");
+        };
+        Click(IDC_RUN_IT);
+        const Texts messages = TakeMessages();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].rfind(message, 0), 0u) << messages[0];
+        EXPECT_EQ(Box(IDC_RESP_REFNO), "kept");
+        EXPECT_EQ(m_dlg->m_strLastResponse, "");
+        logged.push_back(kRequest); // and the answer, when there is one
+        if (answer)
+            logged.push_back(answer);
+        EXPECT_EQ(LogEntries(), logged);
+    }
 }
 
-TEST_F(RunItTest, AResponseThatDoesNotParseIsReportedAndChangesNoBox) {
-    LoadScript(kScript);
-    m_dlg->SetDlgItemText(IDC_RESP_AUTHCODE, "kept");
-    m_client->answer = [](int, const DispArgs&) { return std::string("<RStream><Oops></RStream>"); };
-    Click(IDC_TARGET_CLIENT);
-    Click(IDC_RUN_IT);
-    ASSERT_EQ(m_messages.size(), 1u);
-    EXPECT_EQ(m_messages[0].rfind("PArsing Response->XML Parse Error at line#:1\r\n", 0), 0u) << m_messages[0];
-    EXPECT_EQ(Box(IDC_RESP_AUTHCODE), "kept");
-    EXPECT_EQ(m_dlg->m_strLastResponse, "");
-}
-
+// Edited request boxes and the carried response boxes go into the request, each once; View Updated
+// XML shows what Run It sends.
 TEST_F(RunItTest, EditedBoxesGoIntoTheRequestAndASecondRunDoesNotDuplicate) {
     LoadScript(kScript);
     Click(IDC_TARGET_CLIENT);
@@ -137,59 +121,46 @@ TEST_F(RunItTest, EditedBoxesGoIntoTheRequestAndASecondRunDoesNotDuplicate) {
     m_dlg->SetDlgItemText(IDC_REQ_ACQREFDATA, "ignored: request column");
     m_dlg->SetDlgItemText(IDC_RESP_RECORDNO, "carried");
     Click(IDC_RUN_IT);
-    std::string first = LastRequest(*m_client);
-    EXPECT_NE(first.find("\t\t<RefNo>77</RefNo>\r\n\t\t<RecordNo>carried</RecordNo>\r\n\t</Transaction>"),
-              std::string::npos)
-        << first;
-    EXPECT_NE(first.find("<Purchase>12.34</Purchase>"), std::string::npos);
-    EXPECT_EQ(first.find("ignored"), std::string::npos);
+    std::string expected = std::string(kRequest).replace(std::string(kRequest).find("10.00"), 5, "12.34");
+    expected.insert(expected.find("\t</Transaction>"),
+                    "\t\t<RefNo>77</RefNo>\r\n\t\t<RecordNo>carried</RecordNo>\r\n");
+    EXPECT_EQ(LastRequest(*m_client), expected);
 
     // The response filled the response column; the next run carries its tokens and edits once.
     m_dlg->SetDlgItemText(IDC_REQ_REFNO, "78");
+    Click(IDC_VIEW_UPDATED_XML);
     Click(IDC_RUN_IT);
-    std::string second = LastRequest(*m_client);
-    EXPECT_EQ(second.find("<RefNo>77</RefNo>"), std::string::npos);
-    size_t refNo = second.find("<RefNo>78</RefNo>");
-    ASSERT_NE(refNo, std::string::npos);
-    EXPECT_EQ(second.find("<RefNo>", refNo + 1), std::string::npos);
-    EXPECT_NE(second.find("<RecordNo>REC-1</RecordNo>"), std::string::npos);
-    EXPECT_NE(second.find("<AcqRefData>aEb001</AcqRefData>"), std::string::npos);
+    expected.replace(expected.find("77"), 2, "78").replace(expected.find("carried"), 7, "REC-1");
+    expected.insert(expected.find("\t</Transaction>"), "\t\t<AcqRefData>aEb001</AcqRefData>\r\n"
+                                                       "\t\t<ProcessData>|17|410100700000</ProcessData>\r\n");
+    EXPECT_EQ(LastRequest(*m_client), expected);
+    EXPECT_EQ(m_messages, Texts{expected});
 }
 
-TEST_F(RunItTest, ViewersShowScriptedUpdatedAndLastXml) {
+// Before a script, the viewers' and Run It's messages. A block that does not parse is reported when
+// loaded, the boxes keep what they showed, Run It then sends only the declaration and View XML shows
+// the block as scripted; Load Next steps past it.
+TEST_F(RunItTest, ViewersAndABlockThatDoesNotParse) {
     for (int button : {IDC_RUN_IT, IDC_VIEW_XML, IDC_VIEW_UPDATED_XML, IDC_VIEW_LAST_XML})
         Click(button);
-    EXPECT_EQ(m_messages, (std::vector<std::string>{"Something went wrong.", "Something went wrong.",
-                                                    "Failed - No XML Document Loaded!", ""}));
-
-    LoadScript(kScript);
-    m_messages.clear();
-    Click(IDC_VIEW_XML);
+    EXPECT_EQ(TakeMessages(), (Texts{"Something went wrong.", "Something went wrong.",
+                                     "Failed - No XML Document Loaded!", ""}));
+    LoadScript("<?xml version=\"1.0\"?>\n<TStream>\n<Transaction><RefNo>first</RefNo></Transaction>\n"
+               "<Transaction>\n<RefNo>broken</Refno>\n</Transaction>\n"
+               "<Transaction><RefNo>third</RefNo></Transaction>\n</TStream>\n");
+    Click(IDC_LOAD_NEXT);
     ASSERT_EQ(m_messages.size(), 1u);
-    EXPECT_EQ(m_messages[0], m_dlg->m_arrTransactions[0]);
-
-    m_dlg->SetDlgItemText(IDC_REQ_REFNO, "5");
-    Click(IDC_VIEW_UPDATED_XML);
-    Click(IDC_VIEW_UPDATED_XML);
-    ASSERT_EQ(m_messages.size(), 3u);
-    EXPECT_EQ(m_messages[1], m_messages[2]); // one RefNo, not two
-    std::string updated = kRequest;
-    EXPECT_EQ(m_messages[1], updated.insert(updated.find("\t</Transaction>"), "\t\t<RefNo>5</RefNo>\r\n"));
-    // What View Updated XML shows is what Run It sends.
-    Click(IDC_TARGET_CLIENT);
-    Click(IDC_RUN_IT);
-    EXPECT_EQ(LastRequest(*m_client), m_messages[1]);
-}
-
-TEST_F(RunItTest, ARequestThatDidNotParseSendsOnlyTheDeclaration) {
-    LoadScript("<?xml version=\"1.0\"?>\n<TStream>\n<Transaction><RefNo>x</Transaction>\n</TStream>\n");
+    EXPECT_EQ(TakeMessages()[0].rfind("XML Parse Error at line#:4\r\n", 0), 0u);
+    EXPECT_EQ(Box(IDC_REQ_REFNO), "first");
     Click(IDC_TARGET_CLIENT);
     m_dlg->SetDlgItemText(IDC_REQ_REFNO, "typed");
     Click(IDC_RUN_IT);
     ASSERT_EQ(m_client->calls.size(), 1u);
     EXPECT_EQ(LastRequest(*m_client), "<?xml version=\"1.0\"?>\r\n");
-    Click(IDC_VIEW_XML); // the block as scripted all the same
-    EXPECT_EQ(m_messages.back(), m_dlg->m_arrTransactions[0]);
+    Click(IDC_VIEW_XML);
+    EXPECT_EQ(m_messages.back(), m_dlg->m_arrTransactions[1]);
+    Click(IDC_LOAD_NEXT);
+    EXPECT_EQ(Box(IDC_REQ_REFNO), "third");
 }
 
 } // namespace

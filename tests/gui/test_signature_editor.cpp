@@ -1,59 +1,44 @@
-// ViewLastSign on the real window and the simulated device; the picture box; the editor buttons with
-// a stub editor named by TRANVEX_EDITOR.
-#include <QAbstractButton>
+// ViewLastSign and the picture box; the editor buttons with a stub editor named by TRANVEX_EDITOR.
 #include <QImage>
 #include <QTimer>
 #include <cstdlib>
 #include <optional>
-#include <sys/stat.h>
 
 #include "GuiFixture.h"
-#include "res/resource.h"
 #include "signature/SignatureDlg.h"
 
 namespace {
 
-bool IsDark(QColor colour) {
-    return colour.lightness() < 128;
+bool AllWhite(const QImage& image) {
+    QImage white(image.size(), image.format());
+    white.fill(Qt::white);
+    return !image.isNull() && image == white;
 }
 
-// Presses ViewLastSign and returns what the Signature dialog's picture box showed, if it was shown.
-std::optional<QImage> ViewLastSign(CTranvexDlg& dlg) {
-    std::optional<QImage> shot;
-    CDialog::ModalHookGuard hook([&](CDialog& shown) {
-        EXPECT_EQ(shown.windowTitle(), "Signature ");
-        shot = shown.GetDlgItem(IDC_SIGNATURE_PICTURE)->grab().toImage();
-        return IDOK;
-    });
-    qobject_cast<QAbstractButton*>(dlg.GetDlgItem(IDC_VIEW_LAST_SIGN))->click();
-    return shot;
-}
-
-class SimSignatureTest : public GuiFixture {
+class SignatureTest : public WindowTest {
 protected:
-    void RegisterComponents() override { setenv("TRANVEX_COMPONENT_PATH", TRANVEX_COMPONENT_DIR, 1); }
+    // Presses ViewLastSign and returns what the Signature dialog's picture box showed, if it was shown.
+    std::optional<QImage> ViewLastSign() {
+        std::optional<QImage> shot;
+        CDialog::ModalHookGuard hook([&](CDialog& shown) {
+            EXPECT_EQ(shown.windowTitle(), "Signature ");
+            shot = shown.GetDlgItem(IDC_SIGNATURE_PICTURE)->grab().toImage();
+            return IDOK;
+        });
+        Click(IDC_VIEW_LAST_SIGN);
+        return shot;
+    }
 };
 
-TEST_F(SimSignatureTest, SignedSaleOnTheDeviceShowsItsStrokes) {
-    MakeWindow();
-    LoadScript(R"(<?xml version="1.0"?>
-<TStream>
-<Transaction><MerchantID>880012345678</MerchantID><TranType>Credit</TranType><TranCode>Sale</TranCode>
-<InvoiceNo>1</InvoiceNo><RefNo>1</RefNo><Account><AcctNo>6011000990139424</AcctNo><ExpDate>0326</ExpDate>
-</Account><Amount><Purchase>18.75</Purchase></Amount><SignatureRequested>Yes</SignatureRequested>
-</Transaction>
-</TStream>
-)");
-    Click(IDC_TARGET_DEVICE);
-    m_dlg->OnRunIt();
-    const std::optional<QImage> shot = ViewLastSign(*m_dlg);
-    ASSERT_TRUE(shot) << m_dlg->m_strLastResponse;
+// Stretched over the whole box: its dark pixels lie on strokes of the file, and there are many.
+TEST_F(SignatureTest, ASignatureIsShownStretchedOverTheBox) {
+    m_dlg->m_strLastResponse = "<R><Signature>10,10:200,100:#,#:10,100:200,10:</Signature></R>";
+    const std::optional<QImage> shot = ViewLastSign();
+    ASSERT_TRUE(shot);
     EXPECT_TRUE(m_messages.empty());
-
     const QImage file("dummy", "BMP");
     ASSERT_FALSE(file.isNull());
-
-    // Stretched over the whole box: its dark pixels lie on strokes of the file, and there are many.
+    const auto IsDark = [](QColor colour) { return colour.lightness() < 128; };
     int dark = 0;
     for (int y = 0; y < shot->height(); ++y)
         for (int x = 0; x < shot->width(); ++x) {
@@ -62,33 +47,24 @@ TEST_F(SimSignatureTest, SignedSaleOnTheDeviceShowsItsStrokes) {
             ++dark;
             const QPoint at(x * file.width() / shot->width(), y * file.height() / shot->height());
             bool onStroke = false;
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dx = -1; dx <= 1; ++dx)
-                    onStroke |=
-                        file.valid(at + QPoint(dx, dy)) && IsDark(file.pixelColor(at + QPoint(dx, dy)));
+            for (const QPoint near : {QPoint(0, 0), QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1),
+                                      QPoint(1, 1), QPoint(1, -1), QPoint(-1, 1), QPoint(-1, -1)})
+                onStroke |= file.valid(at + near) && IsDark(file.pixelColor(at + near));
             ASSERT_TRUE(onStroke) << x << "," << y;
         }
     EXPECT_GT(dark, 100);
 }
 
-bool AllWhite(const QImage& image) {
-    QImage white(image.size(), image.format());
-    white.fill(Qt::white);
-    return !image.isNull() && image == white;
-}
-
-TEST_F(GuiFixture, PictureIsOnlyWhiteWithoutABitmapFile) {
-    MakeWindow();
-    for (const char* response : {"", "<R><Signature></Signature></R>", "<R><Signature>1,2:</R>"}) {
-        m_dlg->m_strLastResponse = response;
-        EXPECT_FALSE(ViewLastSign(*m_dlg)) << response;
-    }
-    // The file cannot be made: the message, then the dialog all the same.
+// No signature: no dialog. A file that cannot be made: the message, then the dialog, white. A file
+// that is missing or no bitmap: a white picture.
+TEST_F(SignatureTest, PictureIsOnlyWhiteWithoutABitmapFile) {
+    m_dlg->m_strLastResponse = "<R><Signature></Signature></R>"; // which have one: the signature tests
+    EXPECT_FALSE(ViewLastSign());
     std::filesystem::create_directory("dummy");
     m_dlg->m_strLastResponse = "<R><Signature>1,1:30,20:</Signature></R>";
-    const std::optional<QImage> shot = ViewLastSign(*m_dlg);
+    const std::optional<QImage> shot = ViewLastSign();
     EXPECT_TRUE(shot && AllWhite(*shot));
-    EXPECT_EQ(m_messages, std::vector<std::string>{"Couldn't open dest file: Is a directory"});
+    EXPECT_EQ(m_messages, Texts{"Couldn't open dest file: Is a directory"});
 
     QImage(8, 8, QImage::Format_RGB32).save("picture.png", "PNG");
     WriteFile("text", "BM is not enough");
@@ -96,49 +72,21 @@ TEST_F(GuiFixture, PictureIsOnlyWhiteWithoutABitmapFile) {
         CSignatureDlg dlg;
         dlg.m_strFile = file;
         dlg.OnInitDialog();
-        EXPECT_EQ(dlg.m_picture.m_bmInfo, QSize(0, 0)) << file;
         EXPECT_TRUE(AllWhite(dlg.GetDlgItem(IDC_SIGNATURE_PICTURE)->grab().toImage())) << file;
     }
 }
-
-// Saves and restores the variables the editor is found by.
-class EditorTest : public GuiFixture {
-protected:
-    void SetUp() override {
-        GuiFixture::SetUp();
-        for (const char* name : {"TRANVEX_EDITOR", "PATH"})
-            if (const char* value = std::getenv(name))
-                m_saved.emplace_back(name, value);
-        MakeWindow();
-    }
-    void TearDown() override {
-        unsetenv("TRANVEX_EDITOR");
-        for (auto& [name, value] : m_saved)
-            setenv(name.c_str(), value.c_str(), 1);
-        GuiFixture::TearDown();
-    }
-    // An editor that records its arguments, waits for the test to release it, and adds a block.
-    void UseStubEditor() {
-        WriteFile(
-            "editor",
-            "#!/bin/sh\n"
-            "dir=$(dirname \"$0\")\n"
-            "for a; do printf '%s\\n' \"$a\"; done > \"$dir/args\"\n"
-            "n=0; while [ ! -e \"$dir/release\" ] && [ $n -lt 3000 ]; do sleep 0.01; n=$((n+1)); done\n"
-            "sed -i 's#^</TStream>#<Transaction>\\n<RefNo>added</RefNo>\\n</Transaction>\\n</TStream>#' "
-            "\"$a\"\n");
-        chmod((m_dir / "editor").c_str(), 0755);
-        setenv("TRANVEX_EDITOR", (m_dir / "editor").c_str(), 1);
-    }
-    std::vector<std::pair<std::string, std::string>> m_saved;
-};
 
 const char* const kTwoBlocks =
     "<?xml version=\"1.0\"?>\n<TStream>\n<Transaction>\n<RefNo>1</RefNo>\n"
     "</Transaction>\n<Transaction>\n<RefNo>2</RefNo>\n</Transaction>\n</TStream>\n";
 
+using EditorTest = WindowTest;
+
+// The window takes no input while the editor runs; the path reaches it as one absolute argument,
+// and only Edit and Reload reloads (the stub adds a block).
 TEST_F(EditorTest, StubEditorGetsThePathAsOneAbsoluteArgument) {
-    UseStubEditor();
+    UseStubEditor(
+        "sed -i 's#^</TStream>#<Transaction>\\n<RefNo>added</RefNo>\\n</Transaction>\\n</TStream>#' \"$a\"");
     const struct {
         const char* file;
         int button;
@@ -171,30 +119,21 @@ TEST_F(EditorTest, StubEditorGetsThePathAsOneAbsoluteArgument) {
     EXPECT_TRUE(m_messages.empty());
 }
 
+// An editor that is not there, or none set and none on PATH: each button's own message, no reload.
 TEST_F(EditorTest, NoEditorGivesEachButtonsOwnMessage) {
     LoadScript(kTwoBlocks);
     m_dlg->OnLoadNext();
-    const struct {
-        const char* editor; // nullptr: none set, and none on PATH
-        int button;
-        const char* message;
-    } cases[] = {
-        {"/no/such/editor", IDC_EDIT_AND_RELOAD, "Create Failed Looking for 'Notepad.EXE'"},
-        {nullptr, IDC_EDIT_AND_RELOAD, "Create Failed Looking for 'Notepad.EXE'"},
-        {"/no/such/editor", IDC_OPEN_IN_EDITOR, "Create Failed Looking for 'NotePad.EXE'"},
-        {nullptr, IDC_OPEN_IN_EDITOR, "Create Failed Looking for 'NotePad.EXE'"},
-    };
+    const std::string path = std::getenv("PATH");
     setenv("PATH", m_dir.c_str(), 1);
-    for (const auto& c : cases) {
-        m_messages.clear();
-        if (c.editor)
-            setenv("TRANVEX_EDITOR", c.editor, 1);
-        else
-            unsetenv("TRANVEX_EDITOR");
-        Click(c.button);
-        EXPECT_EQ(m_messages, std::vector<std::string>{c.message});
-        EXPECT_EQ(m_dlg->m_nCurrent, 1); // nothing reloaded
-    }
+    for (auto [button, message] : {std::pair{IDC_EDIT_AND_RELOAD, "Create Failed Looking for 'Notepad.EXE'"},
+                                   std::pair{IDC_OPEN_IN_EDITOR, "Create Failed Looking for 'NotePad.EXE'"}})
+        for (bool none : {false, true}) {
+            none ? unsetenv("TRANVEX_EDITOR") : setenv("TRANVEX_EDITOR", "/no/such/editor", 1);
+            Click(button);
+            EXPECT_EQ(TakeMessages(), Texts{message});
+            EXPECT_EQ(m_dlg->m_nCurrent, 1); // nothing reloaded
+        }
+    setenv("PATH", path.c_str(), 1);
 }
 
 } // namespace
