@@ -1,35 +1,18 @@
 // The C entry point of the simulated component libraries. Built once per row of the target list:
 // TVX_SIM_TARGET names the row whose class identifier the library creates.
-#include <cstdlib>
 #include <cstring>
-#include <exception>
-#include <new>
-#include <string>
 
+#include "ComponentEntry.h"
 #include "controls/PaymentTargets.h"
-#include "platform/ComponentAbi.h"
 #include "sim/SimComponent.h"
 
 #ifndef TVX_SIM_TARGET
 #error "TVX_SIM_TARGET must name a payment target"
 #endif
 
-#define TVX_EXPORT extern "C" __attribute__((visibility("default")))
-
 struct TvxComponent {
     tvxsim::CSimComponent sim;
 };
-
-namespace {
-
-char* Duplicate(const std::string& text) noexcept {
-    char* copy = static_cast<char*>(std::malloc(text.size() + 1));
-    if (copy)
-        std::memcpy(copy, text.c_str(), text.size() + 1);
-    return copy;
-}
-
-} // namespace
 
 TVX_EXPORT const int tvx_abi_version = TVX_COMPONENT_ABI_VERSION;
 
@@ -46,34 +29,7 @@ TVX_EXPORT TvxComponent* tvx_create(const char* clsid) {
 }
 
 TVX_EXPORT int tvx_invoke(TvxComponent* component, int dispid, const TvxArg* args, int nargs, char** text) {
-    if (!text)
-        return 1;
-    *text = nullptr;
-    try {
-        if (!component)
-            throw CDispatchError("No component.");
-        if (nargs < 0 || (nargs > 0 && !args))
-            throw CDispatchError("Invalid number of parameters.");
-        DispArgs converted;
-        converted.reserve(static_cast<std::size_t>(nargs));
-        for (int i = 0; i < nargs; ++i) {
-            if (args[i].kind == TVX_ARG_STRING)
-                converted.emplace_back(std::string(args[i].str ? args[i].str : ""));
-            else if (args[i].kind == TVX_ARG_I2)
-                converted.emplace_back(args[i].i2);
-            else
-                throw CDispatchError("Type mismatch.");
-        }
-        *text = Duplicate(component->sim.Invoke(dispid, converted));
-        return *text ? 0 : 1;
-    } catch (const std::bad_alloc&) {
-        *text = Duplicate("Out of memory.");
-    } catch (const std::exception& e) {
-        *text = Duplicate(e.what());
-    } catch (...) {
-        *text = Duplicate("Unexpected failure.");
-    }
-    return 1;
+    return tvxentry::Invoke(component ? &component->sim : nullptr, dispid, args, nargs, text);
 }
 
 TVX_EXPORT void tvx_free_text(char* text) {
