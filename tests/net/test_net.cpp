@@ -239,7 +239,6 @@ TEST_F(NetComponent, EveryTransportCarriesTheRequestAndItsAnswer) {
 // Whatever goes wrong is an error answer naming the server and what happened.
 TEST_F(NetComponent, FailuresAreErrorAnswersNamingTheServer) {
     EXPECT_EQ(SubmitError(), "No server list stored: use Store Server Name or IP List");
-    ::setenv("TRANVEX_NET_TIMEOUT", "0.3", 1);
     // Hosts that read the request, then send reply.
     const auto http = [](std::string reply) { return [=](SPeer& p) { p.ReadHttp(), p.Write(reply); }; };
     const auto tcp = [](std::string reply) { return [=](SPeer& p) { p.ReadFrame(2), p.Write(reply); }; };
@@ -263,6 +262,8 @@ TEST_F(NetComponent, FailuresAreErrorAnswersNamingTheServer) {
     };
     for (const auto& row : rows) {
         const bool tls = row.scheme == std::string("tls");
+        // Only the silent host waits for the limit; a short one elsewhere would fail a slow handshake.
+        ::setenv("TRANVEX_NET_TIMEOUT", row.text.find("no answer") != std::string::npos ? "0.3" : "20", 1);
         CServer server(row.host, tls);
         const std::string name =
             row.scheme + std::string("://127.0.0.1:") + server.Port() + (row.scheme[0] == 'h' ? "/" : "");
