@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QTimer>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 
 #include "GuiFixture.h"
@@ -12,13 +13,14 @@ namespace {
 class LogNoticeTest : public GuiFixture {
 protected:
     // Logs into base, counting the batches the worker begins (it asks the clock once per batch).
+    // The count is shared with the clock, which the worker still calls while the fixture goes.
     void LogInto(const std::string& base) {
         m_writerOverride.reset();
-        m_writer = std::make_unique<CLogWriter>(base, [this] {
-            if (std::this_thread::get_id() != m_uiThread) {
-                std::lock_guard<std::mutex> guard(m_lock);
-                ++m_nBatches;
-                m_cv.notify_all();
+        m_writer = std::make_unique<CLogWriter>(base, [batches = m_batches, ui = m_uiThread] {
+            if (std::this_thread::get_id() != ui) {
+                std::lock_guard<std::mutex> guard(batches->lock);
+                ++batches->n;
+                batches->cv.notify_all();
             }
             return std::time(nullptr);
         });
@@ -26,15 +28,19 @@ protected:
     }
     // Returns once the window's start-up line has failed: a second batch has begun after it.
     void WaitForTheStartupLineToFail() {
-        std::unique_lock<std::mutex> guard(m_lock);
-        ASSERT_TRUE(m_cv.wait_for(guard, std::chrono::seconds(10), [&] { return m_nBatches >= 1; }));
+        SBatches& b = *m_batches;
+        std::unique_lock<std::mutex> guard(b.lock);
+        ASSERT_TRUE(b.cv.wait_for(guard, std::chrono::seconds(10), [&] { return b.n >= 1; }));
         m_writer->Write("%s", "after the start-up line");
-        ASSERT_TRUE(m_cv.wait_for(guard, std::chrono::seconds(10), [&] { return m_nBatches >= 2; }));
+        ASSERT_TRUE(b.cv.wait_for(guard, std::chrono::seconds(10), [&] { return b.n >= 2; }));
     }
 
-    std::mutex m_lock;
-    std::condition_variable m_cv;
-    int m_nBatches = 0;
+    struct SBatches {
+        std::mutex lock;
+        std::condition_variable cv;
+        int n = 0;
+    };
+    std::shared_ptr<SBatches> m_batches = std::make_shared<SBatches>();
 };
 
 // The log folder cannot be made (the working directory has been removed): that message is the
