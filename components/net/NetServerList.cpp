@@ -110,11 +110,7 @@ CSimResponse CNetServerList::PingList(const std::string& portText) const {
         }
         details += (details.empty() ? "" : "; ") + line;
     }
-    const std::size_t count = m_arrServers.size();
-    const std::string servers = std::to_string(count) + (count == 1 ? " server" : " servers");
-    if (answered == 0)
-        return Unreachable("None of " + servers + " answered: " + details);
-    return Done(std::to_string(answered) + " of " + servers + " answered: " + details);
+    return tvxsim::PingListAnswer(m_arrServers.size(), answered, details);
 }
 
 CSimResponse CNetServerList::GetIP(const std::string& name) const {

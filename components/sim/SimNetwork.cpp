@@ -214,7 +214,10 @@ CSimResponse CSimNetwork::PingServerList(const std::string& portText) const {
         }
         details += (details.empty() ? "" : "; ") + line;
     }
-    const std::size_t count = m_arrServers.size();
+    return PingListAnswer(m_arrServers.size(), answered, details);
+}
+
+CSimResponse PingListAnswer(std::size_t count, std::size_t answered, const std::string& details) {
     const std::string servers = std::to_string(count) + (count == 1 ? " server" : " servers");
     if (answered == 0)
         return Unreachable("None of " + servers + " answered: " + details);

@@ -26,6 +26,9 @@ struct SServer {
     int port = 0;
 };
 
+// The answer of a ping of a whole list: how many of count servers answered, then each one's line.
+CSimResponse PingListAnswer(std::size_t count, std::size_t answered, const std::string& details);
+
 class CSimNetwork {
 public:
     using Lookup = std::function<SLookup(const std::string& host, SimClock::time_point deadline)>;
