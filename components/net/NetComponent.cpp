@@ -79,7 +79,9 @@ std::string CNetComponent::Invoke(int dispid, const DispArgs& args) {
     }
     if (dispid == ids.nStoreServerList) {
         CheckArgs(args, {EArg::Str, EArg::I2});
-        return Answer([&] { return m_servers.Store(Text(args, 0)); });
+        const std::string answer = Answer([&] { return m_servers.Store(Text(args, 0)); });
+        DropLinksNotListed();
+        return answer;
     }
     if (dispid == ids.nPingServerList) {
         CheckArgs(args, {EArg::Str, EArg::I2});
@@ -100,7 +102,22 @@ std::string CNetComponent::Invoke(int dispid, const DispArgs& args) {
     throw CDispatchError("Member not found.");
 }
 
-std::string CNetComponent::Submit(const std::string& request) const {
+CNetLink& CNetComponent::LinkTo(const SNetServer& server) {
+    std::unique_ptr<CNetLink>& link = m_links[server.Name()];
+    if (!link)
+        link = std::make_unique<CNetLink>(server);
+    return *link;
+}
+
+void CNetComponent::DropLinksNotListed() {
+    std::map<std::string, std::unique_ptr<CNetLink>> kept;
+    for (const SNetServer& server : m_servers.Servers())
+        if (auto it = m_links.find(server.Name()); it != m_links.end())
+            kept.emplace(server.Name(), std::move(it->second));
+    m_links = std::move(kept);
+}
+
+std::string CNetComponent::Submit(const std::string& request) {
     if (m_servers.Servers().empty())
         return ClientError(tvxsim::rc::kBadArgument,
                            "No server list stored: use Store Server Name or IP List", request);
@@ -119,7 +136,7 @@ std::string CNetComponent::Submit(const std::string& request) const {
                        " ms for the request were used up";
             continue;
         }
-        SExchange exchange = Exchange(server, request, limits, deadline);
+        SExchange exchange = LinkTo(server).Exchange(request, limits, deadline);
         if (exchange.result == SExchange::EResult::Answered)
             return std::move(exchange.strAnswer);
         if (exchange.result == SExchange::EResult::Failed)

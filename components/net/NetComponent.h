@@ -2,6 +2,8 @@
 // to the stored servers instead of answering it itself.
 #pragma once
 
+#include <map>
+#include <memory>
 #include <string>
 
 #include "controls/PaymentTargets.h"
@@ -24,10 +26,15 @@ public:
 private:
     // The answer of the first server that takes the request; a server that cannot be reached
     // before a byte is sent gives way to the next, and a request once sent is never sent again.
-    std::string Submit(const std::string& request) const;
+    std::string Submit(const std::string& request);
+    // The kept connection to server, made on first use.
+    CNetLink& LinkTo(const SNetServer& server);
+    // A list stored again keeps the connections of the servers still on it.
+    void DropLinksNotListed();
 
     const STargetDispids& m_dispids;
     CNetServerList m_servers;
+    std::map<std::string, std::unique_ptr<CNetLink>> m_links; // by server name
 };
 
 } // namespace tvxnet

@@ -16,6 +16,9 @@ namespace {
 
 constexpr std::size_t kFirstBodyBytes = 200; // of a non-2xx body, in the error text
 constexpr std::size_t kReadChunk = 64 * 1024;
+// A host may close a kept connection just as a request goes: it may have acted on it.
+constexpr const char* kKeptClosed =
+    "took the request on a kept connection and closed it without answering; the request was not sent again";
 
 long long MsSince(NetClock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(NetClock::now() - start).count();
@@ -31,12 +34,13 @@ std::string ByteCount(std::size_t n) {
     return std::to_string(n) + (n == 1 ? " byte" : " bytes");
 }
 
+} // namespace
+
 // An easy handle with what every use shares: no proxy (a payment goes straight to its host), no
-// signals, the time limits, the TLS files; verification stays on, as libcurl has it.
+// signals, the TLS files; verification stays on, as libcurl has it. Each use sets its time limits.
 class CCurl {
 public:
-    CCurl(const std::string& url, const SNetLimits& limits, NetClock::time_point deadline)
-        : m_handle(curl_easy_init()) {
+    CCurl(const std::string& url, const SNetLimits& limits) : m_handle(curl_easy_init()) {
         if (!m_handle)
             return;
         curl_easy_setopt(m_handle, CURLOPT_URL, url.c_str());
@@ -44,9 +48,6 @@ public:
         curl_easy_setopt(m_handle, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(m_handle, CURLOPT_PROXY, "");
         curl_easy_setopt(m_handle, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(m_handle, CURLOPT_TIMEOUT_MS, MsUntil(deadline));
-        curl_easy_setopt(m_handle, CURLOPT_CONNECTTIMEOUT_MS,
-                         std::min<long>(MsUntil(deadline), static_cast<long>(limits.connect.count())));
         // The CA file is read beside the system's certificate folder, which stays in use.
         if (!limits.strCaFile.empty())
             curl_easy_setopt(m_handle, CURLOPT_CAINFO, limits.strCaFile.c_str());
@@ -54,6 +55,17 @@ public:
             curl_easy_setopt(m_handle, CURLOPT_SSLCERT, limits.strCertFile.c_str());
         if (!limits.strKeyFile.empty())
             curl_easy_setopt(m_handle, CURLOPT_SSLKEY, limits.strKeyFile.c_str());
+    }
+    CCurl(const std::string& url, const SNetLimits& limits, NetClock::time_point deadline)
+        : CCurl(url, limits) {
+        Limit(limits, deadline);
+    }
+    // The next transfer ends at deadline at most, its connect (if it needs one) after limits.connect.
+    void Limit(const SNetLimits& limits, NetClock::time_point deadline) {
+        m_error[0] = '\0';
+        curl_easy_setopt(m_handle, CURLOPT_TIMEOUT_MS, MsUntil(deadline));
+        curl_easy_setopt(m_handle, CURLOPT_CONNECTTIMEOUT_MS,
+                         std::min<long>(MsUntil(deadline), static_cast<long>(limits.connect.count())));
     }
     ~CCurl() {
         if (m_handle)
@@ -120,6 +132,8 @@ private:
     char m_error[CURL_ERROR_SIZE] = "";
 };
 
+namespace {
+
 using CurlList = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
 
 std::string UrlOf(bool secure, const std::string& host, int port, const std::string& path) {
@@ -127,14 +141,15 @@ std::string UrlOf(bool secure, const std::string& host, int port, const std::str
 }
 
 struct SHttpState {
-    bool bSent = false; // libcurl got as far as sending the request
+    int nSends = 0; // how often libcurl was about to send the request
     std::string body;
     bool bTooLong = false;
 };
 
+// libcurl sends a request again on a fresh connection when a kept one dies before any answer
+// byte; the host may have acted on the first, so that second send is refused.
 int OnHttpPrereq(void* state, char*, char*, int, int) {
-    static_cast<SHttpState*>(state)->bSent = true;
-    return CURL_PREREQFUNC_OK;
+    return ++static_cast<SHttpState*>(state)->nSends == 1 ? CURL_PREREQFUNC_OK : CURL_PREREQFUNC_ABORT;
 }
 
 std::size_t OnHttpBody(char* data, std::size_t size, std::size_t count, void* state) {
@@ -166,12 +181,20 @@ SExchange Failed(std::string problem) {
     return {SExchange::EResult::Failed, {}, std::move(problem)};
 }
 
+// kept holds the handle from one request to the next, and with it libcurl's open connection.
 SExchange ExchangeHttp(const SNetServer& server, const std::string& request, const SNetLimits& limits,
-                       NetClock::time_point deadline) {
-    CCurl curl(UrlOf(server.Secure(), server.host, server.Port(), server.path), limits, deadline);
+                       NetClock::time_point deadline, std::unique_ptr<CCurl>& kept) {
+    if (!kept) {
+        kept =
+            std::make_unique<CCurl>(UrlOf(server.Secure(), server.host, server.Port(), server.path), limits);
+        // Hosts often close a connection idle for a minute; one idle for less is taken again.
+        curl_easy_setopt(kept->Handle(), CURLOPT_MAXAGE_CONN, 50L);
+    }
+    CCurl& curl = *kept;
     CURL* h = curl.Handle();
     if (!h)
         return NotSent("could not be tried (libcurl has no handle)");
+    curl.Limit(limits, deadline);
     SHttpState state;
     CurlList headers(curl_slist_append(nullptr, "Content-Type: text/xml; charset=utf-8"),
                      curl_slist_free_all);
@@ -188,8 +211,10 @@ SExchange ExchangeHttp(const SNetServer& server, const std::string& request, con
 
     const NetClock::time_point start = NetClock::now();
     const CURLcode rc = curl_easy_perform(h);
-    if (rc != CURLE_OK && !state.bSent)
+    if (rc != CURLE_OK && state.nSends == 0)
         return NotSent(Outcome(curl.Probe(rc, start, limits)));
+    if (state.nSends > 1)
+        return Failed(kKeptClosed);
     if (state.bTooLong)
         return Failed("answered with more than " + ByteCount(kMaxAnswerBytes));
     if (rc == CURLE_OPERATION_TIMEDOUT)
@@ -259,13 +284,15 @@ private:
     std::string m_strReason;
 };
 
-// An answer that did not come whole; part says how much came, empty when nothing did.
+// An answer that did not come whole; part says how much came, empty when nothing did. On a kept
+// connection the host may have closed it as the request went, so the text says it was not sent again.
 SExchange Unfinished(CReader::EResult result, const std::string& part, const CReader& reader,
-                     NetClock::time_point start) {
+                     NetClock::time_point start, bool bReused) {
     const std::string within = " within " + std::to_string(MsSince(start)) + " ms";
     switch (result) {
     case CReader::EResult::Closed:
-        return Failed(part.empty() ? "took the request and closed the connection without answering"
+        return Failed(part.empty() ? bReused ? kKeptClosed
+                                             : "took the request and closed the connection without answering"
                                    : "closed the connection after " + part);
     case CReader::EResult::TimedOut:
         return Failed(part.empty() ? "took the request but gave no answer" + within
@@ -283,8 +310,31 @@ std::string LengthPrefix(EFraming framing, std::size_t size) {
     return prefix;
 }
 
+// Whether a kept connect-only connection can take another request: nothing waits on it but what
+// libcurl consumes itself (a TLS session ticket); a close or bytes nobody asked for end it.
+bool StillOpen(const CCurl& curl) {
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    curl_easy_getinfo(curl.Handle(), CURLINFO_ACTIVESOCKET, &socket);
+    if (socket == CURL_SOCKET_BAD)
+        return false;
+    for (int round = 0; round < 64; ++round) {
+        pollfd wait{socket, POLLIN, 0};
+        const int ready = ::poll(&wait, 1, 0);
+        if (ready == 0)
+            return true;
+        if (ready < 0)
+            return errno == EINTR;
+        char byte;
+        std::size_t got = 0;
+        if (curl_easy_recv(curl.Handle(), &byte, 1, &got) != CURLE_AGAIN)
+            return false;
+    }
+    return false;
+}
+
+// kept holds the connection from one framed request to the next while the host keeps it open.
 SExchange ExchangeFramed(const SNetServer& server, const std::string& request, const SNetLimits& limits,
-                         NetClock::time_point deadline) {
+                         NetClock::time_point deadline, std::unique_ptr<CCurl>& kept) {
     const std::size_t maxRequest = server.framing == EFraming::Len2   ? 0xFFFF
                                    : server.framing == EFraming::Len4 ? 0xFFFFFFFF
                                                                       : std::string::npos;
@@ -293,16 +343,24 @@ SExchange ExchangeFramed(const SNetServer& server, const std::string& request, c
                        ": its length prefix holds " + std::to_string(maxRequest) +
                        " at most (?framing=len4 takes more)");
 
-    CCurl curl(UrlOf(server.Secure(), server.host, server.Port(), "/"), limits, deadline);
-    CURL* h = curl.Handle();
-    if (!h)
-        return NotSent("could not be tried (libcurl has no handle)");
-    curl_easy_setopt(h, CURLOPT_CONNECT_ONLY, 1L);
-    curl_easy_setopt(h, CURLOPT_SSL_ENABLE_ALPN, 0L); // no HTTP is spoken on this connection
+    if (kept && !StillOpen(*kept))
+        kept.reset();
+    const bool bReused = kept != nullptr;
     const NetClock::time_point start = NetClock::now();
-    const CURLcode rc = curl_easy_perform(h);
-    if (rc != CURLE_OK)
-        return NotSent(Outcome(curl.Probe(rc, start, limits)));
+    if (!kept) {
+        auto fresh = std::make_unique<CCurl>(UrlOf(server.Secure(), server.host, server.Port(), "/"), limits,
+                                             deadline);
+        if (!fresh->Handle())
+            return NotSent("could not be tried (libcurl has no handle)");
+        curl_easy_setopt(fresh->Handle(), CURLOPT_CONNECT_ONLY, 1L);
+        curl_easy_setopt(fresh->Handle(), CURLOPT_SSL_ENABLE_ALPN,
+                         0L); // no HTTP is spoken on this connection
+        if (const CURLcode rc = curl_easy_perform(fresh->Handle()); rc != CURLE_OK)
+            return NotSent(Outcome(fresh->Probe(rc, start, limits)));
+        kept = std::move(fresh);
+    }
+    const CCurl& curl = *kept;
+    CURL* h = curl.Handle();
     curl_socket_t socket = CURL_SOCKET_BAD;
     curl_easy_getinfo(h, CURLINFO_ACTIVESOCKET, &socket);
 
@@ -338,7 +396,7 @@ SExchange ExchangeFramed(const SNetServer& server, const std::string& request, c
         return Unfinished(
             result,
             answer.empty() ? "" : ByteCount(answer.size()) + " of its answer without closing the connection",
-            reader, start);
+            reader, start, bReused);
     }
 
     const std::size_t prefixBytes = server.framing == EFraming::Len2 ? 2 : 4;
@@ -349,7 +407,7 @@ SExchange ExchangeFramed(const SNetServer& server, const std::string& request, c
                           prefix.empty() ? ""
                                          : ByteCount(prefix.size()) + " of the " +
                                                std::to_string(prefixBytes) + " length bytes of its answer",
-                          reader, start);
+                          reader, start, bReused);
     std::size_t length = 0;
     for (unsigned char c : prefix)
         length = length << 8 | c;
@@ -359,7 +417,7 @@ SExchange ExchangeFramed(const SNetServer& server, const std::string& request, c
     if (const CReader::EResult result = reader.Read(answer, length); result != CReader::EResult::Complete)
         return Unfinished(result,
                           std::to_string(answer.size()) + " of the " + ByteCount(length) + " of its answer",
-                          reader, start);
+                          reader, start, bReused);
     return {SExchange::EResult::Answered, std::move(answer), {}};
 }
 
@@ -388,10 +446,24 @@ std::string Outcome(const SNetProbe& probe) {
     return "could not be reached after " + ms + " (" + probe.reason + ")";
 }
 
-SExchange Exchange(const SNetServer& server, const std::string& request, const SNetLimits& limits,
-                   NetClock::time_point deadline) {
-    return server.Http() ? ExchangeHttp(server, request, limits, deadline)
-                         : ExchangeFramed(server, request, limits, deadline);
+CNetLink::CNetLink(SNetServer server) : m_server(std::move(server)) {}
+CNetLink::~CNetLink() = default;
+
+SExchange CNetLink::Exchange(const std::string& request, const SNetLimits& limits,
+                             NetClock::time_point deadline) {
+    // The TLS files are given to the handle when it is made: other files need another handle.
+    if (limits.strCaFile != m_strCaFile || limits.strCertFile != m_strCertFile ||
+        limits.strKeyFile != m_strKeyFile) {
+        m_curl.reset();
+        m_strCaFile = limits.strCaFile, m_strCertFile = limits.strCertFile, m_strKeyFile = limits.strKeyFile;
+    }
+    SExchange exchange = m_server.Http() ? ExchangeHttp(m_server, request, limits, deadline, m_curl)
+                                         : ExchangeFramed(m_server, request, limits, deadline, m_curl);
+    // A connection that failed is in no known state; an unframed answer ended it.
+    const bool bUnframed = !m_server.Http() && m_server.framing == EFraming::None;
+    if (exchange.result != SExchange::EResult::Answered || bUnframed)
+        m_curl.reset();
+    return exchange;
 }
 
 SNetProbe ProbeTls(const SNetServer& server, const std::string& address, int port, const SNetLimits& limits,

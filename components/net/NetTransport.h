@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <string>
 
 #include "net/NetServer.h"
@@ -38,10 +39,28 @@ struct SExchange {
     std::string strProblem; // a phrase that follows the server's name
 };
 
-// Sends request to server and waits for its answer until deadline at most; the connection (with
-// its TLS handshake) gets limits.connect at most.
-SExchange Exchange(const SNetServer& server, const std::string& request, const SNetLimits& limits,
-                   NetClock::time_point deadline);
+class CCurl;
+
+// The connection to one server, kept from one request to the next: a host keeps a session (the
+// tokens of its sales) for as long as the connection lasts, as one window is one session. It is
+// opened on first use, opened again when the host closed it while idle, and dropped after any
+// failure, whose state nobody knows.
+class CNetLink {
+public:
+    explicit CNetLink(SNetServer server);
+    ~CNetLink();
+    CNetLink(const CNetLink&) = delete;
+    CNetLink& operator=(const CNetLink&) = delete;
+
+    // Sends request and waits for its answer until deadline at most; a connection (with its TLS
+    // handshake) gets limits.connect at most.
+    SExchange Exchange(const std::string& request, const SNetLimits& limits, NetClock::time_point deadline);
+
+private:
+    SNetServer m_server;
+    std::unique_ptr<CCurl> m_curl;
+    std::string m_strCaFile, m_strCertFile, m_strKeyFile; // as m_curl was made with
+};
 
 // Connects to address:port and completes the TLS handshake for server's host name, verified as
 // requests are, giving up at deadline.

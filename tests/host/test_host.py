@@ -86,7 +86,7 @@ def parity(tmp):
         ("tcp-len4", ["--protocol", "tcp", "--framing", "len4"], "tcp://127.0.0.1:{}?framing=len4"),
         ("tls", ["--protocol", "tcp", *tls], "tls://127.0.0.1:{}"),
     ]:
-        host = Host(*args, "--shared-session")
+        host = Host(*args)
         subprocess.run(run + [f"{tmp}/{name}", "--client-component", "net", "--servers", url.format(host.port), SCRIPT],
                        check=True, capture_output=True, env=env)
         lines = host.stop().splitlines()

@@ -11,7 +11,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <regex>
 #include <string_view>
 #include <thread>
@@ -233,6 +235,78 @@ TEST_F(NetComponent, EveryTransportCarriesTheRequestAndItsAnswer) {
         Store(*row.scheme ? row.scheme + std::string("://") + address : address);
         EXPECT_EQ(Submit(), "answer");
         EXPECT_EQ(seen, (row.prefix < 0 ? "POST /pay xml " : "") + kRequest);
+    }
+}
+
+// A connection is kept from one request to the next (the host's session lasts as long), opened
+// again when the host has closed it, and a request the host took on it is never sent a second time.
+TEST_F(NetComponent, KeptConnections) {
+    TrustTestCertificate();
+    enum class EHost { Keeps, ClosesAfterEach, DropsSecond };
+    const struct {
+        const char* scheme;
+        EHost host;
+        int connections, requests; // the host saw, after three submits
+    } rows[] = {
+        {"http", EHost::Keeps, 1, 3},
+        {"tls", EHost::Keeps, 1, 3},
+        {"tcp", EHost::Keeps, 1, 3},
+        {"http", EHost::ClosesAfterEach, 3, 3},
+        {"tls", EHost::ClosesAfterEach, 3, 3},
+        {"https", EHost::DropsSecond, 3, 3}, // libcurl's second try connects, then stops
+        {"tcp", EHost::DropsSecond, 2, 3},
+    };
+    for (const auto& row : rows) {
+        const bool http = row.scheme[0] == 'h';
+        std::atomic<int> connections{0}, requests{0};
+        std::mutex mutex;
+        std::condition_variable closed;
+        bool bClosed = false;
+        CServer server(
+            [&](SPeer& peer) {
+                ++connections;
+                for (int onThis = 1;; ++onThis) {
+                    const std::string request = http ? peer.ReadHttp().second : peer.ReadFrame(2);
+                    if (request != kRequest)
+                        return;
+                    ++requests;
+                    if (row.host == EHost::DropsSecond && onThis == 2)
+                        return;
+                    peer.Write(http ? HttpAnswer("200 OK", "answer") : Frame(2, "answer", 6));
+                    if (row.host == EHost::ClosesAfterEach) {
+                        // The test goes on once the close has happened: a close racing the next
+                        // request is the case DropsSecond makes certain.
+                        ::shutdown(peer.fd, SHUT_RDWR);
+                        std::lock_guard lock(mutex);
+                        bClosed = true;
+                        closed.notify_all();
+                        return;
+                    }
+                }
+            },
+            std::string_view(row.scheme) == "tls" || std::string_view(row.scheme) == "https");
+        const std::string name =
+            row.scheme + std::string("://127.0.0.1:") + server.Port() + (http ? "/" : "");
+        SCOPED_TRACE(name);
+        Store(name);
+        std::vector<std::string> answers;
+        for (int i = 0; i < 3; ++i) {
+            const std::string answer = Submit();
+            answers.push_back(answer == "answer" ? answer : Response(answer).Text());
+            std::unique_lock lock(mutex);
+            closed.wait(lock, [&] { return bClosed || row.host != EHost::ClosesAfterEach; });
+            bClosed = false;
+        }
+        // Storing a list without the server closes its connection, so the host's thread ends.
+        Store("127.0.0.1:" + RefusingPort());
+        const std::string dropped =
+            name + " took the request on a kept connection and closed it without answering; the request "
+                   "was not sent again";
+        EXPECT_EQ(answers[0], "answer");
+        EXPECT_EQ(answers[1], row.host == EHost::DropsSecond ? dropped : "answer");
+        EXPECT_EQ(answers[2], "answer");
+        EXPECT_EQ(connections.load(), row.connections);
+        EXPECT_EQ(requests.load(), row.requests);
     }
 }
 
