@@ -1,5 +1,6 @@
-// The network side of tranvex-host, on Boost.Asio coroutines: each connection runs on a strand of
-// its own over a fixed pool of threads, so requests of different connections are answered at once.
+// The network side of tranvex-host, on Boost.Asio coroutines: a fixed pool of threads, each running
+// an event loop of its own, the connections dealt out among them in turn, so requests of different
+// connections are answered at once and a connection's work never crosses threads.
 #include "host/HostServer.h"
 
 #include <utility> // before Asio: its awaitable.hpp uses std::exchange without including it
@@ -19,6 +20,7 @@
 #include <atomic>
 #include <chrono>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
@@ -110,13 +112,28 @@ private:
 
 struct CHostServer::SImpl {
     SImpl(const SHostOptions& opts, std::FILE* out)
-        : options(opts), sessions(opts.bDevice, opts.bSharedSession), log(out),
-          control(asio::make_strand(io)), acceptor(control), signals(control), stopTimer(io) {}
+        : options(opts), sessions(opts.bDevice, opts.bSharedSession), log(out), loops(MakeLoops()),
+          io(*loops.front()), control(asio::make_strand(io)), acceptor(control), signals(control),
+          stopTimer(io) {}
+
+    // One loop per processor, two at least, each run by one thread (and told so). One loop shared
+    // by all the threads, its connections on strands, spent much of each request on locks and on
+    // threads waking one another.
+    static std::vector<std::unique_ptr<asio::io_context>> MakeLoops() {
+        std::vector<std::unique_ptr<asio::io_context>> made(
+            std::max(2u, std::thread::hardware_concurrency()));
+        for (auto& loop : made)
+            loop = std::make_unique<asio::io_context>(1);
+        return made;
+    }
+    asio::io_context& NextLoop() { return *loops[nextLoop++ % loops.size()]; }
 
     SHostOptions options;
     CSessionSource sessions;
     CRequestLog log;
-    asio::io_context io;
+    std::vector<std::unique_ptr<asio::io_context>> loops;
+    std::size_t nextLoop = 0; // on the control strand only
+    asio::io_context& io;     // the first loop: the listener, the signals and the stop run there
     std::optional<asio::ssl::context> tls;
     // The listener and the signals share a strand: a stop closes the listener while an accept may be
     // completing on another thread.
@@ -133,13 +150,14 @@ struct CHostServer::SImpl {
     template <class Stream> asio::awaitable<void> ServeFramed(Stream& stream, SConnection& connection);
     asio::awaitable<void> Linger(SConnection& connection);
     asio::awaitable<void> StopWhenIdle();
+    asio::awaitable<void> FlushLog();
     void Stop();
 };
 
 asio::awaitable<void> CHostServer::SImpl::Accept() {
     while (!stopping) {
         error_code ec;
-        tcp::socket socket = co_await acceptor.async_accept(asio::make_strand(io), Checked(ec));
+        tcp::socket socket = co_await acceptor.async_accept(NextLoop(), Checked(ec));
         if (ec == asio::error::operation_aborted || stopping)
             co_return;
         if (ec) { // out of file descriptors or the like: the host stays up and tries again
@@ -148,6 +166,8 @@ asio::awaitable<void> CHostServer::SImpl::Accept() {
             co_await pause.async_wait(Checked(ec));
             continue;
         }
+        // An answer goes out whole at once: waiting to gather more (Nagle) only delays the next request.
+        socket.set_option(tcp::no_delay(true), ec);
         auto connection = std::make_shared<SConnection>(std::move(socket));
         const auto executor = connection->plain.get_executor();
         asio::co_spawn(executor, Serve(std::move(connection)), asio::detached);
@@ -187,6 +207,7 @@ asio::awaitable<void> CHostServer::SImpl::Serve(std::shared_ptr<SConnection> con
 template <class Stream>
 asio::awaitable<void> CHostServer::SImpl::ServeHttp(Stream& stream, SConnection& connection) {
     beast::flat_buffer buffer;
+    buffer.reserve(16 * 1024); // a whole request in one read: Beast reads 512 bytes into an empty buffer
     for (;;) {
         http::request_parser<http::string_body> parser;
         parser.body_limit(kMaxRequestBytes);
@@ -267,6 +288,16 @@ asio::awaitable<void> CHostServer::SImpl::Linger(SConnection& connection) {
         co_await connection.plain.async_read_some(asio::buffer(drop), Checked(ec));
 }
 
+asio::awaitable<void> CHostServer::SImpl::FlushLog() {
+    asio::steady_timer timer(io);
+    error_code ec;
+    while (!stopping) {
+        timer.expires_after(std::chrono::milliseconds(100));
+        co_await timer.async_wait(Checked(ec));
+        log.Flush();
+    }
+}
+
 asio::awaitable<void> CHostServer::SImpl::StopWhenIdle() {
     const Clock::time_point deadline = Clock::now() + kStopGrace;
     error_code ec;
@@ -274,7 +305,8 @@ asio::awaitable<void> CHostServer::SImpl::StopWhenIdle() {
         stopTimer.expires_after(std::chrono::milliseconds(20));
         co_await stopTimer.async_wait(Checked(ec));
     }
-    io.stop();
+    for (auto& loop : loops)
+        loop->stop();
 }
 
 void CHostServer::SImpl::Stop() {
@@ -328,14 +360,18 @@ void CHostServer::Run() {
             impl.Stop();
     });
     asio::co_spawn(impl.control, impl.Accept(), asio::detached);
-    // A fixed pool: one thread per processor, two at least.
-    const unsigned count = std::max(2u, std::thread::hardware_concurrency());
+    asio::co_spawn(impl.io, impl.FlushLog(), asio::detached);
+    // Each loop has work to wait for (a guard) until the stop, even before its first connection.
+    std::vector<asio::executor_work_guard<asio::io_context::executor_type>> guards;
     std::vector<std::thread> threads;
-    for (unsigned i = 1; i < count; ++i)
-        threads.emplace_back([&impl] { impl.io.run(); });
+    for (std::size_t i = 1; i < impl.loops.size(); ++i) {
+        guards.push_back(asio::make_work_guard(*impl.loops[i]));
+        threads.emplace_back([loop = impl.loops[i].get()] { loop->run(); });
+    }
     impl.io.run();
     for (std::thread& thread : threads)
         thread.join();
+    impl.log.Flush();
 }
 
 } // namespace tvxhost

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <ctime>
 
+#include <unistd.h>
+
 #include "runner/CardMasking.h"
 
 namespace tvxhost {
@@ -52,6 +54,13 @@ std::string CRequestLog::Line(std::string_view peer, const SExchange& exchange, 
            ms + " ms";
 }
 
+CRequestLog::CRequestLog(std::FILE* out) : m_out(out), m_bTerminal(::isatty(::fileno(out)) == 1) {}
+
+void CRequestLog::Flush() {
+    const std::lock_guard lock(m_mutex);
+    std::fflush(m_out);
+}
+
 void CRequestLog::Write(std::string_view peer, const SExchange& exchange, double milliseconds) {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
@@ -65,7 +74,8 @@ void CRequestLog::Write(std::string_view peer, const SExchange& exchange, double
     const std::string line = std::string(stamp) + " " + Line(peer, exchange, milliseconds) + "\n";
     const std::lock_guard lock(m_mutex);
     std::fwrite(line.data(), 1, line.size(), m_out);
-    std::fflush(m_out);
+    if (m_bTerminal)
+        std::fflush(m_out);
 }
 
 } // namespace tvxhost
