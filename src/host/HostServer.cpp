@@ -51,7 +51,13 @@ auto Checked(error_code& ec) {
     return asio::redirect_error(asio::use_awaitable, ec);
 }
 
-std::string PeerText(const tcp::socket& socket) {
+// Streams and sockets on a loop's own executor type: the type-erased default copied an executor
+// on every operation.
+using LoopExecutor = asio::io_context::executor_type;
+using LoopSocket = asio::basic_stream_socket<tcp, LoopExecutor>;
+using LoopStream = beast::basic_stream<tcp, LoopExecutor>;
+
+std::string PeerText(const LoopSocket& socket) {
     error_code ec;
     const tcp::endpoint peer = socket.remote_endpoint(ec);
     if (ec)
@@ -67,10 +73,10 @@ double MillisecondsSince(Clock::time_point start) {
 // One connection: its socket, its TLS layer when the host speaks TLS, its session, and whether it is
 // between a whole request and its answer (then a stop waits for it).
 struct SConnection {
-    explicit SConnection(tcp::socket socket) : plain(std::move(socket)), strPeer(PeerText(plain.socket())) {}
+    explicit SConnection(LoopSocket socket) : plain(std::move(socket)), strPeer(PeerText(plain.socket())) {}
 
-    beast::tcp_stream plain;
-    std::optional<asio::ssl::stream<beast::tcp_stream&>> tls;
+    LoopStream plain;
+    std::optional<asio::ssl::stream<LoopStream&>> tls;
     std::shared_ptr<CHostSession> session;
     std::string strPeer;
     bool bBusy = false;
@@ -157,7 +163,7 @@ struct CHostServer::SImpl {
 asio::awaitable<void> CHostServer::SImpl::Accept() {
     while (!stopping) {
         error_code ec;
-        tcp::socket socket = co_await acceptor.async_accept(NextLoop(), Checked(ec));
+        LoopSocket socket = co_await acceptor.async_accept(NextLoop(), Checked(ec));
         if (ec == asio::error::operation_aborted || stopping)
             co_return;
         if (ec) { // out of file descriptors or the like: the host stays up and tries again
@@ -281,7 +287,7 @@ asio::awaitable<void> CHostServer::SImpl::ServeFramed(Stream& stream, SConnectio
 
 asio::awaitable<void> CHostServer::SImpl::Linger(SConnection& connection) {
     error_code ec;
-    connection.plain.socket().shutdown(tcp::socket::shutdown_send, ec);
+    connection.plain.socket().shutdown(LoopSocket::shutdown_send, ec);
     connection.plain.expires_after(kLinger);
     std::array<char, 16384> drop;
     while (!ec)
