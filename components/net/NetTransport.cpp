@@ -348,16 +348,18 @@ SExchange ExchangeFramed(const SNetServer& server, const std::string& request, c
     const bool bReused = kept != nullptr;
     const NetClock::time_point start = NetClock::now();
     if (!kept) {
-        auto fresh = std::make_unique<CCurl>(UrlOf(server.Secure(), server.host, server.Port(), "/"), limits,
-                                             deadline);
+        auto fresh = std::make_unique<CCurl>(UrlOf(server.Secure(), server.host, server.Port(), "/"), limits);
         if (!fresh->Handle())
             return NotSent("could not be tried (libcurl has no handle)");
+        // No HTTP is spoken on this connection.
         curl_easy_setopt(fresh->Handle(), CURLOPT_CONNECT_ONLY, 1L);
-        curl_easy_setopt(fresh->Handle(), CURLOPT_SSL_ENABLE_ALPN,
-                         0L); // no HTTP is spoken on this connection
+        curl_easy_setopt(fresh->Handle(), CURLOPT_SSL_ENABLE_ALPN, 0L);
+        fresh->Limit(limits, deadline);
         if (const CURLcode rc = curl_easy_perform(fresh->Handle()); rc != CURLE_OK)
             return NotSent(Outcome(fresh->Probe(rc, start, limits)));
         kept = std::move(fresh);
+    } else {
+        kept->Limit(limits, deadline); // clears the error text of the request before
     }
     const CCurl& curl = *kept;
     CURL* h = curl.Handle();

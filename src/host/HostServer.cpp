@@ -368,7 +368,7 @@ void CHostServer::Run() {
     asio::co_spawn(impl.control, impl.Accept(), asio::detached);
     asio::co_spawn(impl.io, impl.FlushLog(), asio::detached);
     // Each loop has work to wait for (a guard) until the stop, even before its first connection.
-    std::vector<asio::executor_work_guard<asio::io_context::executor_type>> guards;
+    std::vector<asio::executor_work_guard<LoopExecutor>> guards;
     std::vector<std::thread> threads;
     for (std::size_t i = 1; i < impl.loops.size(); ++i) {
         guards.push_back(asio::make_work_guard(*impl.loops[i]));
