@@ -84,7 +84,8 @@ std::string CassetteHead() {
 
 std::string FormatCall(int nNumber, const STargetInfo& target, int nDispid, const DispArgs& args, bool bError,
                        const std::string& strAnswer) {
-    std::string out = "\ncall " + std::to_string(nNumber) + " " + target.pszName + " ";
+    std::string out = "\ncall ";
+    out.append(std::to_string(nNumber)).append(" ").append(target.pszName).append(" ");
     const char* method = MethodName(target, nDispid);
     out += method ? method : "?";
     out += " " + std::to_string(nDispid) + "\n";
@@ -126,8 +127,11 @@ bool ReadCassette(std::string_view text, std::vector<SRecordedCall>& calls, std:
             if (words.size() != 5 || words[0] != "call" || !ParseNumber(words[1], next.nNumber) || !target ||
                 !ParseNumber(words[4], next.nDispid))
                 return fail("expected \"call N CONTROL METHOD DISPID\", found \"" + std::string(line) + "\"");
+            // A call to a DISPID the control lacks is recorded too, under "?", with its error.
             const char* method = MethodName(*target, next.nDispid);
-            if (!method || words[3] != method)
+            if (!method)
+                method = "?";
+            if (words[3] != method)
                 return fail("the " + std::string(target->pszName) + " control has no method " +
                             std::string(words[3]) + " at DISPID " + std::string(words[4]));
             next.strControl = target->pszName;
