@@ -88,12 +88,12 @@ std::string FormatCall(int nNumber, const STargetInfo& target, int nDispid, cons
     out.append(std::to_string(nNumber)).append(" ").append(target.pszName).append(" ");
     const char* method = MethodName(target, nDispid);
     out += method ? method : "?";
-    out += " " + std::to_string(nDispid) + "\n";
+    out.append(" ").append(std::to_string(nDispid)).append("\n");
     for (const DispArg& arg : args) {
         if (const auto* text = std::get_if<std::string>(&arg))
             AppendText(out, "text", *text);
         else
-            out += "int " + std::to_string(std::get<std::int16_t>(arg)) + "\n";
+            out.append("int ").append(std::to_string(std::get<std::int16_t>(arg))).append("\n");
     }
     AppendText(out, bError ? "error" : "answer", strAnswer);
     out += "end\n";
