@@ -2,6 +2,7 @@
 // bytes and a newline, so a request or answer is kept byte for byte and still reads as itself.
 #include "replay/Cassette.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace tvxreplay {
@@ -39,8 +40,8 @@ public:
         if (m_text.size() - m_nPos < nLength + 1 || m_text[m_nPos + nLength] != '\n')
             return false;
         out.assign(m_text.substr(m_nPos, nLength));
-        for (std::size_t i = m_nPos; i < m_nPos + nLength; ++i)
-            m_nLine += m_text[i] == '\n';
+        const std::string_view bytes = m_text.substr(m_nPos, nLength);
+        m_nLine += static_cast<int>(std::count(bytes.begin(), bytes.end(), '\n'));
         m_nPos += nLength + 1;
         ++m_nLine;
         return true;

@@ -2,6 +2,8 @@
 // matches.
 #include "replay/ReplayComponent.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -13,21 +15,6 @@ namespace {
 
 bool IsNameChar(char c) {
     return c != '>' && c != '/' && c != ' ' && c != '\t' && c != '\r' && c != '\n';
-}
-
-void AppendKeyPart(std::string& key, const DispArg& arg, const CIgnoredNames& ignored) {
-    if (const auto* text = std::get_if<std::string>(&arg)) {
-        const std::string blanked = ignored.empty() ? std::string() : BlankIgnored(*text, ignored);
-        const std::string& used = ignored.empty() ? *text : blanked;
-        key += 's';
-        key += std::to_string(used.size());
-        key += ':';
-        key += used;
-    } else {
-        key += 'i';
-        key += std::to_string(std::get<std::int16_t>(arg));
-        key += ';';
-    }
 }
 
 // The leaf elements of an XML text in document order, as (name, text); false when it is no XML.
@@ -180,15 +167,23 @@ std::string BlankIgnored(std::string_view text, const CIgnoredNames& ignored) {
 
 std::shared_ptr<const SCassette> LoadCassette(const std::string& strPath, const STargetInfo& target,
                                               std::string& strProblem) {
-    std::ifstream in(strPath, std::ios::binary);
-    std::ostringstream text;
-    if (!in || !(text << in.rdbuf())) {
-        strProblem = "Cannot read the cassette " + strPath + (in ? "" : ": no such readable file");
-        return nullptr;
+    std::string text;
+    {
+        std::ifstream in(strPath, std::ios::binary | std::ios::ate);
+        const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+        if (size >= 0) {
+            text.resize(static_cast<std::size_t>(size));
+            in.seekg(0);
+            in.read(text.data(), size);
+        }
+        if (!in || size < 0) {
+            strProblem = "Cannot read the cassette " + strPath + ": no such readable file";
+            return nullptr;
+        }
     }
     auto cassette = std::make_shared<SCassette>();
     cassette->strPath = strPath;
-    if (!ReadCassette(text.str(), cassette->calls, strProblem)) {
+    if (!ReadCassette(text, cassette->calls, strProblem)) {
         strProblem = "The cassette " + strPath + " cannot be read: " + strProblem;
         return nullptr;
     }
@@ -209,25 +204,60 @@ std::shared_ptr<const SCassette> LoadCassette(const std::string& strPath, const 
 CReplayComponent::CReplayComponent(const STargetInfo& target, std::shared_ptr<const SCassette> cassette,
                                    CIgnoredNames ignored)
     : m_target(target), m_pCassette(std::move(cassette)), m_ignored(std::move(ignored)) {
-    for (std::size_t i = 0; i < m_pCassette->calls.size(); ++i) {
-        const SRecordedCall& call = m_pCassette->calls[i];
-        if (call.strControl == target.pszName)
-            m_byKey[Key(call.nDispid, call.args)].calls.push_back(i);
+    const std::vector<SRecordedCall>& calls = m_pCassette->calls;
+    if (!m_ignored.empty()) {
+        m_compared.reserve(calls.size());
+        for (const SRecordedCall& call : calls)
+            m_compared.push_back(Compared(call.args));
+    }
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        if (calls[i].strControl != target.pszName)
+            continue;
+        const DispArgs& compared = RecordedCompared(i);
+        std::vector<SQueue>& bucket = m_byHash[Hash(calls[i].nDispid, compared)];
+        auto queue = std::find_if(bucket.begin(), bucket.end(), [&](const SQueue& q) {
+            return q.nDispid == calls[i].nDispid && RecordedCompared(q.calls.front()) == compared;
+        });
+        if (queue == bucket.end())
+            queue = bucket.insert(bucket.end(), SQueue{calls[i].nDispid, {}, 0});
+        queue->calls.push_back(i);
     }
 }
 
-std::string CReplayComponent::Key(int dispid, const DispArgs& args) const {
-    std::string key = std::to_string(dispid) + ';';
-    for (const DispArg& arg : args)
-        AppendKeyPart(key, arg, m_ignored);
-    return key;
+DispArgs CReplayComponent::Compared(const DispArgs& args) const {
+    DispArgs compared = args;
+    for (DispArg& arg : compared)
+        if (auto* text = std::get_if<std::string>(&arg))
+            *text = BlankIgnored(*text, m_ignored);
+    return compared;
+}
+
+const DispArgs& CReplayComponent::RecordedCompared(std::size_t nCall) const {
+    return m_ignored.empty() ? m_pCassette->calls[nCall].args : m_compared[nCall];
+}
+
+std::size_t CReplayComponent::Hash(int dispid, const DispArgs& compared) const {
+    std::size_t hash = std::hash<int>()(dispid);
+    for (const DispArg& arg : compared) {
+        const std::size_t part = std::holds_alternative<std::string>(arg)
+                                     ? std::hash<std::string_view>()(std::get<std::string>(arg))
+                                     : std::hash<int>()(std::get<std::int16_t>(arg)) * 31 + 7;
+        hash ^= part + 0x9e3779b97f4a7c15ULL + (hash << 6) + (hash >> 2);
+    }
+    return hash;
 }
 
 std::string CReplayComponent::Invoke(int dispid, const DispArgs& args) {
-    const auto it = m_byKey.find(Key(dispid, args));
-    if (it == m_byKey.end() || it->second.nNext == it->second.calls.size())
-        return NoMatchAnswer(dispid, args, it == m_byKey.end() ? 0 : it->second.calls.size());
-    const SRecordedCall& call = m_pCassette->calls[it->second.calls[it->second.nNext++]];
+    const DispArgs blanked = m_ignored.empty() ? DispArgs() : Compared(args);
+    const DispArgs& compared = m_ignored.empty() ? args : blanked;
+    SQueue* queue = nullptr;
+    if (const auto it = m_byHash.find(Hash(dispid, compared)); it != m_byHash.end())
+        for (SQueue& q : it->second)
+            if (q.nDispid == dispid && RecordedCompared(q.calls.front()) == compared)
+                queue = &q;
+    if (!queue || queue->nNext == queue->calls.size())
+        return NoMatchAnswer(dispid, args, queue ? queue->calls.size() : 0);
+    const SRecordedCall& call = m_pCassette->calls[queue->calls[queue->nNext++]];
     if (call.bError)
         throw CDispatchError(call.strAnswer);
     return call.strAnswer;

@@ -43,17 +43,22 @@ public:
     std::string Invoke(int dispid, const DispArgs& args) override;
 
 private:
-    std::string Key(int dispid, const DispArgs& args) const;
+    // The arguments as compared: the ignored elements' content taken out of every text.
+    DispArgs Compared(const DispArgs& args) const;
+    std::size_t Hash(int dispid, const DispArgs& compared) const;
+    const DispArgs& RecordedCompared(std::size_t nCall) const;
     std::string NoMatchAnswer(int dispid, const DispArgs& args, std::size_t nUsedMatches) const;
 
     const STargetInfo& m_target;
     std::shared_ptr<const SCassette> m_pCassette;
     CIgnoredNames m_ignored;
+    std::vector<DispArgs> m_compared; // per recorded call, only when elements are ignored
     struct SQueue {
-        std::vector<std::size_t> calls; // in cassette order
+        int nDispid;
+        std::vector<std::size_t> calls; // of one control, DISPID and arguments, in cassette order
         std::size_t nNext = 0;          // the first unused
     };
-    std::unordered_map<std::string, SQueue> m_byKey;
+    std::unordered_map<std::size_t, std::vector<SQueue>> m_byHash;
 };
 
 } // namespace tvxreplay
