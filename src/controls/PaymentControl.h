@@ -14,12 +14,12 @@ public:
 
     const STargetInfo& Target() const { return m_target; }
 
-    // Makes the component of this target's class identifier: from the library chosen for the target
-    // when there is one, else through the registry.
+    // Makes the component of this target's class identifier: from the library (or cassette) chosen
+    // for the target when there is one, else through the registry; inside the recorder when the
+    // calls are recorded.
     BOOL Create(int nID, const SComponentChoice& choice) {
+        (void)nID;
         m_strComponentProblem = choice.strProblem;
-        if (choice.strLibrary.empty() && choice.strProblem.empty())
-            return CreateControl(m_target.pszClsid, nID);
         AttachComponent(CreateChosenComponent(m_target, choice));
         return TRUE;
     }

@@ -68,6 +68,28 @@ constexpr ETarget TargetFromValue(int nValue) {
     return ETarget::None;
 }
 
+// The method names of STargetDispids, field by field, for cassettes and messages.
+struct SMethodName {
+    int STargetDispids::*pDispid;
+    const char* pszName;
+};
+inline constexpr std::array<SMethodName, 6> kMethodNames{{
+    {&STargetDispids::nSubmitRequest, "SubmitRequest"},
+    {&STargetDispids::nStoreServerList, "StoreServerList"},
+    {&STargetDispids::nPingServerList, "PingServerList"},
+    {&STargetDispids::nGetIPFromServerName, "GetIPFromServerName"},
+    {&STargetDispids::nPingSingleIP, "PingSingleIP"},
+    {&STargetDispids::nGetDeviceList, "GetDeviceList"},
+}};
+
+// The name of the method at dispid on target's control; null when it has none there.
+constexpr const char* MethodName(const STargetInfo& target, int nDispid) {
+    for (const SMethodName& method : kMethodNames)
+        if (nDispid != 0 && target.dispids.*method.pDispid == nDispid)
+            return method.pszName;
+    return nullptr;
+}
+
 // The names joined, for usage texts and messages ("client or device").
 inline std::string TargetNames(const char* pszSeparator) {
     std::string names;

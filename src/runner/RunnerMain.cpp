@@ -181,7 +181,10 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
                                            [&](std::ostream& file) { return junit.Write(file, results); });
     const bool bHtmlWritten = WriteReport(
         options.strHtmlFile, err, [&](std::ostream& file) { return html.Write(file, results, heading); });
-    if (nUnreadable > 0 || !bJUnitWritten || !bHtmlWritten)
+    const CString strRecordingFailure = runner.RecordingFailure();
+    if (!strRecordingFailure.empty())
+        std::fprintf(err, "tranvex-run: %s\n", strRecordingFailure.c_str());
+    if (nUnreadable > 0 || !bJUnitWritten || !bHtmlWritten || !strRecordingFailure.empty())
         return kExitUsage;
     return nFailed > 0 ? kExitFailed : kExitPassed;
 }

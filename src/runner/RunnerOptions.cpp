@@ -28,6 +28,25 @@ const STargetInfo* TargetOfComponentOption(const CString& name) {
     return nullptr;
 }
 
+// --record-calls FILE, --replay FILE, --replay-ignore NAME,...: false when name is none of them.
+bool TakeCallTapeOption(const CString& name, const CString& value, SCallTapes& tapes) {
+    if (name == "--record-calls")
+        tapes.strRecordFile = value;
+    else if (name == "--replay")
+        tapes.strReplayFile = value;
+    else if (name == "--replay-ignore") {
+        tapes.strReplayIgnore += (tapes.strReplayIgnore.empty() ? "" : ",") + value;
+        tapes.bReplayIgnoreGiven = true;
+    } else
+        return false;
+    return true;
+}
+
+bool IsCallTapeOption(const CString& name) {
+    SCallTapes unused;
+    return TakeCallTapeOption(name, "", unused);
+}
+
 } // namespace
 
 const char* RunnerUsage() {
@@ -37,9 +56,10 @@ const char* RunnerUsage() {
            "\n"
            "Options:\n"
            "  --target client|device  the payment component that gets the requests (default client)\n"
-           "  --client-component sim|net|PATH, --device-component sim|net|PATH\n"
+           "  --client-component sim|net|replay|PATH, --device-component sim|net|replay|PATH\n"
            "                          the library behind each control: the simulated components, the\n"
-           "                          network component, or the absolute path of a component library;\n"
+           "                          network component, the recorded answers of --replay's cassette, or\n"
+           "                          the absolute path of a component library;\n"
            "                          wins over TRANVEX_CLIENT_COMPONENT and TRANVEX_DEVICE_COMPONENT\n"
            "  --servers LIST          store LIST on the target control (StoreServerList) before the first\n"
            "                          script; an error answer stops the run\n"
@@ -48,6 +68,11 @@ const char* RunnerUsage() {
            "  --ignore NAME,...       leave these elements out of the comparison (may be repeated)\n"
            "  --junit FILE            write a JUnit XML report\n"
            "  --html FILE             write an HTML report\n"
+           "  --record-calls FILE     write every call to either control, with its answer, to the cassette\n"
+           "                          FILE (as TRANVEX_RECORD does)\n"
+           "  --replay FILE           the cassette that a replay component answers from (as TRANVEX_REPLAY)\n"
+           "  --replay-ignore NAME,...  elements whose values replay does not compare (may be repeated;\n"
+           "                          as TRANVEX_REPLAY_IGNORE)\n"
            "  --no-log                write nothing to the daily log in CORVANE_LOGS\n"
            "  --no-mask               show card data in reports and output unmasked\n"
            "  --version               print the version and exit\n"
@@ -138,6 +163,14 @@ bool ParseRunnerOptions(const std::vector<CString>& args, SRunnerOptions& option
                 return false;
             }
             options.components[row->target] = value;
+        } else if (IsCallTapeOption(name)) {
+            if (!takeValue())
+                return false;
+            if (value.empty()) {
+                strError = "option " + name + " needs a value";
+                return false;
+            }
+            TakeCallTapeOption(name, value, options.tapes);
         } else if (name == "--record" || name == "--known-good" || name == "--junit" || name == "--html" ||
                    name == "--ignore" || name == "--servers") {
             if (!takeValue())
@@ -169,6 +202,6 @@ bool ParseRunnerOptions(const std::vector<CString>& args, SRunnerOptions& option
 SComponentChoice ChosenComponent(const SRunnerOptions& options, const STargetInfo& target) {
     const auto it = options.components.find(target.target);
     if (it == options.components.end())
-        return ChooseComponent(target);
-    return ChooseComponent(target, it->second, ComponentOption(target));
+        return ChooseComponent(target, {}, {}, options.tapes);
+    return ChooseComponent(target, it->second, ComponentOption(target), options.tapes);
 }

@@ -23,6 +23,7 @@ struct SRunnerOptions {
     bool bHelp = false;
     bool bVersion = false;
     std::vector<CString> scripts;
+    SCallTapes tapes; // --record-calls, --replay, --replay-ignore
 };
 
 // False with a one-line reason on a usage error. --help and --version need no script.

@@ -7,6 +7,8 @@
 #include <sstream>
 
 #include "controls/ResponseScanner.h"
+#include "replay/CallRecorder.h"
+#include "replay/ReplayComponent.h"
 #include "runner/KnownGood.h"
 #include "runner/ScriptNotes.h"
 #include "script/ScriptFile.h"
@@ -48,7 +50,13 @@ bool ReadWholeFile(const fs::path& path, CString& text) {
 
 CScriptRunner::CScriptRunner(const SRunnerOptions& options, CTransactionCycle::LogSink log)
     : m_options(options), m_control(options.target), m_log(log), m_cycle(std::move(log)) {
-    m_control.Create(m_control.Target().nControlId, ChosenComponent(options, m_control.Target()));
+    const SComponentChoice choice = ChosenComponent(options, m_control.Target());
+    m_recorder = choice.recorder;
+    m_control.Create(m_control.Target().nControlId, choice);
+}
+
+CString CScriptRunner::RecordingFailure() const {
+    return m_recorder ? m_recorder->Failure() : CString();
 }
 
 bool CScriptRunner::StoreServers(const CString& strServers, CString& strProblem) {
@@ -179,6 +187,9 @@ void CScriptRunner::RunBlock(const CString& strPath, const CString& strStored, c
         return;
     }
     result.strCmdStatus = answer.fields["CmdStatus"];
+    // A call the cassette has no answer for is no answer of the component under test.
+    if (answer.fields["ResponseOrigin"] == tvxreplay::kReplayOrigin)
+        result.strError = answer.fields["TextResponse"];
     result.checks.reserve(expect.checks.size() + expect.errors.size());
     for (const SCheck& check : expect.checks)
         result.checks.push_back(EvaluateCheck(check, response));

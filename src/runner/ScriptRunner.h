@@ -28,6 +28,9 @@ public:
     // Runs one script; without progress, its result keeps every transaction.
     SScriptResult Run(const CString& strPath, const Progress& progress = {});
 
+    // Why calls could not be written to the cassette; empty when none is recorded or all were.
+    CString RecordingFailure() const;
+
 private:
     // Load Next's request, Run It's cycle, then the checks when an answer that parses came back.
     void RunBlock(const CString& strPath, const CString& strStored, const SBlockNote& note,
@@ -36,6 +39,7 @@ private:
 
     const SRunnerOptions& m_options;
     CPaymentControl m_control;
+    std::shared_ptr<tvxreplay::CCassetteWriter> m_recorder;
     CTransactionCycle::LogSink m_log;
     CTransactionCycle m_cycle;
     // The response column's tokens: what the last completed run leaves for the next request.

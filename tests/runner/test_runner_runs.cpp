@@ -143,7 +143,7 @@ TEST_F(RunnerRunTest, TheComponentChosenByOptionElseEnvironmentAnswersOrStopsThe
         int status;
         std::string says;
     } cases[] = {
-        {"simm", {}, kExitUsage, "TRANVEX_CLIENT_COMPONENT is \"simm\": give sim, net or the absolute path"},
+        {"simm", {}, kExitUsage, "TRANVEX_CLIENT_COMPONENT is \"simm\": give sim, net, replay or the absolute path"},
         {"components/x.so", {}, kExitUsage, "TRANVEX_CLIENT_COMPONENT is \"components/x.so\""},
         {"",
          {"--device-component", notALibrary},
