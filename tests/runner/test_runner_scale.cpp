@@ -199,7 +199,7 @@ TEST_F(ScaleRunTest, ParallelSessionsGiveTheVerdictsOfOneSessionPerScriptInOrder
             text.replace(text.find("<TStream>") + 9, 0,
                          "\n<!-- Expect: CmdStatus=Declined -->\n<Transaction><TranCode>Sale</TranCode>"
                          "<Amount><Purchase>1.00</Purchase></Amount></Transaction>\n");
-        const CString name = "s" + std::to_string(100 - i) + ".xml"; // given out of sorted order
+        const CString name = std::string("s").append(std::to_string(100 - i)).append(".xml"); // out of sorted order
         tvxtest::WriteFile(m_temp / name, text);
         scripts.push_back(name);
     }
