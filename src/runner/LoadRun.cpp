@@ -74,7 +74,33 @@ struct SLoadShared {
     }
 
     void Session() {
+        std::unique_ptr<CScriptRunner> pRunner;
         for (int nPass = 1; !bEnded; ++nPass) {
+            if (pRunner && options.scale.bKeepComponents) {
+                pRunner->NewPass();
+            } else {
+                ReleaseSession(std::move(pRunner));
+                pRunner = MakeSession(nPass);
+            }
+            for (const CString& strScript : options.scripts) {
+                if (bEnded || pRunner->Broken())
+                    break;
+                pRunner->Run(strScript, [&](const SScriptResult& script, STransactionResult& t, int) {
+                    Record(script.strName, nPass, t);
+                });
+            }
+            if (pRunner->Broken()) { // this session's component did not answer: the others go on
+                ReleaseSession(std::move(pRunner));
+                std::lock_guard lock(mutex);
+                ++figures.nBrokenSessions;
+                return;
+            }
+        }
+        ReleaseSession(std::move(pRunner));
+    }
+
+    // A session with its servers stored; a list that could not be stored fails as a transaction.
+    std::unique_ptr<CScriptRunner> MakeSession(int nPass) {
             auto pRunner = std::make_unique<CScriptRunner>(options, log);
             pRunner->SetCallLimit(options.scale.dTimeout);
             pRunner->SetGate([this](Clock::time_point& sendAt) { return Gate(sendAt); });
@@ -85,21 +111,7 @@ struct SLoadShared {
                 t.strError = "--servers: " + strProblem;
                 Record("", nPass, t);
             }
-            for (const CString& strScript : options.scripts) {
-                if (bEnded || pRunner->Broken())
-                    break;
-                pRunner->Run(strScript, [&](const SScriptResult& script, STransactionResult& t, int) {
-                    Record(script.strName, nPass, t);
-                });
-            }
-            const bool bBroken = pRunner->Broken();
-            ReleaseSession(std::move(pRunner));
-            if (bBroken) { // this session's component did not answer: the others go on
-                std::lock_guard lock(mutex);
-                ++figures.nBrokenSessions;
-                return;
-            }
-        }
+            return pRunner;
     }
 
     void Record(const CString& strScript, int nPass, STransactionResult& t) {

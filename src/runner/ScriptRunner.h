@@ -44,6 +44,10 @@ public:
     // must then leak the session rather than destroy it (see ReleaseSession).
     bool Broken() const { return m_bBroken; }
 
+    // The next pass of a load run starts as a fresh session would, on the same components: no
+    // tokens carried from the last.
+    void NewPass() { m_carried = {}; }
+
     // Runs one script; without progress, its result keeps every transaction.
     SScriptResult Run(const CString& strPath, const Progress& progress = {});
 
