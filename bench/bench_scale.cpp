@@ -157,7 +157,7 @@ bool JobsFigure(const fs::path& dir) {
         blocks += sample.substr(open, close - open);
     std::vector<std::string> scripts;
     for (int i = 0; i < kScripts; ++i) {
-        scripts.push_back((dir / ("s" + std::to_string(i) + ".xml")).string());
+        scripts.push_back((dir / std::string("s").append(std::to_string(i)).append(".xml")).string());
         std::ofstream(scripts.back()) << sample.substr(0, open) << blocks << "</TStream>\n";
     }
     // The baseline is --jobs 1: the same work, a fresh session per script, one at a time. Without
