@@ -78,8 +78,10 @@ void CHtmlWriter::Heading(const std::vector<SScriptResult>& scripts, const SRepo
           << kStyle << "</style>\n</head>\n<body>\n<h1>tranvex-run report</h1>\n<p class=\"meta\">";
     Text(heading.strStarted) << ", target ";
     Text(heading.strTarget) << " component, " << scripts.size()
-                            << (scripts.size() == 1 ? " script" : " scripts")
-                            << "</p>\n<p class=\"totals\"><span>" << nTotal
+                            << (scripts.size() == 1 ? " script" : " scripts");
+    if (!heading.strShard.empty())
+        Text(", shard " + heading.strShard);
+    m_out << "</p>\n<p class=\"totals\"><span>" << nTotal
                             << " transactions</span><span class=\"pass\">" << nTotal - nFailed
                             << " passed</span><span class=\"fail\">" << nFailed << " failed</span>";
     if (nUnreadable > 0)

@@ -13,6 +13,7 @@
 struct SReportHeading {
     CString strTarget;  // "client" or "device"
     CString strStarted; // when the run began, local time
+    CString strShard;   // "2/3" when the run was one shard of several
 };
 
 // The page keeps its size within what a browser opens usefully, however long the run: it lists every

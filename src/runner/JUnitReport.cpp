@@ -64,12 +64,16 @@ void WriteCase(CReportWriter& out, std::string_view strScriptName, const STransa
 
 // The suite around its cases; false when they could not be read back.
 bool WriteSuite(CReportWriter& out, const SScriptResult& script, const SCounts& counts, CReportSpool& spool,
-                const CReportSpool::Part& cases) {
+                const CReportSpool::Part& cases, std::string_view strShard) {
     out << "  <testsuite name=\"";
     out.Attribute(script.strName) << "\" tests=\"" << counts.nTests << "\" failures=\"" << counts.nFailures
                                   << "\" errors=\"" << counts.nErrors << "\" skipped=\"0\" time=\"";
     out.Fixed(script.dSeconds, 3) << "\" file=\"";
     out.Attribute(script.strPath) << "\">\n";
+    if (!strShard.empty()) {
+        out << "    <properties><property name=\"shard\" value=\"";
+        out.Attribute(strShard) << "\"/></properties>\n";
+    }
     if (script.bUnreadable) {
         // A script that cannot be run still shows up, as one erroneous case.
         const CString problem = script.arrProblems.empty() ? CString() : script.arrProblems.front();
@@ -98,7 +102,8 @@ void CJUnitReport::Add(std::size_t nScript, std::string_view strScriptName, cons
     m_spool.AddTo(m_cases[nScript], [&](CReportWriter& out) { WriteCase(out, strScriptName, t); });
 }
 
-bool CJUnitReport::Write(std::ostream& stream, const std::vector<SScriptResult>& scripts) {
+bool CJUnitReport::Write(std::ostream& stream, const std::vector<SScriptResult>& scripts,
+                         std::string_view strShard) {
     std::vector<SCounts> suites;
     SCounts total;
     for (const SScriptResult& script : scripts) {
@@ -107,14 +112,17 @@ bool CJUnitReport::Write(std::ostream& stream, const std::vector<SScriptResult>&
     }
     CReportWriter out(stream);
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        << "<testsuites name=\"tranvex-run\" tests=\"" << total.nTests << "\" failures=\"" << total.nFailures
+        << "<testsuites name=\"tranvex-run";
+    if (!strShard.empty())
+        out << " shard ";
+    out.Attribute(strShard) << "\" tests=\"" << total.nTests << "\" failures=\"" << total.nFailures
         << "\" errors=\"" << total.nErrors << "\" time=\"";
     out.Fixed(total.dSeconds, 3) << "\">\n";
     static const CReportSpool::Part kNoCases;
     bool bCopied = true;
     for (std::size_t s = 0; s < scripts.size(); ++s)
-        bCopied &=
-            WriteSuite(out, scripts[s], suites[s], m_spool, s < m_cases.size() ? m_cases[s] : kNoCases);
+        bCopied &= WriteSuite(out, scripts[s], suites[s], m_spool, s < m_cases.size() ? m_cases[s] : kNoCases,
+                              strShard);
     out << "</testsuites>\n";
     return bCopied;
 }

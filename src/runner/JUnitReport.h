@@ -18,7 +18,8 @@ public:
     void Add(std::size_t nScript, std::string_view strScriptName, const STransactionResult& t);
     // The report: each script's counts and problems, around the transactions added for it, in the
     // scripts' order; false when the spool could not be read back.
-    bool Write(std::ostream& out, const std::vector<SScriptResult>& scripts);
+    // A shard ("2/3") is named in the document's name and in each suite's properties.
+    bool Write(std::ostream& out, const std::vector<SScriptResult>& scripts, std::string_view strShard = {});
 
 private:
     CReportSpool m_spool;

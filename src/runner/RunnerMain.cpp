@@ -15,11 +15,15 @@
 #include <map>
 
 #include "log/LogWriter.h"
+#include "replay/CallRecorder.h"
 #include "res/Version.h"
 #include "runner/HtmlReport.h"
 #include "runner/JUnitReport.h"
 #include "runner/Progress.h"
 #include "runner/ScriptRunner.h"
+#include "runner/ScriptSessions.h"
+#include "runner/SessionThreads.h"
+#include "runner/LoadRun.h"
 
 namespace {
 
@@ -30,17 +34,6 @@ CString LocalTimeNow() {
     char buffer[32];
     std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
     return buffer;
-}
-
-// The window's start-up makes the log directory; so does this program when it logs.
-CTransactionCycle::LogSink OpenLog(bool bLog, std::FILE* err) {
-    if (!bLog)
-        return {};
-    if (::mkdir("CORVANE_LOGS", 0777) != 0 && errno != EEXIST) {
-        std::fprintf(err, "tranvex-run: Unable to create Log Directory - logging disabled!\n");
-        return {};
-    }
-    return [](const CString& entry) { GetLogWriter()->Write("%s", entry.c_str()); };
 }
 
 // A report file is made (and an older one emptied) before anything runs: a path that cannot be
@@ -90,6 +83,14 @@ template <typename Writer> bool WriteReport(const CString& strFile, std::FILE* e
     return false;
 }
 
+// False, with the reason, when some call could not be written to the cassette.
+bool RecordingWritten(const std::shared_ptr<tvxreplay::CCassetteWriter>& cassette, std::FILE* err) {
+    const std::string strFailure = cassette ? cassette->Failure() : std::string();
+    if (!strFailure.empty())
+        std::fprintf(err, "tranvex-run: %s\n", strFailure.c_str());
+    return strFailure.empty();
+}
+
 } // namespace
 
 int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* err, bool bErrIsTerminal) {
@@ -109,26 +110,39 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
     }
 
     // A component choice that names no usable library stops the run before anything is sent.
+    // The cassette is held open here for the whole run: sessions come and go (--jobs, load passes),
+    // and the file is emptied only when no one holds it.
+    std::shared_ptr<tvxreplay::CCassetteWriter> cassette;
     for (const STargetInfo& row : kTargets) {
-        if (const SComponentChoice choice = ChosenComponent(options, row); !choice.strProblem.empty()) {
+        SComponentChoice choice = ChosenComponent(options, row);
+        if (!choice.strProblem.empty()) {
             std::fprintf(err, "tranvex-run: %s\n", choice.strProblem.c_str());
             return kExitUsage;
         }
+        cassette = choice.recorder;
     }
 
     const bool bKnownGood = !options.strRecordDir.empty() || !options.strKnownGoodDir.empty();
     if ((bKnownGood && !ScriptNamesAreDistinct(options.scripts, err)) ||
-        !PrepareReport(options.strJUnitFile, err) || !PrepareReport(options.strHtmlFile, err))
+        !PrepareReport(options.strJUnitFile, err) || !PrepareReport(options.strHtmlFile, err) ||
+        !PrepareReport(options.scale.strSummaryFile, err))
         return kExitUsage;
+    if (options.scale.IsLoadRun()) {
+        const int nExit = RunLoad(options, err, bErrIsTerminal);
+        return RecordingWritten(cassette, err) || nExit != kExitPassed ? nExit : kExitUsage;
+    }
 
     const CCardMasker mask(options.bMask);
-    const SReportHeading heading{TargetInfo(options.target).pszName, LocalTimeNow()};
+    const CString strShard = ShardLabel(options.scale);
+    options.scripts = ShardScripts(options.scripts, options.scale);
+    const SReportHeading heading{TargetInfo(options.target).pszName, LocalTimeNow(), strShard};
     const auto start = std::chrono::steady_clock::now();
     CProgressPrinter progress(err, bErrIsTerminal, mask);
-    CScriptRunner runner(options, OpenLog(options.bLog, err));
-    if (CString strProblem;
-        !options.strServers.empty() && !runner.StoreServers(options.strServers, strProblem)) {
-        std::fprintf(err, "tranvex-run: --servers: %s\n", mask(strProblem).c_str());
+    const CStopSignals signals;
+    CRunLog log(options.bLog, err);
+    CScriptSessions sessions(options, log.Sink());
+    if (CString strProblem; !sessions.Prepare(strProblem)) {
+        std::fprintf(err, "tranvex-run: %s\n", mask(strProblem).c_str());
         return kExitUsage;
     }
 
@@ -142,18 +156,14 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
         std::fprintf(err, "tranvex-run: cannot make the reports' working files: %s\n", strProblem.c_str());
         return kExitUsage;
     }
-    std::vector<SScriptResult> results; // in the order given, which the reports keep
-    CString strMaskedScript; // the name of the script being run, masked, for its transactions' parts
-    std::size_t nMaskedScript = SIZE_MAX;
-    const auto onTransaction = [&](const SScriptResult& script, STransactionResult& t, int nCount) {
+    // In the order given, which the reports keep, whatever order the sessions end them in.
+    std::vector<SScriptResult> results(options.scripts.size());
+    const auto onTransaction = [&](std::size_t nScript, const SScriptResult& script, STransactionResult& t,
+                                   int nCount) {
         progress.Transaction(script, t, nCount);
         if (!bJUnit && !bHtml)
             return;
-        const std::size_t nScript = results.size(); // the script being run is pushed when it ends
-        if (nMaskedScript != nScript) {
-            strMaskedScript = mask(script.strName);
-            nMaskedScript = nScript;
-        }
+        const CString strMaskedScript = mask(script.strName);
         MaskTransaction(t, mask);
         if (bJUnit)
             junit.Add(nScript, strMaskedScript, t);
@@ -162,12 +172,15 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
         CString().swap(t.strRequest);
         CString().swap(t.strResponse);
     };
+    const auto onEnded = [&](std::size_t nScript, SScriptResult& script) {
+        progress.ScriptProblems(script);
+        results[nScript] = std::move(script);
+    };
+    sessions.Run(onTransaction, onEnded);
+    log.Close();
 
     int nTotal = 0, nFailed = 0, nUnreadable = 0;
-    for (const CString& strScript : options.scripts) {
-        results.push_back(runner.Run(strScript, onTransaction));
-        const SScriptResult& script = results.back();
-        progress.ScriptProblems(script);
+    for (const SScriptResult& script : results) {
         nUnreadable += script.bUnreadable ? 1 : 0;
         nTotal += script.nTransactions;
         nFailed += script.nFailed;
@@ -178,13 +191,13 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
     for (SScriptResult& script : results)
         MaskScript(script, mask);
     const bool bJUnitWritten = WriteReport(options.strJUnitFile, err,
-                                           [&](std::ostream& file) { return junit.Write(file, results); });
+                                           [&](std::ostream& file) { return junit.Write(file, results, strShard); });
     const bool bHtmlWritten = WriteReport(
         options.strHtmlFile, err, [&](std::ostream& file) { return html.Write(file, results, heading); });
-    const CString strRecordingFailure = runner.RecordingFailure();
-    if (!strRecordingFailure.empty())
-        std::fprintf(err, "tranvex-run: %s\n", strRecordingFailure.c_str());
-    if (nUnreadable > 0 || !bJUnitWritten || !bHtmlWritten || !strRecordingFailure.empty())
+    const bool bRecorded = RecordingWritten(cassette, err);
+    if (const int nSignal = StopSignal(); nSignal != 0)
+        return 128 + nSignal;
+    if (nUnreadable > 0 || !bJUnitWritten || !bHtmlWritten || !bRecorded)
         return kExitUsage;
     return nFailed > 0 ? kExitFailed : kExitPassed;
 }

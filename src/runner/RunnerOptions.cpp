@@ -50,7 +50,7 @@ bool IsCallTapeOption(const CString& name) {
 } // namespace
 
 const char* RunnerUsage() {
-    return "Usage: tranvex-run [options] SCRIPT...\n"
+    static const CString usage = CString("Usage: tranvex-run [options] SCRIPT...\n"
            "Runs transaction scripts without a window, as \"Run It and Load Next\" does for every block,\n"
            "and checks each answer.\n"
            "\n"
@@ -73,6 +73,7 @@ const char* RunnerUsage() {
            "  --replay FILE           the cassette that a replay component answers from (as TRANVEX_REPLAY)\n"
            "  --replay-ignore NAME,...  elements whose values replay does not compare (may be repeated;\n"
            "                          as TRANVEX_REPLAY_IGNORE)\n"
+           "%SCALE%"
            "  --no-log                write nothing to the daily log in CORVANE_LOGS\n"
            "  --no-mask               show card data in reports and output unmasked\n"
            "  --version               print the version and exit\n"
@@ -83,15 +84,25 @@ const char* RunnerUsage() {
            "  Name~regex      the text matches (search)     Name=*      present and not empty\n"
            "  !Name           the element is absent\n"
            "\n"
-           "The scripts run one after another in one session, as in one window: the components and the\n"
-           "AcqRefData, ProcessData and RecordNo carried from each answer into the next request persist.\n"
+           "Without --jobs, the scripts run one after another in one session, as in one window: the\n"
+           "components and the AcqRefData, ProcessData and RecordNo carried from each answer into the\n"
+           "next request persist. Reports list the scripts in the order given.\n"
+           "A load run prints transactions, passed, failed, rate and latency percentiles (p50, p90, p99,\n"
+           "p99.9, max), overall and per TranCode; --html then draws latency over time and a histogram.\n"
            "Without a choice, each component is searched for in TRANVEX_COMPONENT_PATH, then in the\n"
            "program's components folder.\n"
            "Progress goes to standard error.\n"
            "\n"
            "Exit status: 0 every transaction passed, 1 some failed, 2 usage error, unreadable script or "
            "report\n"
-           "file that cannot be written.\n";
+           "file that cannot be written, 130 or 143 stopped by SIGINT or SIGTERM (every report is still\n"
+           "written, the rest marked not run).\n");
+    static const CString text = [] {
+        CString whole = usage;
+        whole.replace(whole.find("%SCALE%"), 7, ScaleUsage());
+        return whole;
+    }();
+    return text.c_str();
 }
 
 bool ParseRunnerOptions(const std::vector<CString>& args, SRunnerOptions& options, CString& strError) {
@@ -142,6 +153,10 @@ bool ParseRunnerOptions(const std::vector<CString>& args, SRunnerOptions& option
             if (!noValue())
                 return false;
             options.bLog = false;
+        } else if (name == "--keep-components") {
+            if (!noValue())
+                return false;
+            options.scale.bKeepComponents = true;
         } else if (name == "--no-mask") {
             if (!noValue())
                 return false;
@@ -187,6 +202,12 @@ bool ParseRunnerOptions(const std::vector<CString>& args, SRunnerOptions& option
                  : name == "--known-good" ? options.strKnownGoodDir
                  : name == "--junit"      ? options.strJUnitFile
                                           : options.strHtmlFile) = value;
+        } else if (IsScaleOption(name)) {
+            if (!takeValue() || !SetScaleOption(name, value, options.scale, strError)) {
+                if (strError.empty())
+                    strError = "option " + name + " needs a value";
+                return false;
+            }
         } else {
             strError = "unknown option " + name;
             return false;
@@ -196,7 +217,7 @@ bool ParseRunnerOptions(const std::vector<CString>& args, SRunnerOptions& option
         strError = "no script given";
         return false;
     }
-    return true;
+    return options.bHelp || options.bVersion || CheckScaleOptions(options.scale, strError);
 }
 
 SComponentChoice ChosenComponent(const SRunnerOptions& options, const STargetInfo& target) {

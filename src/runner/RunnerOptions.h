@@ -8,6 +8,7 @@
 #include "controls/ComponentChoice.h"
 #include "controls/PaymentTargets.h"
 #include "platform/MfcTypes.h"
+#include "runner/ScaleOptions.h"
 
 struct SRunnerOptions {
     ETarget target = ETarget::Client;
@@ -22,6 +23,7 @@ struct SRunnerOptions {
     bool bMask = true;
     bool bHelp = false;
     bool bVersion = false;
+    SScaleOptions scale; // parallel sessions, shards, load runs, time limits
     std::vector<CString> scripts;
     SCallTapes tapes; // --record-calls, --replay, --replay-ignore
 };

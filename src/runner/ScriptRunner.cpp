@@ -2,15 +2,17 @@
 #include "runner/ScriptRunner.h"
 
 #include <chrono>
+#include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "controls/ResponseScanner.h"
-#include "replay/CallRecorder.h"
 #include "replay/ReplayComponent.h"
 #include "runner/KnownGood.h"
 #include "runner/ScriptNotes.h"
+#include "runner/SessionThreads.h"
 #include "script/ScriptFile.h"
 #include "script/ScriptSplitter.h"
 #include "xml/XmlDocHelper.h"
@@ -36,6 +38,12 @@ CString ParseFailure(const CString& strPath, const CXmlDocHelper& request, const
            ": " + request.GetParseReason();
 }
 
+CString FixedSeconds(double dSeconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", dSeconds);
+    return text;
+}
+
 bool ReadWholeFile(const fs::path& path, CString& text) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -48,15 +56,53 @@ bool ReadWholeFile(const fs::path& path, CString& text) {
 
 } // namespace
 
-CScriptRunner::CScriptRunner(const SRunnerOptions& options, CTransactionCycle::LogSink log)
-    : m_options(options), m_control(options.target), m_log(log), m_cycle(std::move(log)) {
-    const SComponentChoice choice = ChosenComponent(options, m_control.Target());
-    m_recorder = choice.recorder;
-    m_control.Create(m_control.Target().nControlId, choice);
+const char kNotAnswered[] = "Not run: the component did not answer";
+const char kNotRunStopped[] = "Not run: the run was stopped";
+
+// What one call needs and gives, kept apart from the caller's stack: a call that overruns its limit
+// still writes here after the caller has moved on.
+struct CScriptRunner::SCall {
+    CString strRequest;
+    CXmlDocHelper response;
+    SCycleAnswer answer;
+    std::exception_ptr error;
+};
+
+void ReleaseSession(std::unique_ptr<CScriptRunner> pRunner) {
+    if (pRunner && pRunner->Broken())
+    {
+        (void)pRunner.release(); // deliberately leaked: its worker thread is still in the component
+        NoteThreadsLeftRunning();
+    }
 }
 
-CString CScriptRunner::RecordingFailure() const {
-    return m_recorder ? m_recorder->Failure() : CString();
+void CScriptRunner::SetCallLimit(double dSeconds) {
+    m_dCallLimit = dSeconds;
+    if (dSeconds > 0 && !m_pWorker)
+        m_pWorker = std::make_unique<CCallWorker>();
+}
+
+bool CScriptRunner::CallComponent(const std::shared_ptr<SCall>& call) {
+    const auto submit = [this, call] {
+        try {
+            call->answer = m_cycle.Submit(&m_control, call->strRequest, &call->response);
+        } catch (...) {
+            call->error = std::current_exception();
+        }
+    };
+    if (!m_pWorker) {
+        submit();
+        return true;
+    }
+    if (m_pWorker->Run(submit, std::chrono::duration<double>(m_dCallLimit)))
+        return true;
+    m_bBroken = true;
+    return false;
+}
+
+CScriptRunner::CScriptRunner(const SRunnerOptions& options, CTransactionCycle::LogSink log)
+    : m_options(options), m_control(options.target), m_log(log), m_cycle(std::move(log)) {
+    m_control.Create(m_control.Target().nControlId, ChosenComponent(options, m_control.Target()));
 }
 
 bool CScriptRunner::StoreServers(const CString& strServers, CString& strProblem) {
@@ -121,12 +167,20 @@ SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progres
             script.transactions.push_back(std::move(t));
     };
     for (std::size_t i = 0; i < stored.size(); ++i) {
-        const auto started = std::chrono::steady_clock::now();
+        auto started = std::chrono::steady_clock::now();
         const SBlockNote& note = notes[i];
         STransactionResult result;
         result.nNumber = static_cast<int>(i) + 1;
         result.strKind = note.strKind;
-        RunBlock(strPath, stored[i], note, result);
+        const bool bStopped = m_pStop && m_pStop->load();
+        if (!m_bBroken && !bStopped && m_gate && !m_gate(started)) {
+            script.dSeconds = SecondsSince(start);
+            return script;
+        }
+        if (m_bBroken || bStopped)
+            result.strError = m_bBroken ? kNotAnswered : kNotRunStopped;
+        else
+            RunBlock(strPath, stored[i], note, result);
         KeepAnswer(script, result);
         result.strName = NoteTitle(note.strComment);
         if (result.strName.empty())
@@ -168,15 +222,28 @@ void CScriptRunner::RunBlock(const CString& strPath, const CString& strStored, c
     }
     // The reports show a block that did not parse as stored.
     result.strRequest = bParsed ? strRequest : strStored;
-    CXmlDocHelper response;
-    SCycleAnswer answer;
-    try {
-        answer = m_cycle.Submit(&m_control, strRequest, &response);
-    } catch (const std::exception& e) { // what the window's command dispatcher would show
-        if (bParsed)
-            result.strError = e.what();
+    const auto call = std::make_shared<SCall>();
+    call->strRequest = std::move(strRequest);
+    const auto sent = std::chrono::steady_clock::now();
+    if (!CallComponent(call)) {
+        result.strError = "No answer within the time limit: the call was given up after " +
+                          FixedSeconds(SecondsSince(sent)) + " s";
         return;
     }
+    if (call->error) {
+        try {
+            std::rethrow_exception(call->error);
+        } catch (const std::exception& e) { // what the window's command dispatcher would show
+            if (bParsed)
+                result.strError = e.what();
+        } catch (...) {
+            if (bParsed)
+                result.strError = "Unexpected failure.";
+        }
+        return;
+    }
+    SCycleAnswer& answer = call->answer;
+    CXmlDocHelper& response = call->response;
     if (answer.outcome == SCycleAnswer::eCompleted)
         CarryTokens(answer.fields, m_carried);
     result.strResponse = std::move(answer.strResponse);

@@ -3,10 +3,14 @@
 // answer is checked against the block's Expect note and, when asked, its known-good answer.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <memory>
 
 #include "controls/PaymentControl.h"
 #include "controls/TransactionCycle.h"
+#include "runner/CallWorker.h"
 #include "runner/ExpectNote.h"
 #include "runner/RunResult.h"
 #include "runner/RunnerOptions.h"
@@ -25,13 +29,33 @@ public:
     // the reason when the call fails or the answer is not a success.
     bool StoreServers(const CString& strServers, CString& strProblem);
 
+    // Asked before each block is sent, with the moment its time counts from (now); may wait, and may
+    // move that moment to the block's scheduled time. False ends the script there, the rest left out
+    // of the counts: a load run that has reached its end.
+    using Gate = std::function<bool(std::chrono::steady_clock::time_point& start)>;
+
+    // Each call then runs on a worker thread; one that takes longer than seconds fails its
+    // transaction and breaks the session: every block after it is not run.
+    void SetCallLimit(double dSeconds);
+    // Once *pStop is set, the blocks not yet sent are not run.
+    void SetStop(const std::atomic<bool>* pStop) { m_pStop = pStop; }
+    void SetGate(Gate gate) { m_gate = std::move(gate); }
+    // A call overran its limit and is still running on a thread that uses this session: the owner
+    // must then leak the session rather than destroy it (see ReleaseSession).
+    bool Broken() const { return m_bBroken; }
+
+    // The next pass of a load run starts as a fresh session would, on the same components: no
+    // tokens carried from the last.
+    void NewPass() { m_carried = {}; }
+
     // Runs one script; without progress, its result keeps every transaction.
     SScriptResult Run(const CString& strPath, const Progress& progress = {});
 
-    // Why calls could not be written to the cassette; empty when none is recorded or all were.
-    CString RecordingFailure() const;
-
 private:
+    struct SCall;
+    // The cycle's Submit, on the worker when there is a limit; false when the call overran it.
+    bool CallComponent(const std::shared_ptr<SCall>& call);
+
     // Load Next's request, Run It's cycle, then the checks when an answer that parses came back.
     void RunBlock(const CString& strPath, const CString& strStored, const SBlockNote& note,
                   STransactionResult& result);
@@ -39,9 +63,20 @@ private:
 
     const SRunnerOptions& m_options;
     CPaymentControl m_control;
-    std::shared_ptr<tvxreplay::CCassetteWriter> m_recorder;
     CTransactionCycle::LogSink m_log;
     CTransactionCycle m_cycle;
     // The response column's tokens: what the last completed run leaves for the next request.
     CFieldValues m_carried;
+    double m_dCallLimit = 0;
+    std::unique_ptr<CCallWorker> m_pWorker;
+    bool m_bBroken = false;
+    const std::atomic<bool>* m_pStop = nullptr;
+    Gate m_gate;
 };
+
+// Destroys a session, or leaks it when broken: a thread still in its component's call uses it, and
+// a component in this process cannot be stopped safely.
+void ReleaseSession(std::unique_ptr<CScriptRunner> pRunner);
+
+extern const char kNotAnswered[]; // "Not run: the component did not answer"
+extern const char kNotRunStopped[];

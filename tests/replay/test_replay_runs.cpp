@@ -70,6 +70,35 @@ TEST_F(ReplayRunTest, ReplayingTheSampleReproducesItsRunOnEitherControl) {
     EXPECT_EQ(Run({"TStream.xml"}), kExitPassed) << m_err;
 }
 
+// Sessions come and go (parallel sessions, a load run's passes); each adds its calls to the one
+// cassette, which is never emptied between them, and the cassette replays the whole run.
+TEST_F(ReplayRunTest, EverySessionOfARunRecordsInOneCassette) {
+    const std::vector<CString> scripts = {"a.xml", "b.xml", "c.xml", "d.xml"};
+    for (const CString& script : scripts)
+        fs::copy_file(TRANVEX_SAMPLE_SCRIPT, script);
+    ASSERT_EQ(Run({"--record-calls", "one.tape", "a.xml"}), kExitPassed) << m_err;
+    const auto calls = [](const std::string& text) {
+        std::size_t n = 0;
+        for (std::size_t at = text.find("\ncall "); at != std::string::npos; at = text.find("\ncall ", at + 1))
+            ++n;
+        return n;
+    };
+    const std::size_t nOnePass = calls(ReadFile("one.tape"));
+    ASSERT_GT(nOnePass, 0u);
+    const CString strTwoPasses = std::to_string(2 * nOnePass);
+    ASSERT_EQ(Run({"--load", "1", "--count", strTwoPasses, "--record-calls", "load.tape", "a.xml"}), kExitPassed)
+        << m_err;
+    EXPECT_EQ(calls(ReadFile("load.tape")), 2 * nOnePass);
+
+    std::vector<CString> args = {"--jobs", "2", "--record-calls", "all.tape"};
+    args.insert(args.end(), scripts.begin(), scripts.end());
+    ASSERT_EQ(Run(args), kExitPassed) << m_err;
+    EXPECT_EQ(calls(ReadFile("all.tape")), 4 * nOnePass);
+    args = {"--client-component", "replay", "--replay", "all.tape"};
+    args.insert(args.end(), scripts.begin(), scripts.end());
+    EXPECT_EQ(Run(args), kExitPassed) << m_err;
+}
+
 TEST_F(ReplayRunTest, AChangedRequestFailsItsTransactionWithTheDifference) {
     fs::copy_file(TRANVEX_SAMPLE_SCRIPT, "TStream.xml");
     ASSERT_EQ(Run({"--record-calls", "c.tape", "TStream.xml"}), kExitPassed) << m_err;
