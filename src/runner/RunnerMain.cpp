@@ -13,12 +13,14 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 
 #include "log/LogWriter.h"
 #include "res/Version.h"
 #include "runner/HtmlReport.h"
 #include "runner/JUnitReport.h"
 #include "runner/Progress.h"
+#include "runner/RunUnits.h"
 #include "runner/ScriptRunner.h"
 
 namespace {
@@ -125,12 +127,24 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
     const SReportHeading heading{TargetInfo(options.target).pszName, LocalTimeNow()};
     const auto start = std::chrono::steady_clock::now();
     CProgressPrinter progress(err, bErrIsTerminal, mask);
-    CScriptRunner runner(options, OpenLog(options.bLog, err));
-    if (CString strProblem;
-        !options.strServers.empty() && !runner.StoreServers(options.strServers, strProblem)) {
-        std::fprintf(err, "tranvex-run: --servers: %s\n", mask(strProblem).c_str());
+    std::vector<SRunUnit> units;
+    if (CString strProblem; !MakeRunUnits(options, units, strProblem)) {
+        std::fprintf(err, "tranvex-run: %s\n", strProblem.c_str());
         return kExitUsage;
     }
+    // Each data row gets a session of its own: fresh components, nothing carried.
+    const CTransactionCycle::LogSink log = OpenLog(options.bLog, err);
+    std::unique_ptr<CScriptRunner> pRunner;
+    const auto newSession = [&]() {
+        pRunner = std::make_unique<CScriptRunner>(options, log);
+        CString strProblem;
+        if (options.strServers.empty() || pRunner->StoreServers(options.strServers, strProblem))
+            return true;
+        std::fprintf(err, "tranvex-run: --servers: %s\n", mask(strProblem).c_str());
+        return false;
+    };
+    if (!newSession())
+        return kExitUsage;
 
     // Each transaction goes into the reports as it ends, masked once, while its texts are at hand;
     // the results keep only what the totals and the summary need.
@@ -164,8 +178,12 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
     };
 
     int nTotal = 0, nFailed = 0, nUnreadable = 0;
-    for (const CString& strScript : options.scripts) {
-        results.push_back(runner.Run(strScript, onTransaction));
+    for (std::size_t u = 0; u < units.size(); ++u) {
+        const SRunUnit& unit = units[u];
+        if (u > 0 && unit.nSession != units[u - 1].nSession && !newSession())
+            return kExitUsage;
+        pRunner->SetVariables(&unit.variables);
+        results.push_back(pRunner->Run(unit.strScript, onTransaction, unit.strSuite));
         const SScriptResult& script = results.back();
         progress.ScriptProblems(script);
         nUnreadable += script.bUnreadable ? 1 : 0;

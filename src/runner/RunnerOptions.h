@@ -8,6 +8,7 @@
 #include "controls/ComponentChoice.h"
 #include "controls/PaymentTargets.h"
 #include "platform/MfcTypes.h"
+#include "script/ScriptVariables.h"
 
 struct SRunnerOptions {
     ETarget target = ETarget::Client;
@@ -22,6 +23,10 @@ struct SRunnerOptions {
     bool bMask = true;
     bool bHelp = false;
     bool bVersion = false;
+    CVariableMap variables; // --var NAME=VALUE: wins over the variables file and the environment
+    CString strVarsFile;    // --vars; unset, TRANVEX_VARS
+    CString strDataFile;    // --data: the scripts run once per row
+    CString strDataName;    // --data-name: the column that names each row's suites
     std::vector<CString> scripts;
 };
 

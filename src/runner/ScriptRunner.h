@@ -11,6 +11,7 @@
 #include "runner/RunResult.h"
 #include "runner/RunnerOptions.h"
 #include "script/ScriptSplitter.h"
+#include "script/ScriptVariables.h"
 
 class CScriptRunner {
 public:
@@ -25,8 +26,12 @@ public:
     // the reason when the call fails or the answer is not a success.
     bool StoreServers(const CString& strServers, CString& strProblem);
 
-    // Runs one script; without progress, its result keeps every transaction.
-    SScriptResult Run(const CString& strPath, const Progress& progress = {});
+    // ${NAME} in the blocks is given from these; unset, a block is run as stored.
+    void SetVariables(const CScriptVariables* pVariables) { m_pVariables = pVariables; }
+
+    // Runs one script; without progress, its result keeps every transaction. strSuite, when given,
+    // names the result in place of the script's file name.
+    SScriptResult Run(const CString& strPath, const Progress& progress = {}, const CString& strSuite = {});
 
 private:
     // Load Next's request, Run It's cycle, then the checks when an answer that parses came back.
@@ -40,4 +45,5 @@ private:
     CTransactionCycle m_cycle;
     // The response column's tokens: what the last completed run leaves for the next request.
     CFieldValues m_carried;
+    const CScriptVariables* m_pVariables = nullptr;
 };
