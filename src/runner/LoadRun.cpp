@@ -26,6 +26,8 @@ using Clock = std::chrono::steady_clock;
 // Everything the session threads touch: a thread left in a call keeps it alive by itself.
 struct SLoadShared {
     SRunnerOptions options;
+    std::vector<std::vector<SRunUnit>> rows; // the units of each data row; one row without --data
+    std::atomic<std::size_t> nNextRow{0};
     CCardMasker mask{true};
     CTransactionCycle::LogSink log;
     Clock::time_point start, end;
@@ -82,12 +84,14 @@ struct SLoadShared {
                 ReleaseSession(std::move(pRunner));
                 pRunner = MakeSession(nPass);
             }
-            for (const CString& strScript : options.scripts) {
+            for (const SRunUnit& unit : rows[nNextRow.fetch_add(1) % rows.size()]) {
                 if (bEnded || pRunner->Broken())
                     break;
-                pRunner->Run(strScript, [&](const SScriptResult& script, STransactionResult& t, int) {
-                    Record(script.strName, nPass, t);
-                });
+                pRunner->SetVariables(&unit.variables);
+                pRunner->Run(
+                    unit.strScript,
+                    [&](const SScriptResult& script, STransactionResult& t, int) { Record(script.strName, nPass, t); },
+                    unit.strSuite);
             }
             if (pRunner->Broken()) { // this session's component did not answer: the others go on
                 ReleaseSession(std::move(pRunner));
@@ -148,11 +152,18 @@ template <typename Writer> bool WriteFile(const CString& strFile, std::FILE* err
 
 } // namespace
 
-int RunLoad(const SRunnerOptions& options, std::FILE* err, bool /*bErrIsTerminal*/) {
+int RunLoad(const SRunnerOptions& options, const std::vector<SRunUnit>& units, std::FILE* err,
+            bool /*bErrIsTerminal*/) {
     auto pShared = std::make_shared<SLoadShared>();
     SLoadShared& shared = *pShared;
     shared.options = options;
-    shared.options.scripts = ShardScripts(options.scripts, options.scale);
+    for (const SRunUnit& unit : units) {
+        if (shared.rows.empty() || unit.nSession != shared.rows.back().front().nSession)
+            shared.rows.emplace_back();
+        shared.rows.back().push_back(unit);
+    }
+    if (shared.rows.empty()) // no data rows: nothing to run, and the run ends at once
+        shared.rows.emplace_back();
     shared.mask = CCardMasker(options.bMask);
     const SScaleOptions& scale = options.scale;
     if (!options.strJUnitFile.empty()) {

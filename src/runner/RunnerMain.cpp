@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 
 #include "log/LogWriter.h"
 #include "replay/CallRecorder.h"
@@ -20,6 +21,7 @@
 #include "runner/HtmlReport.h"
 #include "runner/JUnitReport.h"
 #include "runner/Progress.h"
+#include "runner/RunUnits.h"
 #include "runner/ScriptRunner.h"
 #include "runner/ScriptSessions.h"
 #include "runner/SessionThreads.h"
@@ -127,20 +129,25 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
         !PrepareReport(options.strJUnitFile, err) || !PrepareReport(options.strHtmlFile, err) ||
         !PrepareReport(options.scale.strSummaryFile, err))
         return kExitUsage;
+    options.scripts = ShardScripts(options.scripts, options.scale);
+    std::vector<SRunUnit> units;
+    if (CString strProblem; !MakeRunUnits(options, units, strProblem)) {
+        std::fprintf(err, "tranvex-run: %s\n", strProblem.c_str());
+        return kExitUsage;
+    }
     if (options.scale.IsLoadRun()) {
-        const int nExit = RunLoad(options, err, bErrIsTerminal);
+        const int nExit = RunLoad(options, units, err, bErrIsTerminal);
         return RecordingWritten(cassette, err) || nExit != kExitPassed ? nExit : kExitUsage;
     }
 
     const CCardMasker mask(options.bMask);
     const CString strShard = ShardLabel(options.scale);
-    options.scripts = ShardScripts(options.scripts, options.scale);
     const SReportHeading heading{TargetInfo(options.target).pszName, LocalTimeNow(), strShard};
     const auto start = std::chrono::steady_clock::now();
     CProgressPrinter progress(err, bErrIsTerminal, mask);
     const CStopSignals signals;
     CRunLog log(options.bLog, err);
-    CScriptSessions sessions(options, log.Sink());
+    CScriptSessions sessions(options, units, log.Sink());
     if (CString strProblem; !sessions.Prepare(strProblem)) {
         std::fprintf(err, "tranvex-run: %s\n", mask(strProblem).c_str());
         return kExitUsage;
@@ -157,7 +164,7 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
         return kExitUsage;
     }
     // In the order given, which the reports keep, whatever order the sessions end them in.
-    std::vector<SScriptResult> results(options.scripts.size());
+    std::vector<SScriptResult> results(units.size());
     const auto onTransaction = [&](std::size_t nScript, const SScriptResult& script, STransactionResult& t,
                                    int nCount) {
         progress.Transaction(script, t, nCount);

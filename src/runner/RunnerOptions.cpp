@@ -74,6 +74,13 @@ const char* RunnerUsage() {
            "  --replay-ignore NAME,...  elements whose values replay does not compare (may be repeated;\n"
            "                          as TRANVEX_REPLAY_IGNORE)\n"
            "%SCALE%"
+           "  --var NAME=VALUE        give ${NAME} in the scripts this value (may be repeated)\n"
+           "  --vars FILE             read NAME=VALUE lines ('#' starts a comment) from FILE; unset,\n"
+           "                          from the file named by TRANVEX_VARS\n"
+           "  --data FILE.csv         run the scripts once per row of FILE.csv, the columns named by its\n"
+           "                          header line being variables over all others; each row is a fresh\n"
+           "                          session and its own suite, named \"SCRIPT [row N]\"\n"
+           "  --data-name COLUMN      name each row's suites by COLUMN instead of its number\n"
            "  --no-log                write nothing to the daily log in CORVANE_LOGS\n"
            "  --no-mask               show card data in reports and output unmasked\n"
            "  --version               print the version and exit\n"
@@ -86,9 +93,12 @@ const char* RunnerUsage() {
            "\n"
            "Without --jobs, the scripts run one after another in one session, as in one window: the\n"
            "components and the AcqRefData, ProcessData and RecordNo carried from each answer into the\n"
-           "next request persist. Reports list the scripts in the order given.\n"
+           "next request persist (with --data, for one row). Reports list the scripts in the order given.\n"
            "A load run prints transactions, passed, failed, rate and latency percentiles (p50, p90, p99,\n"
            "p99.9, max), overall and per TranCode; --html then draws latency over time and a histogram.\n"
+           "Variables: ${NAME} in a block is replaced before the block is read, by the value of --var,\n"
+           "else the variables file, else the environment, escaped for XML; $${ writes ${. An undefined\n"
+           "variable fails its transaction before anything is sent.\n"
            "Without a choice, each component is searched for in TRANVEX_COMPONENT_PATH, then in the\n"
            "program's components folder.\n"
            "Progress goes to standard error.\n"
@@ -208,10 +218,31 @@ bool ParseRunnerOptions(const std::vector<CString>& args, SRunnerOptions& option
                     strError = "option " + name + " needs a value";
                 return false;
             }
+        } else if (name == "--var") {
+            if (!takeValue())
+                return false;
+            CString strName, strValue;
+            if (!ParseVariableAssignment(value, strName, strValue, strError))
+                return false;
+            options.variables[strName] = strValue;
+        } else if (name == "--vars" || name == "--data" || name == "--data-name") {
+            if (!takeValue())
+                return false;
+            if (value.empty()) {
+                strError = "option " + name + " needs a value";
+                return false;
+            }
+            (name == "--vars" ? options.strVarsFile
+             : name == "--data" ? options.strDataFile
+                                : options.strDataName) = value;
         } else {
             strError = "unknown option " + name;
             return false;
         }
+    }
+    if (!options.strDataName.empty() && options.strDataFile.empty()) {
+        strError = "--data-name needs --data";
+        return false;
     }
     if (!options.bHelp && !options.bVersion && options.scripts.empty()) {
         strError = "no script given";

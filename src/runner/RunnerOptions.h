@@ -9,6 +9,7 @@
 #include "controls/PaymentTargets.h"
 #include "platform/MfcTypes.h"
 #include "runner/ScaleOptions.h"
+#include "script/ScriptVariables.h"
 
 struct SRunnerOptions {
     ETarget target = ETarget::Client;
@@ -24,6 +25,10 @@ struct SRunnerOptions {
     bool bHelp = false;
     bool bVersion = false;
     SScaleOptions scale; // parallel sessions, shards, load runs, time limits
+    CVariableMap variables; // --var NAME=VALUE: wins over the variables file and the environment
+    CString strVarsFile;    // --vars; unset, TRANVEX_VARS
+    CString strDataFile;    // --data: the scripts run once per row
+    CString strDataName;    // --data-name: the column that names each row's suites
     std::vector<CString> scripts;
     SCallTapes tapes; // --record-calls, --replay, --replay-ignore
 };

@@ -44,6 +44,11 @@ CString FixedSeconds(double dSeconds) {
     return text;
 }
 
+// "block 2 at s.xml:14": the line that opens the block (the third of its stored text).
+CString BlockPlace(const CString& strPath, std::size_t nBlock, const SBlockNote& note) {
+    return "block " + std::to_string(nBlock) + " at " + strPath + ":" + std::to_string(note.FileLine(3));
+}
+
 bool ReadWholeFile(const fs::path& path, CString& text) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -124,11 +129,11 @@ bool CScriptRunner::StoreServers(const CString& strServers, CString& strProblem)
     return false;
 }
 
-SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progress) {
+SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progress, const CString& strSuite) {
     const auto start = std::chrono::steady_clock::now();
     SScriptResult script;
     script.strPath = strPath;
-    script.strName = fs::path(strPath).stem().string();
+    script.strName = strSuite.empty() ? fs::path(strPath).stem().string() : strSuite;
 
     // Regular files only, as in the window: a pipe could block the run and a device such as /dev/zero
     // would never end.
@@ -177,10 +182,16 @@ SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progres
             script.dSeconds = SecondsSince(start);
             return script;
         }
+        // A block whose variables cannot all be given fails here, before anything is sent.
+        CString strText = stored[i];
         if (m_bBroken || bStopped)
             result.strError = m_bBroken ? kNotAnswered : kNotRunStopped;
+        else if (CString strProblem;
+                 m_pVariables &&
+                 !m_pVariables->Substitute(stored[i], BlockPlace(strPath, i + 1, note), strText, strProblem))
+            result.strError = strProblem;
         else
-            RunBlock(strPath, stored[i], note, result);
+            RunBlock(strPath, strText, note, result);
         KeepAnswer(script, result);
         result.strName = NoteTitle(note.strComment);
         if (result.strName.empty())

@@ -15,6 +15,7 @@
 #include "runner/RunResult.h"
 #include "runner/RunnerOptions.h"
 #include "script/ScriptSplitter.h"
+#include "script/ScriptVariables.h"
 
 class CScriptRunner {
 public:
@@ -48,8 +49,12 @@ public:
     // tokens carried from the last.
     void NewPass() { m_carried = {}; }
 
-    // Runs one script; without progress, its result keeps every transaction.
-    SScriptResult Run(const CString& strPath, const Progress& progress = {});
+    // ${NAME} in the blocks is given from these; unset, a block is run as stored.
+    void SetVariables(const CScriptVariables* pVariables) { m_pVariables = pVariables; }
+
+    // Runs one script; without progress, its result keeps every transaction. strSuite, when given,
+    // names the result in place of the script's file name.
+    SScriptResult Run(const CString& strPath, const Progress& progress = {}, const CString& strSuite = {});
 
 private:
     struct SCall;
@@ -72,6 +77,7 @@ private:
     bool m_bBroken = false;
     const std::atomic<bool>* m_pStop = nullptr;
     Gate m_gate;
+    const CScriptVariables* m_pVariables = nullptr;
 };
 
 // Destroys a session, or leaks it when broken: a thread still in its component's call uses it, and

@@ -54,8 +54,10 @@ void CRunLog::Close() {
 // Everything a session thread touches: a thread left in a call keeps it alive by itself.
 struct CScriptSessions::SShared {
     SRunnerOptions options;
+    std::vector<SRunUnit> units;
     CTransactionCycle::LogSink log;
-    std::unique_ptr<CScriptRunner> pFirst; // the one session without --jobs
+    std::unique_ptr<CScriptRunner> pFirst; // the one session without --jobs (of one data row)
+    int nFirstSession = 0;                 // the data row pFirst is the session of
     std::atomic<std::size_t> nNext{0};
     std::atomic<bool> bStop{false};
 
@@ -74,11 +76,15 @@ struct CScriptSessions::SShared {
             strProblem = "--servers: " + strProblem;
         return pRunner;
     }
+    void NameScript(SScriptResult& script, std::size_t nScript) const {
+        const SRunUnit& unit = units[nScript];
+        script.strPath = unit.strScript;
+        script.strName = unit.strSuite.empty() ? std::filesystem::path(unit.strScript).stem().string() : unit.strSuite;
+    }
     void RunScript(CScriptRunner& runner, std::size_t nScript, const CString& strProblem) {
         SScriptResult script;
         if (!strProblem.empty()) { // the session's servers could not be stored: the script fails so
-            script.strPath = options.scripts[nScript];
-            script.strName = std::filesystem::path(script.strPath).stem().string();
+            NameScript(script, nScript);
             STransactionResult t;
             t.nNumber = 1;
             t.strName = "Store the server list";
@@ -89,7 +95,9 @@ struct CScriptSessions::SShared {
                 return;
             transaction(nScript, script, t, 1);
         } else {
-            script = runner.Run(options.scripts[nScript],
+            const SRunUnit& unit = units[nScript];
+            runner.SetVariables(&unit.variables);
+            script = runner.Run(unit.strScript,
                                 [&](const SScriptResult& s, STransactionResult& t, int nTotal) {
                                     std::lock_guard lock(mutex);
                                     if (bClosed)
@@ -99,7 +107,8 @@ struct CScriptSessions::SShared {
                                     counts.strPath = s.strPath, counts.strName = s.strName;
                                     counts.nTransactions = s.nTransactions, counts.nFailed = s.nFailed,
                                     counts.nErrors = s.nErrors;
-                                });
+                                },
+                                unit.strSuite);
         }
         std::lock_guard lock(mutex);
         if (bClosed)
@@ -110,13 +119,19 @@ struct CScriptSessions::SShared {
     void Session(int /*nSession*/) {
         for (;;) {
             const std::size_t nScript = nNext.fetch_add(1);
-            if (nScript >= options.scripts.size())
+            if (nScript >= units.size())
                 return;
+            CString strProblem;
             if (pFirst) {
-                RunScript(*pFirst, nScript, {});
+                // Each data row starts a fresh session: fresh components, nothing carried.
+                if (units[nScript].nSession != nFirstSession) {
+                    ReleaseSession(std::move(pFirst));
+                    pFirst = MakeSession(strProblem);
+                    nFirstSession = units[nScript].nSession;
+                }
+                RunScript(*pFirst, nScript, strProblem);
                 continue;
             }
-            CString strProblem;
             std::unique_ptr<CScriptRunner> pRunner = MakeSession(strProblem);
             RunScript(*pRunner, nScript, strProblem);
             ReleaseSession(std::move(pRunner));
@@ -124,9 +139,11 @@ struct CScriptSessions::SShared {
     }
 };
 
-CScriptSessions::CScriptSessions(const SRunnerOptions& options, CTransactionCycle::LogSink log)
+CScriptSessions::CScriptSessions(const SRunnerOptions& options, std::vector<SRunUnit> units,
+                                 CTransactionCycle::LogSink log)
     : m_pShared(std::make_shared<SShared>()) {
     m_pShared->options = options;
+    m_pShared->units = std::move(units);
     m_pShared->log = std::move(log);
 }
 
@@ -147,12 +164,13 @@ bool CScriptSessions::Prepare(CString& strProblem) {
         return strProblem.empty();
     }
     m_pShared->pFirst = m_pShared->MakeSession(strProblem);
+    m_pShared->nFirstSession = m_pShared->units.empty() ? 0 : m_pShared->units.front().nSession;
     return strProblem.empty();
 }
 
 bool CScriptSessions::Run(Transaction transaction, Ended ended) {
     SShared& shared = *m_pShared;
-    const std::size_t nScripts = shared.options.scripts.size();
+    const std::size_t nScripts = shared.units.size();
     shared.transaction = std::move(transaction);
     shared.ended = std::move(ended);
     shared.sofar.assign(nScripts, {});
@@ -176,9 +194,8 @@ bool CScriptSessions::Run(Transaction transaction, Ended ended) {
         if (shared.done[n])
             continue;
         SScriptResult& script = shared.sofar[n];
-        script.strPath = shared.options.scripts[n];
         if (script.strName.empty())
-            script.strName = std::filesystem::path(script.strPath).stem().string();
+            shared.NameScript(script, n);
         STransactionResult rest;
         rest.nNumber = script.nTransactions + 1;
         rest.strName = "Rest of the script";

@@ -1,6 +1,6 @@
 // CScriptSessions: a functional run's scripts spread over sessions. Without --jobs one session runs
-// every script in order, as one window would; with --jobs N, N threads each take the next script
-// into a fresh session of its own. A stop (SIGINT, SIGTERM) ends each session at its next block.
+// every script in order, as one window would (a fresh one for each data row); with --jobs N, N
+// threads each take the next script into a fresh session of its own. A stop (SIGINT, SIGTERM) ends each session at its next block.
 #pragma once
 
 #include <cstdio>
@@ -9,6 +9,7 @@
 
 #include "controls/TransactionCycle.h"
 #include "runner/RunResult.h"
+#include "runner/RunUnits.h"
 #include "runner/RunnerOptions.h"
 
 class CScriptRunner;
@@ -40,13 +41,14 @@ public:
         std::function<void(std::size_t nScript, const SScriptResult& script, STransactionResult& t, int nTotal)>;
     using Ended = std::function<void(std::size_t nScript, SScriptResult& script)>;
 
-    CScriptSessions(const SRunnerOptions& options, CTransactionCycle::LogSink log);
+    // nScript in the callbacks is the place of the unit in units.
+    CScriptSessions(const SRunnerOptions& options, std::vector<SRunUnit> units, CTransactionCycle::LogSink log);
     ~CScriptSessions();
 
     // Makes the first session and stores --servers on it, so that an error answer stops the run
     // before any script; false with the reason.
     bool Prepare(CString& strProblem);
-    // Runs options.scripts. Every script ends in Ended, in full or, after a stop, as far as it got,
+    // Runs the units. Every script ends in Ended, in full or, after a stop, as far as it got,
     // with one more failed transaction for the rest ("not run"). False when a session still in a
     // call had to be left running.
     bool Run(Transaction transaction, Ended ended);

@@ -8,6 +8,7 @@
 #include "platform/MessageBox.h"
 #include "script/ScriptFile.h"
 #include "script/ScriptSplitter.h"
+#include "script/ScriptVariables.h"
 
 void CTranvexDlg::OnBrowseLoad() {
     std::error_code ec;
@@ -70,7 +71,15 @@ void CTranvexDlg::OnLoadPrev() {
 }
 
 void CTranvexDlg::LoadCurrentTransaction() {
-    if (m_xmlRequest.Load(m_arrTransactions[m_nCurrent]))
+    // A block whose variables cannot all be given is shown as a block that does not parse: the
+    // message, and a request left empty so that nothing half-filled can be sent.
+    CString strText, strError;
+    if (!ExpandWindowBlock(m_arrTransactions[m_nCurrent], m_nCurrent + 1, m_strXmlPath, strText, strError)) {
+        m_xmlRequest.Load(CString());
+        AfxMessageBox(strError);
+        return;
+    }
+    if (m_xmlRequest.Load(strText))
         ShowRequestFields(false);
     else
         AfxMessageBox(m_xmlRequest.GetError().m_strMessage);
