@@ -35,6 +35,19 @@ void Frames(tvxhost::EFraming framing, std::string_view bytes, tvxhost::CHostSes
     }
 }
 
+// The answers, as written, read back through an HTTP parser as whole responses, one after another.
+void HttpResponsesReadBack(std::string_view answers) {
+    namespace http = boost::beast::http;
+    while (!answers.empty()) {
+        http::response_parser<http::string_body> parser;
+        parser.eager(true);
+        boost::system::error_code error;
+        const std::size_t used = parser.put(boost::asio::buffer(answers.data(), answers.size()), error);
+        Check(!error && parser.is_done() && parser.get().has_content_length());
+        answers.remove_prefix(used);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -47,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 0: {
         const std::string answers = tvxhost::AnswerHttpBytes(bytes, session);
         Check(answers.empty() || answers.rfind("HTTP/1.", 0) == 0);
+        HttpResponsesReadBack(answers);
         break;
     }
     case 1:

@@ -52,6 +52,26 @@ HttpResponse HttpError(http::status status, unsigned version, std::string_view t
     return response;
 }
 
+void ResponseHead(const HttpResponse& response, std::string& head) {
+    const unsigned version = response.version();
+    head.assign("HTTP/");
+    head.push_back(static_cast<char>('0' + version / 10));
+    head.push_back('.');
+    head.push_back(static_cast<char>('0' + version % 10));
+    head.push_back(' ');
+    head.append(std::to_string(response.result_int())).push_back(' ');
+    const auto append = [&head](boost::beast::string_view text) { head.append(text.data(), text.size()); };
+    append(response.reason());
+    head.append("\r\n");
+    for (const auto& field : response) {
+        append(field.name_string());
+        head.append(": ");
+        append(field.value());
+        head.append("\r\n");
+    }
+    head.append("\r\n");
+}
+
 std::optional<http::status> StatusForReadError(const boost::system::error_code& error) {
     if (error == http::error::body_limit)
         return http::status::payload_too_large;
@@ -88,7 +108,9 @@ std::string AnswerHttpBytes(std::string_view bytes, CHostSession& session) {
         }
         SExchange exchange;
         const HttpResponse response = AnswerHttp(parser.get(), session, exchange);
-        answers << response;
+        std::string head;
+        ResponseHead(response, head);
+        answers << head << response.body();
         if (!response.keep_alive())
             break;
     }

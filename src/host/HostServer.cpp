@@ -214,6 +214,7 @@ template <class Stream>
 asio::awaitable<void> CHostServer::SImpl::ServeHttp(Stream& stream, SConnection& connection) {
     beast::flat_buffer buffer;
     buffer.reserve(16 * 1024); // a whole request in one read: Beast reads 512 bytes into an empty buffer
+    std::string head;
     for (;;) {
         http::request_parser<http::string_body> parser;
         parser.body_limit(kMaxRequestBytes);
@@ -240,7 +241,9 @@ asio::awaitable<void> CHostServer::SImpl::ServeHttp(Stream& stream, SConnection&
         if (stopping)
             response.keep_alive(false);
         connection.plain.expires_after(kIdle);
-        co_await http::async_write(stream, response, Checked(ec));
+        ResponseHead(response, head);
+        const std::array<asio::const_buffer, 2> whole{asio::buffer(head), asio::buffer(response.body())};
+        co_await asio::async_write(stream, whole, Checked(ec));
         connection.bBusy = false;
         if (ec || !response.keep_alive() || stopping)
             co_return;
