@@ -22,6 +22,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <numeric>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -172,11 +173,6 @@ double SecondsOf(const std::function<void()>& run) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 std::string Rate(double perSecond) {
     char text[32];
     std::snprintf(text, sizeof text, "%.0f sales/s", perSecond);
@@ -291,6 +287,12 @@ bool RoundTripFigure(const CHost& host, const fs::path& dir, const std::string& 
         std::fprintf(stderr, "the network component's answer differs from curl's\n");
         return false;
     }
+    // The host deals connections to its event loops (one per processor, two at least) in turn, and a
+    // loop that has to wake a sleeping processor answers several times slower on this machine: the
+    // connections opened here put the curl loop's connection on the network component's event loop,
+    // so both wait on the same one.
+    for (unsigned n = 1; n < std::max(2u, std::thread::hardware_concurrency()); ++n)
+        CCurlPoster(host.Url(), sale).Post();
     CCurlPoster curl(host.Url(), sale);
     std::vector<double> netNs, curlNs;
     for (int round = 0; round < kRounds; ++round) {
@@ -307,9 +309,16 @@ bool RoundTripFigure(const CHost& host, const fs::path& dir, const std::string& 
         std::fprintf(stderr, "round %d: net %s, curl loop %s per sale\n", round + 1,
                      FormatNs(netNs.back()).c_str(), FormatNs(curlNs.back()).c_str());
     }
+    // The machine's pace changes between rounds more than within one: the round of the median ratio
+    // is kept, not the medians of either side, which may come from different rounds.
+    std::vector<int> rounds(kRounds);
+    std::iota(rounds.begin(), rounds.end(), 0);
+    std::sort(rounds.begin(), rounds.end(),
+              [&](int a, int b) { return netNs[a] / curlNs[a] < netNs[b] / curlNs[b]; });
+    const int kept = rounds[rounds.size() / 2];
     PrintFigure("network component round trip per sale to tranvex-host over HTTP / libcurl POST loop, a "
                 "kept connection",
-                FormatNs(Median(netNs)), FormatNs(Median(curlNs)), Median(netNs) / Median(curlNs), "<= 1.3");
+                FormatNs(netNs[kept]), FormatNs(curlNs[kept]), netNs[kept] / curlNs[kept], "<= 1.3");
     return true;
 }
 
