@@ -49,6 +49,31 @@ CString BlockPlace(const CString& strPath, std::size_t nBlock, const SBlockNote&
     return "block " + std::to_string(nBlock) + " at " + strPath + ":" + std::to_string(note.FileLine(3));
 }
 
+// The block and its note with their ${NAME} given: the block's values escaped for XML, the note's
+// as written (it is read as text). pComment is left on the stored note when it has no variables,
+// so that a block and note without any cost nothing; the place is spelled only when needed.
+bool GiveVariables(const CScriptVariables& variables, const CString& strPath, std::size_t nBlock,
+                   const SBlockNote& note, CString& strText, CString& strComment, const CString*& pComment,
+                   CString& strProblem) {
+    const bool bInBlock = strText.find("${") != CString::npos;
+    const bool bInNote = note.strComment.find("${") != CString::npos;
+    if (!bInBlock && !bInNote)
+        return true;
+    const CString strPlace = BlockPlace(strPath, nBlock, note);
+    if (bInBlock) {
+        CString strStored;
+        strStored.swap(strText);
+        if (!variables.Substitute(strStored, strPlace, strText, strProblem))
+            return false;
+    }
+    if (bInNote) {
+        if (!variables.SubstitutePlain(note.strComment, "the note of " + strPlace, strComment, strProblem))
+            return false;
+        pComment = &strComment;
+    }
+    return true;
+}
+
 bool ReadWholeFile(const fs::path& path, CString& text) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -182,18 +207,20 @@ SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progres
             script.dSeconds = SecondsSince(start);
             return script;
         }
-        // A block whose variables cannot all be given fails here, before anything is sent.
+        // A block, or its note, whose variables cannot all be given fails here, before anything is sent.
         CString strText = stored[i];
+        CString strComment;
+        const CString* pComment = &note.strComment;
         if (m_bBroken || bStopped)
             result.strError = m_bBroken ? kNotAnswered : kNotRunStopped;
         else if (CString strProblem;
                  m_pVariables &&
-                 !m_pVariables->Substitute(stored[i], BlockPlace(strPath, i + 1, note), strText, strProblem))
+                 !GiveVariables(*m_pVariables, strPath, i + 1, note, strText, strComment, pComment, strProblem))
             result.strError = strProblem;
         else
-            RunBlock(strPath, strText, note, result);
+            RunBlock(strPath, strText, note, *pComment, result);
         KeepAnswer(script, result);
-        result.strName = NoteTitle(note.strComment);
+        result.strName = NoteTitle(*pComment);
         if (result.strName.empty())
             result.strName = "Block " + std::to_string(result.nNumber) +
                              (result.strTranCode.empty() ? CString() : " " + result.strTranCode);
@@ -212,8 +239,8 @@ SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progres
 }
 
 void CScriptRunner::RunBlock(const CString& strPath, const CString& strStored, const SBlockNote& note,
-                             STransactionResult& result) {
-    const SExpectNote expect = ParseExpectNote(note.strComment);
+                             const CString& strComment, STransactionResult& result) {
+    const SExpectNote expect = ParseExpectNote(strComment);
     // Load Next: the stored text becomes the request and fills the request column. A block that does
     // not parse still leaves a request, as in the window: Run It then sends the bare declaration,
     // and its answer's tokens carry on; the transaction fails with the parse error, placed in the file.

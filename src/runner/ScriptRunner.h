@@ -62,8 +62,9 @@ private:
     bool CallComponent(const std::shared_ptr<SCall>& call);
 
     // Load Next's request, Run It's cycle, then the checks when an answer that parses came back.
+    // strComment is the note's text with its variables given.
     void RunBlock(const CString& strPath, const CString& strStored, const SBlockNote& note,
-                  STransactionResult& result);
+                  const CString& strComment, STransactionResult& result);
     void KeepAnswer(const SScriptResult& script, STransactionResult& result);
 
     const SRunnerOptions& m_options;

@@ -88,6 +88,16 @@ CString EscapeVariableValue(std::string_view value) {
 
 bool CScriptVariables::Substitute(std::string_view text, const CString& strBlock, CString& strOut,
                                   CString& strError) const {
+    return Expand(text, strBlock, true, strOut, strError);
+}
+
+bool CScriptVariables::SubstitutePlain(std::string_view text, const CString& strBlock, CString& strOut,
+                                       CString& strError) const {
+    return Expand(text, strBlock, false, strOut, strError);
+}
+
+bool CScriptVariables::Expand(std::string_view text, const CString& strBlock, bool bEscape, CString& strOut,
+                              CString& strError) const {
     if (text.find("${") == std::string_view::npos) {
         strOut.assign(text);
         return true;
@@ -125,7 +135,7 @@ bool CScriptVariables::Substitute(std::string_view text, const CString& strBlock
                 strError = "Undefined variable ${" + strName + "} in " + strBlock;
                 return false;
             }
-            out += EscapeVariableValue(*value);
+            out += bEscape ? EscapeVariableValue(*value) : *value;
             i = dollar + close + 1;
         } else { // a '$' not followed by '{' is plain text
             out += '$';

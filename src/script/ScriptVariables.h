@@ -35,8 +35,14 @@ public:
     // with a message naming the variable (or the unfinished reference) and strBlock, e.g. "block 2 of
     // s.xml". A text with no "${" comes back unchanged.
     bool Substitute(std::string_view text, const CString& strBlock, CString& strOut, CString& strError) const;
+    // The same with values inserted as written, for text that is not XML (the note before a block).
+    bool SubstitutePlain(std::string_view text, const CString& strBlock, CString& strOut,
+                         CString& strError) const;
 
 private:
+    bool Expand(std::string_view text, const CString& strBlock, bool bEscape, CString& strOut,
+                CString& strError) const;
+
     std::vector<CVariableMap> m_layers;
     bool m_bEnvironment = false;
 };
