@@ -57,6 +57,17 @@ TEST(ScriptVariables, ValuesStayValuesThroughTheXmlParserCrLfIncluded) {
     EXPECT_EQ(doc.GetValue("M"), "a<b>&\"c'\r\nd");
 }
 
+// A note is text, not XML: its values go in as written, with the same errors.
+TEST(ScriptVariables, PlainSubstitutionInsertsValuesAsWritten) {
+    CScriptVariables v;
+    v.AddLayer({{"S", "a<b & c"}});
+    CString out, error;
+    ASSERT_TRUE(v.SubstitutePlain("Expect: TextResponse=${S}; $${S}", "the note", out, error));
+    EXPECT_EQ(out, "Expect: TextResponse=a<b & c; ${S}");
+    EXPECT_FALSE(v.SubstitutePlain("Expect: ${T}", "the note of block 1", out, error));
+    EXPECT_EQ(error, "Undefined variable ${T} in the note of block 1");
+}
+
 TEST(ScriptVariables, VariablesFileLinesAndTheirErrors) {
     std::istringstream good("# comment\r\n\r\n A = x=1 \r\nB=\n");
     CVariableMap vars;
