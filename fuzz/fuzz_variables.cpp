@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (value.find('\0') != CString::npos || value.find_first_not_of(" \t\r\n") == CString::npos)
             continue;
         CString document;
-        if (!variables.Substitute("<?xml version=\"1.0\"?>\n<T><V>${" + name + "}</V></T>", "b", document, error))
+        if (!variables.Substitute("<?xml version=\"1.0\"?>\n<T><V>${" + name + "}</V></T>", "b", document,
+                                  error))
             std::abort();
         CXmlDocHelper doc;
         if (!doc.Load(document) || doc.GetValue("V") != value)

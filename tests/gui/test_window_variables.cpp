@@ -19,7 +19,8 @@ class WindowVariablesTest : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
-        WriteFile("test.vars", "# the window's variables\nTVX_AMOUNT=12.50\nTVX_REF=A&B<1>\nTVX_CODE=Return\n");
+        WriteFile("test.vars",
+                  "# the window's variables\nTVX_AMOUNT=12.50\nTVX_REF=A&B<1>\nTVX_CODE=Return\n");
         setenv("TRANVEX_VARS", (m_dir / "test.vars").c_str(), 1);
         setenv("TVX_CODE", "Sale", 1); // the file hides the environment
         setenv("TVX_REF", "from the environment", 1);

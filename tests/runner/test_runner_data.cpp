@@ -33,7 +33,8 @@ protected:
     // The client control answers every request Approved and keeps what it was sent.
     void Fake() {
         m_fake->answer = [](int, const DispArgs&) {
-            return std::string("<RStream><CmdResponse><CmdStatus>Approved</CmdStatus></CmdResponse></RStream>");
+            return std::string(
+                "<RStream><CmdResponse><CmdStatus>Approved</CmdStatus></CmdResponse></RStream>");
         };
         m_registration = tvxtest::RegisterFake(CKVTCLientX::clsid, m_fake);
     }
@@ -85,7 +86,10 @@ TEST_F(RunnerDataTest, TheSentRequestHoldsTheValueOfTheFirstSourceThatHasIt) {
         {"from the environment", "env.vars", {}, "from TRANVEX_VARS"},
         {"from the environment", "env.vars", {"--vars", "opt.vars"}, "from --vars"},
         {"from the environment", "env.vars", {"--vars", "other.vars"}, "from the environment"},
-        {"from the environment", "env.vars", {"--vars", "opt.vars", "--var", "TVX_MEMO=from --var"}, "from --var"},
+        {"from the environment",
+         "env.vars",
+         {"--vars", "opt.vars", "--var", "TVX_MEMO=from --var"},
+         "from --var"},
         {nullptr, nullptr, {"--var", "TVX_MEMO=1", "--var", "TVX_MEMO=last"}, "last"},
         {nullptr, "env.vars", {"--var", "TVX_MEMO=from --var", "--data", "rows.csv"}, "from the data"},
         {nullptr, nullptr, {"--var", "TVX_MEMO=a<b & \"c\""}, "a&lt;b &amp; \"c\""},
@@ -127,13 +131,28 @@ TEST_F(RunnerDataTest, WhatCannotBeGivenFailsBeforeAnythingIsSent) {
          kExitFailed,
          "Undefined variable ${TVX_STATUS} in the note of block 1 at s.xml:4",
          0},
-        {"<Transaction><TranCode>${TVX_CODE</TranCode></Transaction>\n", {}, kExitFailed, "Unterminated ${", 0},
+        {"<Transaction><TranCode>${TVX_CODE</TranCode></Transaction>\n",
+         {},
+         kExitFailed,
+         "Unterminated ${",
+         0},
         {kMemoBlock, {"--vars", "bad.vars"}, kExitUsage, "--vars: bad.vars:2: not NAME=VALUE", 0},
-        {kMemoBlock, {"--vars", "missing.vars"}, kExitUsage, "cannot read the variables file missing.vars", 0},
+        {kMemoBlock,
+         {"--vars", "missing.vars"},
+         kExitUsage,
+         "cannot read the variables file missing.vars",
+         0},
         {kMemoBlock, {"--var", "9=x"}, kExitUsage, "--var needs NAME=VALUE", 0},
-        {kMemoBlock, {"--data", "bad.csv"}, kExitUsage, "--data: bad.csv:3: 1 fields where the header has 2", 0},
+        {kMemoBlock,
+         {"--data", "bad.csv"},
+         kExitUsage,
+         "--data: bad.csv:3: 1 fields where the header has 2",
+         0},
         {kMemoBlock, {"--data", "good.csv", "--data-name", "NOPE"}, kExitUsage, "has no column NOPE", 0},
-        {kMemoBlock, {"--data", "twice.csv", "--data-name", "N"}, kExitUsage, "lines 2 and 3 are both named \"a\"",
+        {kMemoBlock,
+         {"--data", "twice.csv", "--data-name", "N"},
+         kExitUsage,
+         "lines 2 and 3 are both named \"a\"",
          0},
     };
     tvxtest::WriteFile("bad.vars", "A=1\nB\n");
@@ -165,7 +184,8 @@ const char kRowScript[] =
     "<Transaction><MerchantID>880012345678</MerchantID><TranCode>VoidSale</TranCode>"
     "<Amount><Purchase>${AMOUNT}</Purchase></Amount></Transaction>\n"
     "<!-- Sale ${NAME}. Expect: CmdStatus=${STATUS}; RecordNo~000001$; InvoiceNo=${INVOICE} -->\n"
-    "<Transaction><MerchantID>880012345678</MerchantID><TranCode>Sale</TranCode><InvoiceNo>${INVOICE}</InvoiceNo>"
+    "<Transaction><MerchantID>880012345678</MerchantID><TranCode>Sale</TranCode><InvoiceNo>${INVOICE}</"
+    "InvoiceNo>"
     "<Account><AcctNo>4111111111111111</AcctNo><ExpDate>1228</ExpDate></Account>"
     "<Amount><Purchase>${AMOUNT}</Purchase></Amount></Transaction>\n";
 
@@ -184,7 +204,8 @@ std::vector<std::string> Suites(const std::string& file) {
         return {"(no report " + file + ")"};
     std::vector<std::string> suites;
     for (const pugi::xml_node& suite : doc.child("testsuites").children("testsuite")) {
-        std::string line = std::string(suite.attribute("name").value()) + " " + suite.attribute("tests").value();
+        std::string line =
+            std::string(suite.attribute("name").value()) + " " + suite.attribute("tests").value();
         for (const pugi::xml_node& test : suite.children("testcase"))
             if (const pugi::xml_node failure = test.child("failure"))
                 line += std::string(" | ") + test.attribute("name").value() + ": " +
@@ -202,14 +223,15 @@ TEST_F(RunnerDataTest, TenRowsAreTenSuitesEachAFreshSessionAndJobsGiveTheSameVer
     const std::vector<std::string> byNumber = Suites("rows.xml");
     ASSERT_EQ(byNumber.size(), 10u) << m_err;
     for (int n = 1; n <= 10; ++n)
-        EXPECT_EQ(byNumber[n - 1], "s [row " + std::to_string(n) + "] 2" +
-                                       (n == 7 ? " | Sale card, 7.: CmdStatus: expected \"Declined\", got \"Approved\""
-                                               : ""));
+        EXPECT_EQ(byNumber[n - 1],
+                  "s [row " + std::to_string(n) + "] 2" +
+                      (n == 7 ? " | Sale card, 7.: CmdStatus: expected \"Declined\", got \"Approved\"" : ""));
     const std::string html = ReadFile("rows.html");
     EXPECT_THAT(html, HasSubstr("s [row 10] #2: Sale card, 10."));
 
     // Named by a column; two scripts of one row are one session, their suites named script [value].
-    ASSERT_EQ(Run({"--junit", "named.xml", "--data", "rows.csv", "--data-name", "NAME", "s.xml"}), kExitFailed);
+    ASSERT_EQ(Run({"--junit", "named.xml", "--data", "rows.csv", "--data-name", "NAME", "s.xml"}),
+              kExitFailed);
     const std::vector<std::string> byName = Suites("named.xml");
     ASSERT_EQ(byName.size(), 10u);
     EXPECT_EQ(byName[0], "card, 1 2");
@@ -219,13 +241,14 @@ TEST_F(RunnerDataTest, TenRowsAreTenSuitesEachAFreshSessionAndJobsGiveTheSameVer
     ASSERT_EQ(Run({"--junit", "two.xml", "--data", "two.csv", "--data-name", "NAME", "s.xml", "t.xml"}),
               kExitFailed);
     // t's void follows s's sale in the same session and voids it; t's sale is the second record.
-    EXPECT_EQ(Suites("two.xml"),
-              (std::vector<std::string>{"s [x] 2", "t [x] 2 | Void x first.: CmdStatus: expected \"Error\", got "
-                                                   "\"Approved\" | Sale x.: RecordNo: expected a match of "
-                                                   "/000001$/, got \"R7C40509E000002\""}));
+    EXPECT_EQ(Suites("two.xml"), (std::vector<std::string>{
+                                     "s [x] 2", "t [x] 2 | Void x first.: CmdStatus: expected \"Error\", got "
+                                                "\"Approved\" | Sale x.: RecordNo: expected a match of "
+                                                "/000001$/, got \"R7C40509E000002\""}));
 
     // In parallel sessions each row still starts fresh, and the reports keep the rows' order.
-    ASSERT_EQ(Run({"--jobs", "2", "--junit", "jobs.xml", "--data", "rows.csv", "s.xml"}), kExitFailed) << m_err;
+    ASSERT_EQ(Run({"--jobs", "2", "--junit", "jobs.xml", "--data", "rows.csv", "s.xml"}), kExitFailed)
+        << m_err;
     EXPECT_EQ(Suites("jobs.xml"), byNumber);
 }
 
