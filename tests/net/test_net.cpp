@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <regex>
 #include <string_view>
 #include <set>
@@ -473,7 +474,8 @@ TEST_F(NetComponent, IdleConnectionsPassToTheNextComponent) {
         std::vector<std::string> sessions; // of the requests, in order
         std::condition_variable closed;
         bool bClosed = false;
-        CServer server(
+        std::optional<CServer> server;
+        server.emplace(
             [&](SPeer& peer) {
                 ++connections;
                 for (;;) {
@@ -498,7 +500,7 @@ TEST_F(NetComponent, IdleConnectionsPassToTheNextComponent) {
                 }
             },
             std::string_view(row.scheme) == "https");
-        const std::string name = row.scheme + std::string("://127.0.0.1:") + server.Port() + (http ? "/" : "");
+        const std::string name = row.scheme + std::string("://127.0.0.1:") + server->Port() + (http ? "/" : "");
         SCOPED_TRACE(name + (row.bOtherCa ? " other CA file" : ""));
         TrustTestCertificate();
         Store(name);
@@ -515,6 +517,7 @@ TEST_F(NetComponent, IdleConnectionsPassToTheNextComponent) {
                   std::string_view(row.second) == "answer" ? row.second : name + " " + row.second +
                                                                               "; the request was not sent again");
         m_net = Load(); // hands the connection back before the server ends
+        server.reset(); // every connection it accepted has been served
         EXPECT_EQ(connections.load(), row.connections);
         const std::lock_guard lock(mutex);
         ASSERT_EQ(sessions.size(), 2u) << "each request sent once";
