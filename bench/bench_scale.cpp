@@ -121,7 +121,8 @@ bool LoadFigure(const fs::path& dir) {
     double best = 0, bestWrk = 0;
     for (int round = 0; port && round < kLoadRounds; ++round) {
         const fs::path summary = dir / "summary.json";
-        Wait(Start({TRANVEX_RUN, "--no-log", "--client-component", "net", "--servers", url, "--load", std::to_string(kSessions), "--duration", kSeconds, "--summary", summary.string(),
+        Wait(Start({TRANVEX_RUN, "--no-log", "--client-component", "net", "--servers", url, "--load",
+                    std::to_string(kSessions), "--duration", kSeconds, "--summary", summary.string(),
                     (dir / "sale.xml").string()}));
         const std::string figures = ReadText(summary);
         const bool bAllPassed = NumberAfter(figures, "\"failed\": ") == 0 && NumberAfter(figures, "\"passed\": ") > 0;

@@ -64,8 +64,8 @@ std::string EmptyDeviceList() {
 } // namespace
 
 CNetComponent::CNetComponent(const STargetInfo& target, std::string storePath)
-    : m_dispids(target.dispids), m_strSession((InitCurl(), NewSessionName())), m_servers(std::move(storePath)) {
-}
+    : m_dispids(target.dispids), m_strSession((InitCurl(), NewSessionName())),
+      m_servers(std::move(storePath)) {}
 
 std::string CNetComponent::Invoke(int dispid, const DispArgs& args) {
     const STargetDispids& ids = m_dispids;

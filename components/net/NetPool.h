@@ -57,7 +57,8 @@ public:
         }
         DropStale(now, closing);
         const auto sameKey = [&](const SIdle& idle) { return idle.strKey == key; };
-        if (static_cast<std::size_t>(std::count_if(m_idle.begin(), m_idle.end(), sameKey)) >= m_limits.nPerKey) {
+        if (static_cast<std::size_t>(std::count_if(m_idle.begin(), m_idle.end(), sameKey)) >=
+            m_limits.nPerKey) {
             const auto oldest = std::find_if(m_idle.begin(), m_idle.end(), sameKey);
             closing.push_back(std::move(oldest->handle));
             m_idle.erase(oldest);

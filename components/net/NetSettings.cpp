@@ -83,7 +83,8 @@ std::string WriteStoredList(const std::string& path, const std::string& text) {
     // A list half written must never be what the next run reads.
     // Sessions on threads of one process may store at once: each writes a file of its own.
     static std::atomic<unsigned long> nWrites{0};
-    const std::string temporary = path + ".new" + std::to_string(::getpid()) + "-" + std::to_string(++nWrites);
+    const std::string temporary =
+        path + ".new" + std::to_string(::getpid()) + "-" + std::to_string(++nWrites);
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out << text;

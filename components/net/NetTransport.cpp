@@ -197,7 +197,8 @@ SExchange Failed(std::string problem) {
 // session names the component's session to the host (tranvex-host keeps its sessions by it, so a
 // connection that served another component does not carry that one's sales).
 SExchange ExchangeHttp(const SNetServer& server, const std::string& request, const SNetLimits& limits,
-                       NetClock::time_point deadline, const std::string& session, std::unique_ptr<CCurl>& kept) {
+                       NetClock::time_point deadline, const std::string& session,
+                       std::unique_ptr<CCurl>& kept) {
     const std::string url = UrlOf(server.Secure(), server.host, server.Port(), server.path);
     if (!kept) {
         kept = std::make_unique<CCurl>(url, limits);
@@ -214,7 +215,8 @@ SExchange ExchangeHttp(const SNetServer& server, const std::string& request, con
     CurlList headers(curl_slist_append(nullptr, "Content-Type: text/xml; charset=utf-8"),
                      curl_slist_free_all);
     headers.reset(curl_slist_append(headers.release(), "Expect:")); // the body goes at once, no 100 wait
-    headers.reset(curl_slist_append(headers.release(), (std::string(kSessionHeader) + ": " + session).c_str()));
+    headers.reset(
+        curl_slist_append(headers.release(), (std::string(kSessionHeader) + ": " + session).c_str()));
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(h, CURLOPT_POST, 1L);
@@ -468,7 +470,8 @@ namespace {
 
 CIdlePool<CCurl>& Pool() {
     // Never destroyed: InitCurl closes what it holds at exit, in an order that is safe for TLS.
-    static auto* pool = new CIdlePool<CCurl>({kIdlePerKey, kIdleTotal, std::chrono::seconds(kHttpIdleSeconds)});
+    static auto* pool =
+        new CIdlePool<CCurl>({kIdlePerKey, kIdleTotal, std::chrono::seconds(kHttpIdleSeconds)});
     return *pool;
 }
 
@@ -486,7 +489,8 @@ std::string CNetLink::PoolKey() const {
     std::string key = std::to_string(static_cast<int>(m_server.scheme));
     for (const std::string* part : {&m_server.host, &m_strCaFile, &m_strCertFile, &m_strKeyFile})
         key.append(1, '\n').append(*part);
-    return key + '\n' + std::to_string(m_server.Port()) + '\n' + std::to_string(static_cast<int>(m_server.framing));
+    return key + '\n' + std::to_string(m_server.Port()) + '\n' +
+           std::to_string(static_cast<int>(m_server.framing));
 }
 
 void CNetLink::Release() {

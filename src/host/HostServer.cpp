@@ -236,7 +236,8 @@ asio::awaitable<void> CHostServer::SImpl::ServeHttp(Stream& stream, SConnection&
         connection.bBusy = true;
         const Clock::time_point start = Clock::now();
         SExchange exchange;
-        HttpResponse response = AnswerHttp(parser.get(), connection.session.For(ClientSessionOf(parser.get())), exchange);
+        HttpResponse response =
+            AnswerHttp(parser.get(), connection.session.For(ClientSessionOf(parser.get())), exchange);
         log.Write(connection.strPeer, exchange, MillisecondsSince(start));
         if (stopping)
             response.keep_alive(false);

@@ -17,8 +17,8 @@
 #include <mutex>
 #include <optional>
 #include <regex>
-#include <string_view>
 #include <set>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -439,8 +439,9 @@ TEST_F(NetComponent, PingsOfSecureServersCompleteTheHandshake) {
 // The session a request names to the host, "" when it names none.
 std::string SessionOf(const std::string& head) {
     std::smatch name;
-    return std::regex_search(head, name, std::regex("\r\nTranvex-Session: ([^\r]*)\r\n")) ? std::string(name[1])
-                                                                                           : "";
+    return std::regex_search(head, name, std::regex("\r\nTranvex-Session: ([^\r]*)\r\n"))
+               ? std::string(name[1])
+               : "";
 }
 
 // A component that ends leaves its HTTP connection to the next one (a connection is transport,
@@ -465,7 +466,8 @@ TEST_F(NetComponent, IdleConnectionsPassToTheNextComponent) {
         {"http", EHost::ClosesWhileIdle, false, 2, "answer"},
         {"https", EHost::ClosesWhileIdle, false, 2, "answer"},
         // libcurl's second try connects, then stops before sending.
-        {"http", EHost::DropsNext, false, 2, "took the request on a kept connection and closed it without answering"},
+        {"http", EHost::DropsNext, false, 2,
+         "took the request on a kept connection and closed it without answering"},
     };
     for (const auto& row : rows) {
         const bool http = row.scheme[0] == 'h';
@@ -500,7 +502,8 @@ TEST_F(NetComponent, IdleConnectionsPassToTheNextComponent) {
                 }
             },
             std::string_view(row.scheme) == "https");
-        const std::string name = row.scheme + std::string("://127.0.0.1:") + server->Port() + (http ? "/" : "");
+        const std::string name =
+            row.scheme + std::string("://127.0.0.1:") + server->Port() + (http ? "/" : "");
         SCOPED_TRACE(name + (row.bOtherCa ? " other CA file" : ""));
         TrustTestCertificate();
         Store(name);
@@ -514,8 +517,9 @@ TEST_F(NetComponent, IdleConnectionsPassToTheNextComponent) {
             ::setenv("TRANVEX_NET_CAFILE", otherCa.c_str(), 1);
         const std::string second = Submit();
         EXPECT_EQ(second == "answer" ? second : Response(second).Text(),
-                  std::string_view(row.second) == "answer" ? row.second : name + " " + row.second +
-                                                                              "; the request was not sent again");
+                  std::string_view(row.second) == "answer"
+                      ? row.second
+                      : name + " " + row.second + "; the request was not sent again");
         m_net = Load(); // hands the connection back before the server ends
         server.reset(); // every connection it accepted has been served
         EXPECT_EQ(connections.load(), row.connections);
@@ -593,9 +597,9 @@ TEST(IdlePool, TakesGivesBackAndCloses) {
     const Pool::Clock::time_point t0{};
     const auto at = [&](int seconds) { return t0 + std::chrono::seconds(seconds); };
     struct SStep {
-        char op;       // 'r' gives back, 't' takes, 'c' closes the pool
+        char op; // 'r' gives back, 't' takes, 'c' closes the pool
         const char* key;
-        int id;        // given back, or expected taken (0: none)
+        int id; // given back, or expected taken (0: none)
         int seconds;
     };
     const struct {
@@ -603,10 +607,19 @@ TEST(IdlePool, TakesGivesBackAndCloses) {
         std::vector<SStep> steps;
         std::vector<int> closed; // by the steps, in order
     } rows[] = {
-        {"by key, the last given back first", {{'r', "a", 1, 0}, {'r', "b", 2, 0}, {'r', "a", 3, 0},
-                                              {'t', "a", 3, 1}, {'t', "a", 1, 1}, {'t', "a", 0, 1}, {'t', "b", 2, 1}}, {}},
+        {"by key, the last given back first",
+         {{'r', "a", 1, 0},
+          {'r', "b", 2, 0},
+          {'r', "a", 3, 0},
+          {'t', "a", 3, 1},
+          {'t', "a", 1, 1},
+          {'t', "a", 0, 1},
+          {'t', "b", 2, 1}},
+         {}},
         {"two a key at most", {{'r', "a", 1, 0}, {'r', "a", 2, 0}, {'r', "b", 3, 0}, {'r', "a", 4, 0}}, {1}},
-        {"three in all at most", {{'r', "a", 1, 0}, {'r', "b", 2, 0}, {'r', "c", 3, 0}, {'r', "d", 4, 0}}, {1}},
+        {"three in all at most",
+         {{'r', "a", 1, 0}, {'r', "b", 2, 0}, {'r', "c", 3, 0}, {'r', "d", 4, 0}},
+         {1}},
         {"idle too long", {{'r', "a", 1, 0}, {'r', "a", 2, 5}, {'t', "a", 2, 10}, {'t', "a", 0, 10}}, {1}},
         {"closed", {{'r', "a", 1, 0}, {'c', "", 0, 0}, {'r', "a", 2, 0}, {'t', "a", 0, 0}}, {1, 2}},
     };
@@ -617,7 +630,8 @@ TEST(IdlePool, TakesGivesBackAndCloses) {
             Pool pool({2, 3, std::chrono::seconds(10)});
             for (const SStep& step : row.steps) {
                 if (step.op == 'r')
-                    pool.Return(step.key, std::unique_ptr<SHandle>(new SHandle{step.id, &closed}), at(step.seconds));
+                    pool.Return(step.key, std::unique_ptr<SHandle>(new SHandle{step.id, &closed}),
+                                at(step.seconds));
                 else if (step.op == 'c')
                     pool.Close();
                 else if (auto taken = pool.Take(step.key, at(step.seconds))) {
