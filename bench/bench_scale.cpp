@@ -121,8 +121,8 @@ bool LoadFigure(const fs::path& dir) {
     double best = 0, bestWrk = 0;
     for (int round = 0; port && round < kLoadRounds; ++round) {
         const fs::path summary = dir / "summary.json";
-        Wait(Start({TRANVEX_RUN, "--no-log", "--client-component", "net", "--servers", url, "--keep-components",
-                    "--load", std::to_string(kSessions), "--duration", kSeconds, "--summary", summary.string(),
+        Wait(Start({TRANVEX_RUN, "--no-log", "--client-component", "net", "--servers", url, "--load",
+                    std::to_string(kSessions), "--duration", kSeconds, "--summary", summary.string(),
                     (dir / "sale.xml").string()}));
         const std::string figures = ReadText(summary);
         const bool bAllPassed = NumberAfter(figures, "\"failed\": ") == 0 && NumberAfter(figures, "\"passed\": ") > 0;
@@ -142,7 +142,7 @@ bool LoadFigure(const fs::path& dir) {
         std::fprintf(stderr, "tranvex-host, tranvex-run or wrk failed\n");
         return false;
     }
-    PrintFigure("tranvex-run --load 8 --keep-components sales/s to tranvex-host over HTTP with keep-alive / wrk "
+    PrintFigure("tranvex-run --load 8 sales/s to tranvex-host over HTTP with keep-alive / wrk "
                 "-t2 -c8, the same sale",
                 Rate(best), Rate(bestWrk), best / bestWrk, ">= 0.5");
     return true;

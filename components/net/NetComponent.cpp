@@ -64,9 +64,8 @@ std::string EmptyDeviceList() {
 } // namespace
 
 CNetComponent::CNetComponent(const STargetInfo& target, std::string storePath)
-    : m_dispids(target.dispids), m_servers(std::move(storePath)) {
-    InitCurl();
-}
+    : m_dispids(target.dispids), m_strSession((InitCurl(), NewSessionName())),
+      m_servers(std::move(storePath)) {}
 
 std::string CNetComponent::Invoke(int dispid, const DispArgs& args) {
     const STargetDispids& ids = m_dispids;
@@ -105,7 +104,7 @@ std::string CNetComponent::Invoke(int dispid, const DispArgs& args) {
 CNetLink& CNetComponent::LinkTo(const SNetServer& server) {
     std::unique_ptr<CNetLink>& link = m_links[server.Name()];
     if (!link)
-        link = std::make_unique<CNetLink>(server);
+        link = std::make_unique<CNetLink>(server, m_strSession);
     return *link;
 }
 

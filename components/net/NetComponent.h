@@ -27,12 +27,14 @@ private:
     // The answer of the first server that takes the request; a server that cannot be reached
     // before a byte is sent gives way to the next, and a request once sent is never sent again.
     std::string Submit(const std::string& request);
-    // The kept connection to server, made on first use.
+    // The kept connection to server, made on first use (with an idle one of the process's, if any).
     CNetLink& LinkTo(const SNetServer& server);
-    // A list stored again keeps the connections of the servers still on it.
+    // A list stored again keeps the connections of the servers still on it; the others go back to
+    // the process's idle connections.
     void DropLinksNotListed();
 
     const STargetDispids& m_dispids;
+    const std::string m_strSession; // this component's, named in its HTTP requests
     CNetServerList m_servers;
     std::map<std::string, std::unique_ptr<CNetLink>> m_links; // by server name
 };

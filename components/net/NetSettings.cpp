@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -71,12 +72,19 @@ std::string ReadStoredList(const std::string& path) {
 std::string WriteStoredList(const std::string& path, const std::string& text) {
     if (path.empty())
         return "neither XDG_CONFIG_HOME nor HOME is set";
+    // A load run stores the same list on every fresh session: a file that holds it already stays,
+    // as renaming over it made the file system write to the disk each time.
+    if (!text.empty() && ReadStoredList(path) == text)
+        return {};
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
     if (error)
         return "cannot make the folder of " + path + ": " + error.message();
     // A list half written must never be what the next run reads.
-    const std::string temporary = path + ".new" + std::to_string(::getpid());
+    // Sessions on threads of one process may store at once: each writes a file of its own.
+    static std::atomic<unsigned long> nWrites{0};
+    const std::string temporary =
+        path + ".new" + std::to_string(::getpid()) + "-" + std::to_string(++nWrites);
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out << text;

@@ -5,16 +5,28 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <random>
+
+#include "net/NetPool.h"
 
 namespace tvxnet {
 
 namespace {
 
 constexpr std::size_t kFirstBodyBytes = 200; // of a non-2xx body, in the error text
+constexpr const char* kSessionHeader = "Tranvex-Session";
+// An HTTP connection idle this long is not used again: hosts often close them after a minute.
+constexpr int kHttpIdleSeconds = 50;
+// Idle connections kept for later components: enough for a load run's sessions to each find one.
+constexpr std::size_t kIdlePerKey = 64;
+constexpr std::size_t kIdleTotal = 256;
 constexpr std::size_t kReadChunk = 64 * 1024;
 // A host may close a kept connection just as a request goes: it may have acted on it.
 constexpr const char* kKeptClosed =
@@ -182,23 +194,29 @@ SExchange Failed(std::string problem) {
 }
 
 // kept holds the handle from one request to the next, and with it libcurl's open connection.
+// session names the component's session to the host (tranvex-host keeps its sessions by it, so a
+// connection that served another component does not carry that one's sales).
 SExchange ExchangeHttp(const SNetServer& server, const std::string& request, const SNetLimits& limits,
-                       NetClock::time_point deadline, std::unique_ptr<CCurl>& kept) {
+                       NetClock::time_point deadline, const std::string& session,
+                       std::unique_ptr<CCurl>& kept) {
+    const std::string url = UrlOf(server.Secure(), server.host, server.Port(), server.path);
     if (!kept) {
-        kept =
-            std::make_unique<CCurl>(UrlOf(server.Secure(), server.host, server.Port(), server.path), limits);
+        kept = std::make_unique<CCurl>(url, limits);
         // Hosts often close a connection idle for a minute; one idle for less is taken again.
-        curl_easy_setopt(kept->Handle(), CURLOPT_MAXAGE_CONN, 50L);
+        curl_easy_setopt(kept->Handle(), CURLOPT_MAXAGE_CONN, static_cast<long>(kHttpIdleSeconds));
     }
     CCurl& curl = *kept;
     CURL* h = curl.Handle();
     if (!h)
         return NotSent("could not be tried (libcurl has no handle)");
+    curl_easy_setopt(h, CURLOPT_URL, url.c_str()); // a pooled connection may have served another path
     curl.Limit(limits, deadline);
     SHttpState state;
     CurlList headers(curl_slist_append(nullptr, "Content-Type: text/xml; charset=utf-8"),
                      curl_slist_free_all);
     headers.reset(curl_slist_append(headers.release(), "Expect:")); // the body goes at once, no 100 wait
+    headers.reset(
+        curl_slist_append(headers.release(), (std::string(kSessionHeader) + ": " + session).c_str()));
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(h, CURLOPT_POST, 1L);
@@ -448,19 +466,52 @@ std::string Outcome(const SNetProbe& probe) {
     return "could not be reached after " + ms + " (" + probe.reason + ")";
 }
 
-CNetLink::CNetLink(SNetServer server) : m_server(std::move(server)) {}
-CNetLink::~CNetLink() = default;
+namespace {
+
+CIdlePool<CCurl>& Pool() {
+    // Never destroyed: InitCurl closes what it holds at exit, in an order that is safe for TLS.
+    static auto* pool =
+        new CIdlePool<CCurl>({kIdlePerKey, kIdleTotal, std::chrono::seconds(kHttpIdleSeconds)});
+    return *pool;
+}
+
+} // namespace
+
+CNetLink::CNetLink(SNetServer server, std::string strSession)
+    : m_server(std::move(server)), m_strSession(std::move(strSession)) {}
+
+CNetLink::~CNetLink() {
+    Release();
+}
+
+std::string CNetLink::PoolKey() const {
+    // Fields joined by a byte none of them holds.
+    std::string key = std::to_string(static_cast<int>(m_server.scheme));
+    for (const std::string* part : {&m_server.host, &m_strCaFile, &m_strCertFile, &m_strKeyFile})
+        key.append(1, '\n').append(*part);
+    return key + '\n' + std::to_string(m_server.Port()) + '\n' +
+           std::to_string(static_cast<int>(m_server.framing));
+}
+
+void CNetLink::Release() {
+    if (m_curl && m_server.Http())
+        Pool().Return(PoolKey(), std::move(m_curl), NetClock::now());
+    m_curl.reset();
+}
 
 SExchange CNetLink::Exchange(const std::string& request, const SNetLimits& limits,
                              NetClock::time_point deadline) {
     // The TLS files are given to the handle when it is made: other files need another handle.
     if (limits.strCaFile != m_strCaFile || limits.strCertFile != m_strCertFile ||
         limits.strKeyFile != m_strKeyFile) {
-        m_curl.reset();
+        Release();
         m_strCaFile = limits.strCaFile, m_strCertFile = limits.strCertFile, m_strKeyFile = limits.strKeyFile;
     }
-    SExchange exchange = m_server.Http() ? ExchangeHttp(m_server, request, limits, deadline, m_curl)
-                                         : ExchangeFramed(m_server, request, limits, deadline, m_curl);
+    if (!m_curl && m_server.Http())
+        m_curl = Pool().Take(PoolKey(), NetClock::now());
+    SExchange exchange = m_server.Http()
+                             ? ExchangeHttp(m_server, request, limits, deadline, m_strSession, m_curl)
+                             : ExchangeFramed(m_server, request, limits, deadline, m_curl);
     // A connection that failed is in no known state; an unframed answer ended it.
     const bool bUnframed = !m_server.Http() && m_server.framing == EFraming::None;
     if (exchange.result != SExchange::EResult::Answered || bUnframed)
@@ -491,7 +542,23 @@ SNetProbe ProbeTls(const SNetServer& server, const std::string& address, int por
 
 void InitCurl() {
     static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    std::call_once(once, [] {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        // Exit handlers run in the reverse order of their registration: the idle connections close
+        // before the TLS library's own handler (registered by then) frees what they use. libcurl's
+        // global state is left to the exit, as a thread still in a call may use it.
+        Pool();
+        std::atexit([] { Pool().Close(); });
+    });
+}
+
+std::string NewSessionName() {
+    static const unsigned long long process =
+        std::random_device()() * 0x100000000ULL + std::random_device()();
+    static std::atomic<unsigned long long> next{0};
+    char name[40];
+    std::snprintf(name, sizeof name, "%016llx-%llu", process, ++next);
+    return name;
 }
 
 } // namespace tvxnet

@@ -44,10 +44,13 @@ class CCurl;
 // The connection to one server, kept from one request to the next: a host keeps a session (the
 // tokens of its sales) for as long as the connection lasts, as one window is one session. It is
 // opened on first use, opened again when the host closed it while idle, and dropped after any
-// failure, whose state nobody knows.
+// failure, whose state nobody knows. An HTTP(S) connection is transport only: it comes from the
+// process's idle connections when one fits and goes back there when the link ends, each request
+// naming strSession, the component's session, for a host that keeps sessions by it. A framed
+// connection is the host's session itself, so it serves one link only and closes with it.
 class CNetLink {
 public:
-    explicit CNetLink(SNetServer server);
+    CNetLink(SNetServer server, std::string strSession);
     ~CNetLink();
     CNetLink(const CNetLink&) = delete;
     CNetLink& operator=(const CNetLink&) = delete;
@@ -57,7 +60,14 @@ public:
     SExchange Exchange(const std::string& request, const SNetLimits& limits, NetClock::time_point deadline);
 
 private:
+    // What another link's connection must share to serve this one: scheme, host, port, framing
+    // and the TLS files.
+    std::string PoolKey() const;
+    // Gives an HTTP connection back to the process's idle ones; closes a framed one.
+    void Release();
+
     SNetServer m_server;
+    std::string m_strSession;
     std::unique_ptr<CCurl> m_curl;
     std::string m_strCaFile, m_strCertFile, m_strKeyFile; // as m_curl was made with
 };
@@ -67,7 +77,10 @@ private:
 SNetProbe ProbeTls(const SNetServer& server, const std::string& address, int port, const SNetLimits& limits,
                    NetClock::time_point deadline);
 
-// libcurl's process-wide set-up, once.
+// libcurl's process-wide set-up, once, and the closing of the idle connections at exit.
 void InitCurl();
+
+// A text naming one session of this process, unlike any other of its sessions.
+std::string NewSessionName();
 
 } // namespace tvxnet

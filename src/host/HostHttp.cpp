@@ -46,6 +46,11 @@ HttpResponse AnswerHttp(const HttpRequest& request, CHostSession& session, SExch
     return response;
 }
 
+std::string_view ClientSessionOf(const HttpRequest& request) {
+    const auto value = request["Tranvex-Session"];
+    return {value.data(), value.size()};
+}
+
 HttpResponse HttpError(http::status status, unsigned version, std::string_view text) {
     HttpResponse response = Text(status, version, "text/plain; charset=utf-8", std::string(text) + "\n");
     response.keep_alive(false);

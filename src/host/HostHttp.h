@@ -14,6 +14,9 @@ using HttpResponse = boost::beast::http::response<boost::beast::http::string_bod
 // not looked at. The connection stays open when the request allows it.
 HttpResponse AnswerHttp(const HttpRequest& request, CHostSession& session, SExchange& exchange);
 
+// The client session a request names in its Tranvex-Session header; empty when none.
+std::string_view ClientSessionOf(const HttpRequest& request);
+
 // The answer to a request that cannot be read (400, 413, 500): a short text, and the connection closed.
 HttpResponse HttpError(boost::beast::http::status status, unsigned version, std::string_view text);
 

@@ -73,11 +73,12 @@ double MillisecondsSince(Clock::time_point start) {
 // One connection: its socket, its TLS layer when the host speaks TLS, its session, and whether it is
 // between a whole request and its answer (then a stop waits for it).
 struct SConnection {
-    explicit SConnection(LoopSocket socket) : plain(std::move(socket)), strPeer(PeerText(plain.socket())) {}
+    SConnection(LoopSocket socket, const CSessionSource& sessions)
+        : plain(std::move(socket)), session(sessions), strPeer(PeerText(plain.socket())) {}
 
     LoopStream plain;
     std::optional<asio::ssl::stream<LoopStream&>> tls;
-    std::shared_ptr<CHostSession> session;
+    CConnectionSession session;
     std::string strPeer;
     bool bBusy = false;
 };
@@ -174,7 +175,7 @@ asio::awaitable<void> CHostServer::SImpl::Accept() {
         }
         // An answer goes out whole at once: waiting to gather more (Nagle) only delays the next request.
         socket.set_option(tcp::no_delay(true), ec);
-        auto connection = std::make_shared<SConnection>(std::move(socket));
+        auto connection = std::make_shared<SConnection>(std::move(socket), sessions);
         const auto executor = connection->plain.get_executor();
         asio::co_spawn(executor, Serve(std::move(connection)), asio::detached);
     }
@@ -183,7 +184,6 @@ asio::awaitable<void> CHostServer::SImpl::Accept() {
 asio::awaitable<void> CHostServer::SImpl::Serve(std::shared_ptr<SConnection> connection) {
     const auto registered = connections.Add(connection);
     try {
-        connection->session = sessions.ForConnection();
         error_code ec;
         if (tls && !stopping) {
             connection->tls.emplace(connection->plain, *tls);
@@ -236,7 +236,8 @@ asio::awaitable<void> CHostServer::SImpl::ServeHttp(Stream& stream, SConnection&
         connection.bBusy = true;
         const Clock::time_point start = Clock::now();
         SExchange exchange;
-        HttpResponse response = AnswerHttp(parser.get(), *connection.session, exchange);
+        HttpResponse response =
+            AnswerHttp(parser.get(), connection.session.For(ClientSessionOf(parser.get())), exchange);
         log.Write(connection.strPeer, exchange, MillisecondsSince(start));
         if (stopping)
             response.keep_alive(false);
@@ -273,7 +274,7 @@ asio::awaitable<void> CHostServer::SImpl::ServeFramed(Stream& stream, SConnectio
         const Clock::time_point start = Clock::now();
         SExchange exchange;
         std::optional<std::string> framed =
-            FrameText(options.framing, connection.session->Answer(request, exchange));
+            FrameText(options.framing, connection.session.For({}).Answer(request, exchange));
         log.Write(connection.strPeer, exchange, MillisecondsSince(start));
         if (!framed) { // an answer too long for a two-byte length: nothing honest can be sent
             std::fprintf(stderr, "tranvex-host: %s: the answer is too long for its length prefix\n",

@@ -47,6 +47,14 @@ std::string CHostSession::Answer(std::string_view request, SExchange& exchange) 
     return answer;
 }
 
+CHostSession& CConnectionSession::For(std::string_view client) {
+    if (!m_session || client != m_strClient) {
+        m_session = m_source.ForConnection(); // with --shared-session, the one shared session
+        m_strClient = client;
+    }
+    return *m_session;
+}
+
 namespace {
 
 void AppendLine(std::string& line, std::string_view peer, const SExchange& exchange, double milliseconds) {

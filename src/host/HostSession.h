@@ -48,6 +48,24 @@ private:
     std::shared_ptr<CHostSession> m_shared;
 };
 
+// The session of one connection's requests: the connection's own, begun afresh whenever a request
+// names another client session than the request before it did. The network component names each
+// of its sessions, and hands an idle HTTP connection from a component that ended to a new one:
+// the new one must not find the first one's sales (nor a store they filled). Requests that name
+// none keep the connection's session, as a client that keeps its connection expects.
+class CConnectionSession {
+public:
+    explicit CConnectionSession(const CSessionSource& source) : m_source(source) {}
+
+    // The session for a request naming client ("" for none).
+    CHostSession& For(std::string_view client);
+
+private:
+    const CSessionSource& m_source;
+    std::shared_ptr<CHostSession> m_session; // made on the first request
+    std::string m_strClient;
+};
+
 // Prints one line per request, whole lines from any thread, card data masked:
 // "2026-12-08 00:54:37.123 127.0.0.1:41234 Sale Approved 0.21 ms".
 // On a terminal each line shows at once; into a file or a pipe the lines are written in blocks,

@@ -78,12 +78,10 @@ struct SLoadShared {
     void Session() {
         std::unique_ptr<CScriptRunner> pRunner;
         for (int nPass = 1; !bEnded; ++nPass) {
-            if (pRunner && options.scale.bKeepComponents) {
-                pRunner->NewPass();
-            } else {
-                ReleaseSession(std::move(pRunner));
-                pRunner = MakeSession(nPass);
-            }
+            // A fresh session: the network component's connections go back to the process's idle
+            // ones and the next session's take them again.
+            ReleaseSession(std::move(pRunner));
+            pRunner = MakeSession(nPass);
             for (const SRunUnit& unit : rows[nNextRow.fetch_add(1) % rows.size()]) {
                 if (bEnded || pRunner->Broken())
                     break;

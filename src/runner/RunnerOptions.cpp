@@ -163,10 +163,6 @@ bool ParseRunnerOptions(const std::vector<CString>& args, SRunnerOptions& option
             if (!noValue())
                 return false;
             options.bLog = false;
-        } else if (name == "--keep-components") {
-            if (!noValue())
-                return false;
-            options.scale.bKeepComponents = true;
         } else if (name == "--no-mask") {
             if (!noValue())
                 return false;

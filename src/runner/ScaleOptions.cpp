@@ -84,8 +84,8 @@ bool CheckScaleOptions(const SScaleOptions& scale, CString& strError) {
             strError = "--load needs either --duration or --count";
         else if (scale.nJobs > 0)
             strError = "--jobs and --load cannot be used together: --load gives the number of sessions";
-    } else if (scale.dDuration > 0 || scale.nCount > 0 || scale.dRate > 0 || scale.bKeepComponents) {
-        strError = "--duration, --count, --rate and --keep-components need --load";
+    } else if (scale.dDuration > 0 || scale.nCount > 0 || scale.dRate > 0) {
+        strError = "--duration, --count and --rate need --load";
     }
     return strError.empty();
 }
@@ -125,9 +125,6 @@ const char* ScaleUsage() {
            "  --count TRANSACTIONS    how many transactions a load run sends\n"
            "  --rate TPS              cap a load run's total rate: sends go out on schedule, and latency\n"
            "                          counts from the scheduled time\n"
-           "  --keep-components       in a load run, each session keeps its components from pass to\n"
-           "                          pass (connections stay open); each pass still starts with no\n"
-           "                          carried tokens\n"
            "  --summary FILE.json     write a load run's figures as JSON\n"
            "  --timeout SECONDS       a call that takes longer fails its transaction; that session is\n"
            "                          then broken and the rest of its scripts are not run\n";

@@ -15,12 +15,11 @@ struct SScaleOptions {
     double dRate = 0;         // --rate, transactions per second in all; 0 is as fast as answered
     double dTimeout = 0;      // --timeout per call, seconds; 0 is no limit
     CString strSummaryFile;   // --summary FILE.json
-    bool bKeepComponents = false; // --keep-components: a load session's passes share its components
 
     bool IsLoadRun() const { return nLoadSessions > 0; }
 };
 
-// True when name is one of these options (all but --keep-components take a value).
+// True when name is one of these options (each takes a value).
 bool IsScaleOption(const CString& name);
 // Reads one option's value; false with a one-line reason.
 bool SetScaleOption(const CString& name, const CString& value, SScaleOptions& scale, CString& strError);

@@ -10,17 +10,22 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <regex>
+#include <set>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "SimTestSupport.h"
 #include "TestSupport.h"
 #include "controls/PaymentTargets.h"
+#include "net/NetPool.h"
 #include "platform/ComponentLibrary.h"
 
 using simtest::Response;
@@ -114,7 +119,8 @@ std::string RefusingPort() {
     return port;
 }
 
-// Serves every connection on its own thread, one after the other, until destroyed.
+// Serves each connection on a thread of its own until destroyed, then ends those still open (an
+// idle one a client keeps included).
 class CServer {
 public:
     using Handler = std::function<void(SPeer&)>;
@@ -125,12 +131,19 @@ public:
             SSL_CTX_use_PrivateKey_file(m_tls, (CertDir() / "key.pem").c_str(), SSL_FILETYPE_PEM);
         }
         m_listener = BindLoopback(m_port);
-        ::listen(m_listener, 8);
+        ::listen(m_listener, 16);
         m_thread = std::thread([this] { Serve(); });
     }
     ~CServer() {
         m_stop = true;
         m_thread.join();
+        {
+            const std::lock_guard lock(m_mutex);
+            for (int fd : m_open)
+                ::shutdown(fd, SHUT_RDWR);
+        }
+        for (std::thread& peer : m_peers)
+            peer.join();
         ::close(m_listener);
         SSL_CTX_free(m_tls);
     }
@@ -138,24 +151,32 @@ public:
 
 private:
     void Serve() {
-        // A client that leaves first makes a write fail here rather than end the test process.
-        sigset_t pipe;
-        sigemptyset(&pipe), sigaddset(&pipe, SIGPIPE);
-        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
         while (!m_stop) {
             pollfd wait{m_listener, POLLIN, 0};
             if (::poll(&wait, 1, 20) <= 0)
                 continue;
-            SPeer peer{::accept(m_listener, nullptr, nullptr), nullptr};
-            if (m_tls) {
-                peer.ssl = SSL_new(m_tls);
-                SSL_set_fd(peer.ssl, peer.fd);
-            }
-            if (!peer.ssl || SSL_accept(peer.ssl) == 1)
-                m_handler(peer);
-            SSL_free(peer.ssl);
-            ::close(peer.fd);
+            const int fd = ::accept(m_listener, nullptr, nullptr);
+            const std::lock_guard lock(m_mutex);
+            m_open.push_back(fd);
+            m_peers.emplace_back([this, fd] { ServePeer(fd); });
         }
+    }
+    void ServePeer(int fd) {
+        // A client that leaves first makes a write fail here rather than end the test process.
+        sigset_t pipe;
+        sigemptyset(&pipe), sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+        SPeer peer{fd, nullptr};
+        if (m_tls) {
+            peer.ssl = SSL_new(m_tls);
+            SSL_set_fd(peer.ssl, peer.fd);
+        }
+        if (!peer.ssl || SSL_accept(peer.ssl) == 1)
+            m_handler(peer);
+        SSL_free(peer.ssl);
+        const std::lock_guard lock(m_mutex);
+        m_open.erase(std::find(m_open.begin(), m_open.end(), fd));
+        ::close(fd);
     }
     Handler m_handler;
     SSL_CTX* m_tls = nullptr;
@@ -163,6 +184,9 @@ private:
     std::string m_port;
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
+    std::mutex m_mutex;
+    std::vector<int> m_open; // connections being served
+    std::vector<std::thread> m_peers;
 };
 
 // Times in milliseconds vary: each becomes "#".
@@ -297,7 +321,6 @@ TEST_F(NetComponent, KeptConnections) {
             closed.wait(lock, [&] { return bClosed || row.host != EHost::ClosesAfterEach; });
             bClosed = false;
         }
-        // Storing a list without the server closes its connection, so the host's thread ends.
         Store("127.0.0.1:" + RefusingPort());
         const std::string dropped =
             name + " took the request on a kept connection and closed it without answering; the request "
@@ -411,6 +434,217 @@ TEST_F(NetComponent, PingsOfSecureServersCompleteTheHandshake) {
                                      {std::string("tcp://[::1]:9"), std::int16_t{0}}))
                   .Text(),
               "::1 = ::1");
+}
+
+// The session a request names to the host, "" when it names none.
+std::string SessionOf(const std::string& head) {
+    std::smatch name;
+    return std::regex_search(head, name, std::regex("\r\nTranvex-Session: ([^\r]*)\r\n"))
+               ? std::string(name[1])
+               : "";
+}
+
+// A component that ends leaves its HTTP connection to the next one (a connection is transport,
+// the session is named in each request), but never one the host closed while it was idle, nor
+// one made with other TLS files; a framed connection is the host's session, so it closes instead.
+TEST_F(NetComponent, IdleConnectionsPassToTheNextComponent) {
+    TrustTestCertificate();
+    const std::filesystem::path otherCa = m_config / "other-ca.pem";
+    std::filesystem::copy_file(CertDir() / "cert.pem", otherCa);
+    enum class EHost { Keeps, ClosesWhileIdle, DropsNext };
+    const struct {
+        const char* scheme;
+        EHost host;
+        bool bOtherCa; // the second component trusts the same certificate from another file
+        int connections;
+        const char* second; // the second component's answer
+    } rows[] = {
+        {"http", EHost::Keeps, false, 1, "answer"},
+        {"https", EHost::Keeps, false, 1, "answer"},
+        {"https", EHost::Keeps, true, 2, "answer"},
+        {"tcp", EHost::Keeps, false, 2, "answer"},
+        {"http", EHost::ClosesWhileIdle, false, 2, "answer"},
+        {"https", EHost::ClosesWhileIdle, false, 2, "answer"},
+        // libcurl's second try connects, then stops before sending.
+        {"http", EHost::DropsNext, false, 2,
+         "took the request on a kept connection and closed it without answering"},
+    };
+    for (const auto& row : rows) {
+        const bool http = row.scheme[0] == 'h';
+        std::atomic<int> connections{0};
+        std::mutex mutex;
+        std::vector<std::string> sessions; // of the requests, in order
+        std::condition_variable closed;
+        bool bClosed = false;
+        std::optional<CServer> server;
+        server.emplace(
+            [&](SPeer& peer) {
+                ++connections;
+                for (;;) {
+                    std::string head, request;
+                    if (http)
+                        std::tie(head, request) = peer.ReadHttp();
+                    else
+                        request = peer.ReadFrame(2);
+                    if (request != kRequest)
+                        return;
+                    std::lock_guard lock(mutex);
+                    sessions.push_back(SessionOf(head));
+                    if (row.host == EHost::DropsNext && sessions.size() == 2)
+                        return;
+                    peer.Write(http ? HttpAnswer("200 OK", "answer") : Frame(2, "answer", 6));
+                    if (row.host == EHost::ClosesWhileIdle) {
+                        ::shutdown(peer.fd, SHUT_RDWR);
+                        bClosed = true;
+                        closed.notify_all();
+                        return;
+                    }
+                }
+            },
+            std::string_view(row.scheme) == "https");
+        const std::string name =
+            row.scheme + std::string("://127.0.0.1:") + server->Port() + (http ? "/" : "");
+        SCOPED_TRACE(name + (row.bOtherCa ? " other CA file" : ""));
+        TrustTestCertificate();
+        Store(name);
+        EXPECT_EQ(Submit(), "answer");
+        {
+            std::unique_lock lock(mutex);
+            closed.wait(lock, [&] { return bClosed || row.host != EHost::ClosesWhileIdle; });
+        }
+        m_net = Load(); // the first component ends, the second reads the stored list
+        if (row.bOtherCa)
+            ::setenv("TRANVEX_NET_CAFILE", otherCa.c_str(), 1);
+        const std::string second = Submit();
+        EXPECT_EQ(second == "answer" ? second : Response(second).Text(),
+                  std::string_view(row.second) == "answer"
+                      ? row.second
+                      : name + " " + row.second + "; the request was not sent again");
+        m_net = Load(); // hands the connection back before the server ends
+        server.reset(); // every connection it accepted has been served
+        EXPECT_EQ(connections.load(), row.connections);
+        const std::lock_guard lock(mutex);
+        ASSERT_EQ(sessions.size(), 2u) << "each request sent once";
+        if (http) { // each component names its own session
+            EXPECT_NE(sessions[0], "");
+            EXPECT_NE(sessions[0], sessions[1]);
+        }
+    }
+}
+
+// Components on threads of their own, all sending at once, each have a connection of their own,
+// the second time round the idle ones the first left.
+TEST_F(NetComponent, ConcurrentComponentsTakeConnectionsOfTheirOwn) {
+    TrustTestCertificate();
+    constexpr int kComponents = 4;
+    for (const char* scheme : {"http", "https"}) {
+        std::atomic<int> connections{0}, requests{0};
+        std::mutex mutex;
+        std::condition_variable allHere;
+        int nWaiting = 0, nPeak = 0; // requests the host holds until all have come
+        CServer server(
+            [&](SPeer& peer) {
+                ++connections;
+                while (peer.ReadHttp().second == kRequest) {
+                    ++requests;
+                    std::unique_lock lock(mutex);
+                    nPeak = std::max(nPeak, ++nWaiting);
+                    allHere.notify_all();
+                    // Bounded, so that a fault shows as a lower peak rather than a hang.
+                    allHere.wait_for(lock, std::chrono::seconds(10), [&] { return nPeak == kComponents; });
+                    --nWaiting;
+                    lock.unlock();
+                    peer.Write(HttpAnswer("200 OK", "answer"));
+                }
+            },
+            std::string_view(scheme) == "https");
+        const std::string name = scheme + std::string("://127.0.0.1:") + server.Port() + "/";
+        SCOPED_TRACE(name);
+        Store(name);
+        for (int round = 1; round <= 2; ++round) {
+            std::vector<std::string> answers(kComponents);
+            std::vector<std::thread> threads;
+            for (int i = 0; i < kComponents; ++i)
+                threads.emplace_back([&, i] {
+                    const std::unique_ptr<IComponent> net = Load();
+                    answers[i] = net->Invoke(kClient.dispids.nSubmitRequest,
+                                             {kRequest, std::int16_t{0}, std::string(), std::string()});
+                });
+            for (std::thread& thread : threads)
+                thread.join();
+            EXPECT_EQ(answers, std::vector<std::string>(kComponents, "answer")) << "round " << round;
+            const std::lock_guard lock(mutex);
+            EXPECT_EQ(nPeak, kComponents) << "round " << round << ": requests at the host at once";
+            nPeak = 0;
+        }
+        EXPECT_EQ(connections.load(), kComponents);
+        EXPECT_EQ(requests.load(), 2 * kComponents);
+    }
+}
+
+// The pool alone, on a clock of the test's: handles given back and taken by key, the one given
+// back last first, the bounds and the idle limit closing the oldest, nothing kept once closed.
+TEST(IdlePool, TakesGivesBackAndCloses) {
+    struct SHandle {
+        int id;
+        std::vector<int>* closed;
+        ~SHandle() {
+            if (closed) // not one the test took
+                closed->push_back(id);
+        }
+    };
+    using Pool = tvxnet::CIdlePool<SHandle>;
+    const Pool::Clock::time_point t0{};
+    const auto at = [&](int seconds) { return t0 + std::chrono::seconds(seconds); };
+    struct SStep {
+        char op; // 'r' gives back, 't' takes, 'c' closes the pool
+        const char* key;
+        int id; // given back, or expected taken (0: none)
+        int seconds;
+    };
+    const struct {
+        const char* what;
+        std::vector<SStep> steps;
+        std::vector<int> closed; // by the steps, in order
+    } rows[] = {
+        {"by key, the last given back first",
+         {{'r', "a", 1, 0},
+          {'r', "b", 2, 0},
+          {'r', "a", 3, 0},
+          {'t', "a", 3, 1},
+          {'t', "a", 1, 1},
+          {'t', "a", 0, 1},
+          {'t', "b", 2, 1}},
+         {}},
+        {"two a key at most", {{'r', "a", 1, 0}, {'r', "a", 2, 0}, {'r', "b", 3, 0}, {'r', "a", 4, 0}}, {1}},
+        {"three in all at most",
+         {{'r', "a", 1, 0}, {'r', "b", 2, 0}, {'r', "c", 3, 0}, {'r', "d", 4, 0}},
+         {1}},
+        {"idle too long", {{'r', "a", 1, 0}, {'r', "a", 2, 5}, {'t', "a", 2, 10}, {'t', "a", 0, 10}}, {1}},
+        {"closed", {{'r', "a", 1, 0}, {'c', "", 0, 0}, {'r', "a", 2, 0}, {'t', "a", 0, 0}}, {1, 2}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<int> closed;
+        {
+            Pool pool({2, 3, std::chrono::seconds(10)});
+            for (const SStep& step : row.steps) {
+                if (step.op == 'r')
+                    pool.Return(step.key, std::unique_ptr<SHandle>(new SHandle{step.id, &closed}),
+                                at(step.seconds));
+                else if (step.op == 'c')
+                    pool.Close();
+                else if (auto taken = pool.Take(step.key, at(step.seconds))) {
+                    taken->closed = nullptr;
+                    EXPECT_EQ(taken->id, step.id);
+                } else {
+                    EXPECT_EQ(step.id, 0);
+                }
+            }
+            EXPECT_EQ(closed, row.closed);
+            closed.clear();
+        }
+    }
 }
 
 } // namespace
