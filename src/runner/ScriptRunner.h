@@ -45,10 +45,6 @@ public:
     // must then leak the session rather than destroy it (see ReleaseSession).
     bool Broken() const { return m_bBroken; }
 
-    // The next pass of a load run starts as a fresh session would, on the same components: no
-    // tokens carried from the last.
-    void NewPass() { m_carried = {}; }
-
     // ${NAME} in the blocks is given from these; unset, a block is run as stored.
     void SetVariables(const CScriptVariables* pVariables) { m_pVariables = pVariables; }
 
