@@ -15,6 +15,7 @@
 #include "log/LogWriter.h"
 #include "runner/CardMasking.h"
 #include "runner/LoadFigures.h"
+#include "runner/ReportText.h"
 #include "runner/ScriptRunner.h"
 #include "runner/ScriptSessions.h"
 #include "runner/SessionThreads.h"
@@ -127,15 +128,6 @@ struct SLoadShared {
         figures.Record(bListed ? mask(strScript) : strScript, nPass, t, dAt);
     }
 };
-
-CString LocalTimeNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char buffer[32];
-    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
-    return buffer;
-}
 
 template <typename Writer> bool WriteFile(const CString& strFile, std::FILE* err, Writer write) {
     if (strFile.empty())

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <ctime>
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -102,6 +103,15 @@ void AppendChecked(CString& out, std::string_view text, const std::array<bool, 2
 }
 
 } // namespace
+
+CString LocalTimeNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
+    return buffer;
+}
 
 void AppendFixed(CString& out, double dValue, int nDecimals) {
     char digits[400]; // room for the largest double

@@ -12,6 +12,9 @@
 
 #include "platform/MfcTypes.h"
 
+// Now, local time, as the reports and summaries say when a run began: "2026-12-08 09:16:02".
+CString LocalTimeNow();
+
 // Fixed-point with the given decimals, as printf's "%.<n>f" writes it ("0.012").
 void AppendFixed(CString& out, double dValue, int nDecimals);
 

@@ -29,15 +29,6 @@
 
 namespace {
 
-CString LocalTimeNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char buffer[32];
-    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
-    return buffer;
-}
-
 // A report file is made (and an older one emptied) before anything runs: a path that cannot be
 // written is found at once, and a run cut short leaves no stale report that looks like this one.
 bool PrepareReport(const CString& strFile, std::FILE* err) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "RunnerInProcess.h"
 #include "TestSupport.h"
 #include "controls/PaymentTargets.h"
 #include "runner/RunnerMain.h"
@@ -25,13 +26,8 @@ protected:
     }
 
     int Run(std::vector<CString> args) {
-        args.insert(args.begin(), "--no-log");
-        std::FILE* out = std::fopen("stdout.txt", "w");
-        std::FILE* err = std::fopen("stderr.txt", "w");
-        const int status = RunTranvexRun(args, out, err, false);
-        std::fclose(out), std::fclose(err);
-        m_err = ReadFile("stderr.txt");
-        return status;
+        std::string out;
+        return tvxtest::RunRunnerInProcess(std::move(args), out, m_err);
     }
 
     // The answers of a run, one file per block, as --record keeps them.

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <pugixml.hpp>
 
+#include "RunnerInProcess.h"
 #include "TestSupport.h"
 #include "controls/KVTCLientX.h"
 #include "runner/RunnerMain.h"
@@ -50,13 +51,8 @@ protected:
     }
 
     int Run(std::vector<CString> args) {
-        args.insert(args.begin(), "--no-log");
-        std::FILE* out = std::fopen("stdout.txt", "w");
-        std::FILE* err = std::fopen("stderr.txt", "w");
-        const int status = RunTranvexRun(args, out, err, false);
-        std::fclose(out), std::fclose(err);
-        m_err = ReadFile("stderr.txt");
-        return status;
+        std::string out;
+        return tvxtest::RunRunnerInProcess(std::move(args), out, m_err);
     }
 
     tvxtest::CTempDir m_temp{tvxtest::CTempDir::eEnter};

@@ -8,6 +8,7 @@
 #include <pugixml.hpp>
 #include <ranges>
 
+#include "RunnerInProcess.h"
 #include "TestSupport.h"
 #include "controls/KVTCLientX.h"
 #include "controls/KvtHRNX.h"
@@ -51,15 +52,7 @@ protected:
     }
 
     // Runs the program in process, logging nothing; what it prints is kept in m_out and m_err.
-    int Run(std::vector<CString> args) {
-        args.insert(args.begin(), "--no-log");
-        std::FILE* out = std::fopen("stdout.txt", "w");
-        std::FILE* err = std::fopen("stderr.txt", "w");
-        const int status = RunTranvexRun(args, out, err, false);
-        std::fclose(out), std::fclose(err);
-        m_out = ReadFile("stdout.txt"), m_err = ReadFile("stderr.txt");
-        return status;
-    }
+    int Run(std::vector<CString> args) { return tvxtest::RunRunnerInProcess(std::move(args), m_out, m_err); }
 
     tvxtest::CTempDir m_temp{tvxtest::CTempDir::eEnter};
     const fs::path m_dir = m_temp.Path();

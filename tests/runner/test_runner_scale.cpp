@@ -17,6 +17,7 @@
 #include <set>
 #include <thread>
 
+#include "RunnerInProcess.h"
 #include "TestSupport.h"
 #include "controls/KVTCLientX.h"
 #include "runner/LatencyHistogram.h"
@@ -145,13 +146,8 @@ protected:
     void TearDown() override { unsetenv("TRANVEX_CLIENT_COMPONENT"); }
 
     int Run(std::vector<CString> args) {
-        args.insert(args.begin(), "--no-log");
-        std::FILE* out = std::fopen("stdout.txt", "w");
-        std::FILE* err = std::fopen("stderr.txt", "w");
-        const int status = RunTranvexRun(args, out, err, false);
-        std::fclose(out), std::fclose(err);
-        m_err = ReadFile("stderr.txt");
-        return status;
+        std::string out;
+        return tvxtest::RunRunnerInProcess(std::move(args), out, m_err);
     }
 
     // The real program, its standard error in err.txt; afterStart(pid) runs while it does.
