@@ -60,7 +60,8 @@ struct SLoadShared {
             for (auto now = Clock::now(); now < scheduled; now = Clock::now()) {
                 if (bStopped)
                     return false;
-                std::this_thread::sleep_for(std::min<Clock::duration>(scheduled - now, std::chrono::milliseconds(20)));
+                std::this_thread::sleep_for(
+                    std::min<Clock::duration>(scheduled - now, std::chrono::milliseconds(20)));
             }
             if (Clock::now() - scheduled > std::chrono::milliseconds(1))
                 ++nLate;
@@ -89,7 +90,9 @@ struct SLoadShared {
                 pRunner->SetVariables(&unit.variables);
                 pRunner->Run(
                     unit.strScript,
-                    [&](const SScriptResult& script, STransactionResult& t, int) { Record(script.strName, nPass, t); },
+                    [&](const SScriptResult& script, STransactionResult& t, int) {
+                        Record(script.strName, nPass, t);
+                    },
                     unit.strSuite);
             }
             if (pRunner->Broken()) { // this session's component did not answer: the others go on
@@ -104,17 +107,17 @@ struct SLoadShared {
 
     // A session with its servers stored; a list that could not be stored fails as a transaction.
     std::unique_ptr<CScriptRunner> MakeSession(int nPass) {
-            auto pRunner = std::make_unique<CScriptRunner>(options, log);
-            pRunner->SetCallLimit(options.scale.dTimeout);
-            pRunner->SetGate([this](Clock::time_point& sendAt) { return Gate(sendAt); });
-            CString strProblem;
-            if (!options.strServers.empty() && !pRunner->StoreServers(options.strServers, strProblem)) {
-                STransactionResult t;
-                t.strName = "Store the server list";
-                t.strError = "--servers: " + strProblem;
-                Record("", nPass, t);
-            }
-            return pRunner;
+        auto pRunner = std::make_unique<CScriptRunner>(options, log);
+        pRunner->SetCallLimit(options.scale.dTimeout);
+        pRunner->SetGate([this](Clock::time_point& sendAt) { return Gate(sendAt); });
+        CString strProblem;
+        if (!options.strServers.empty() && !pRunner->StoreServers(options.strServers, strProblem)) {
+            STransactionResult t;
+            t.strName = "Store the server list";
+            t.strError = "--servers: " + strProblem;
+            Record("", nPass, t);
+        }
+        return pRunner;
     }
 
     void Record(const CString& strScript, int nPass, STransactionResult& t) {
@@ -157,7 +160,8 @@ int RunLoad(const SRunnerOptions& options, const std::vector<SRunUnit>& units, s
     shared.mask = CCardMasker(options.bMask);
     const SScaleOptions& scale = options.scale;
     if (!options.strJUnitFile.empty()) {
-        std::fprintf(err, "tranvex-run: --junit is for a functional run; a load run writes --summary and --html\n");
+        std::fprintf(
+            err, "tranvex-run: --junit is for a functional run; a load run writes --summary and --html\n");
         return 2;
     }
     CRunLog log(options.bLog, err);
@@ -175,7 +179,8 @@ int RunLoad(const SRunnerOptions& options, const std::vector<SRunUnit>& units, s
 
     const CStopSignals signals;
     shared.start = Clock::now();
-    shared.end = shared.start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(scale.dDuration));
+    shared.end = shared.start +
+                 std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(scale.dDuration));
     {
         CSessionThreads threads;
         threads.Start(scale.nLoadSessions, [pShared](int) { pShared->Session(); });
@@ -201,8 +206,10 @@ int RunLoad(const SRunnerOptions& options, const std::vector<SRunUnit>& units, s
     figures.nLateSends = shared.nLate;
     figures.nStopSignal = StopSignal();
     std::fputs(LoadConsoleSummary(figures).c_str(), err);
-    const bool bJson = WriteFile(scale.strSummaryFile, err, [&](std::ostream& out) { WriteLoadJson(out, figures); });
-    const bool bHtml = WriteFile(options.strHtmlFile, err, [&](std::ostream& out) { WriteLoadHtml(out, figures); });
+    const bool bJson =
+        WriteFile(scale.strSummaryFile, err, [&](std::ostream& out) { WriteLoadJson(out, figures); });
+    const bool bHtml =
+        WriteFile(options.strHtmlFile, err, [&](std::ostream& out) { WriteLoadHtml(out, figures); });
     if (figures.nStopSignal != 0)
         return 128 + figures.nStopSignal;
     if (!bJson || !bHtml)

@@ -9,23 +9,21 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
 
-#include "log/LogWriter.h"
 #include "replay/CallRecorder.h"
 #include "res/Version.h"
 #include "runner/HtmlReport.h"
 #include "runner/JUnitReport.h"
+#include "runner/LoadRun.h"
 #include "runner/Progress.h"
 #include "runner/RunUnits.h"
 #include "runner/ScriptRunner.h"
 #include "runner/ScriptSessions.h"
 #include "runner/SessionThreads.h"
-#include "runner/LoadRun.h"
 
 namespace {
 
@@ -128,7 +126,8 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
     }
     if (options.scale.IsLoadRun()) {
         const int nExit = RunLoad(options, units, err, bErrIsTerminal);
-        return RecordingWritten(cassette, err) || nExit != kExitPassed ? nExit : kExitUsage;
+        const bool bRecorded = RecordingWritten(cassette, err);
+        return nExit == kExitPassed && !bRecorded ? kExitUsage : nExit;
     }
 
     const CCardMasker mask(options.bMask);
@@ -188,8 +187,8 @@ int RunTranvexRun(const std::vector<CString>& args, std::FILE* out, std::FILE* e
 
     for (SScriptResult& script : results)
         MaskScript(script, mask);
-    const bool bJUnitWritten = WriteReport(options.strJUnitFile, err,
-                                           [&](std::ostream& file) { return junit.Write(file, results, strShard); });
+    const bool bJUnitWritten = WriteReport(
+        options.strJUnitFile, err, [&](std::ostream& file) { return junit.Write(file, results, strShard); });
     const bool bHtmlWritten = WriteReport(
         options.strHtmlFile, err, [&](std::ostream& file) { return html.Write(file, results, heading); });
     const bool bRecorded = RecordingWritten(cassette, err);

@@ -99,8 +99,7 @@ struct CScriptRunner::SCall {
 };
 
 void ReleaseSession(std::unique_ptr<CScriptRunner> pRunner) {
-    if (pRunner && pRunner->Broken())
-    {
+    if (pRunner && pRunner->Broken()) {
         (void)pRunner.release(); // deliberately leaked: its worker thread is still in the component
         NoteThreadsLeftRunning();
     }
@@ -214,8 +213,8 @@ SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progres
         if (m_bBroken || bStopped)
             result.strError = m_bBroken ? kNotAnswered : kNotRunStopped;
         else if (CString strProblem;
-                 m_pVariables &&
-                 !GiveVariables(*m_pVariables, strPath, i + 1, note, strText, strComment, pComment, strProblem))
+                 m_pVariables && !GiveVariables(*m_pVariables, strPath, i + 1, note, strText, strComment,
+                                                pComment, strProblem))
             result.strError = strProblem;
         else
             RunBlock(strPath, strText, note, *pComment, result);

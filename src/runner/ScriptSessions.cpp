@@ -34,7 +34,9 @@ CRunLog::CRunLog(bool bLog, std::FILE* err) : m_pShared(std::make_shared<SShared
     }
 }
 
-CRunLog::~CRunLog() { Close(); } // then the own writer writes what is queued
+CRunLog::~CRunLog() {
+    Close();
+} // then the own writer writes what is queued
 
 CTransactionCycle::LogSink CRunLog::Sink() const {
     if (!m_pShared->pWriter)
@@ -79,7 +81,8 @@ struct CScriptSessions::SShared {
     void NameScript(SScriptResult& script, std::size_t nScript) const {
         const SRunUnit& unit = units[nScript];
         script.strPath = unit.strScript;
-        script.strName = unit.strSuite.empty() ? std::filesystem::path(unit.strScript).stem().string() : unit.strSuite;
+        script.strName =
+            unit.strSuite.empty() ? std::filesystem::path(unit.strScript).stem().string() : unit.strSuite;
     }
     void RunScript(CScriptRunner& runner, std::size_t nScript, const CString& strProblem) {
         SScriptResult script;
@@ -97,18 +100,19 @@ struct CScriptSessions::SShared {
         } else {
             const SRunUnit& unit = units[nScript];
             runner.SetVariables(&unit.variables);
-            script = runner.Run(unit.strScript,
-                                [&](const SScriptResult& s, STransactionResult& t, int nTotal) {
-                                    std::lock_guard lock(mutex);
-                                    if (bClosed)
-                                        return;
-                                    transaction(nScript, s, t, nTotal);
-                                    SScriptResult& counts = sofar[nScript];
-                                    counts.strPath = s.strPath, counts.strName = s.strName;
-                                    counts.nTransactions = s.nTransactions, counts.nFailed = s.nFailed,
-                                    counts.nErrors = s.nErrors;
-                                },
-                                unit.strSuite);
+            script = runner.Run(
+                unit.strScript,
+                [&](const SScriptResult& s, STransactionResult& t, int nTotal) {
+                    std::lock_guard lock(mutex);
+                    if (bClosed)
+                        return;
+                    transaction(nScript, s, t, nTotal);
+                    SScriptResult& counts = sofar[nScript];
+                    counts.strPath = s.strPath, counts.strName = s.strName;
+                    counts.nTransactions = s.nTransactions, counts.nFailed = s.nFailed,
+                    counts.nErrors = s.nErrors;
+                },
+                unit.strSuite);
         }
         std::lock_guard lock(mutex);
         if (bClosed)
@@ -175,8 +179,9 @@ bool CScriptSessions::Run(Transaction transaction, Ended ended) {
     shared.ended = std::move(ended);
     shared.sofar.assign(nScripts, {});
     shared.done.assign(nScripts, false);
-    const int nSessions =
-        shared.options.scale.nJobs > 0 ? static_cast<int>(std::min<std::size_t>(shared.options.scale.nJobs, nScripts)) : 1;
+    const int nSessions = shared.options.scale.nJobs > 0
+                              ? static_cast<int>(std::min<std::size_t>(shared.options.scale.nJobs, nScripts))
+                              : 1;
     bool bAllEnded = true;
     {
         CSessionThreads threads;

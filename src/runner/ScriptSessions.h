@@ -1,6 +1,7 @@
 // CScriptSessions: a functional run's scripts spread over sessions. Without --jobs one session runs
 // every script in order, as one window would (a fresh one for each data row); with --jobs N, N
-// threads each take the next script into a fresh session of its own. A stop (SIGINT, SIGTERM) ends each session at its next block.
+// threads each take the next script into a fresh session of its own. A stop (SIGINT, SIGTERM) ends
+// each session at its next block.
 #pragma once
 
 #include <cstdio>
@@ -37,12 +38,13 @@ private:
 class CScriptSessions {
 public:
     // Both are called under one lock, so they need no locking of their own, and never after Run.
-    using Transaction =
-        std::function<void(std::size_t nScript, const SScriptResult& script, STransactionResult& t, int nTotal)>;
+    using Transaction = std::function<void(std::size_t nScript, const SScriptResult& script,
+                                           STransactionResult& t, int nTotal)>;
     using Ended = std::function<void(std::size_t nScript, SScriptResult& script)>;
 
     // nScript in the callbacks is the place of the unit in units.
-    CScriptSessions(const SRunnerOptions& options, std::vector<SRunUnit> units, CTransactionCycle::LogSink log);
+    CScriptSessions(const SRunnerOptions& options, std::vector<SRunUnit> units,
+                    CTransactionCycle::LogSink log);
     ~CScriptSessions();
 
     // Makes the first session and stores --servers on it, so that an error answer stops the run

@@ -48,14 +48,15 @@ TEST_F(ReplayRunTest, ReplayingTheSampleReproducesItsRunOnEitherControl) {
     fs::copy_file(TRANVEX_SAMPLE_SCRIPT, "TStream.xml");
     for (const STargetInfo& row : kTargets) {
         const std::string name = row.pszName;
-        const int recorded =
-            Run({"--target", name, "--record-calls", name + ".tape", "--record", name + "-live", "TStream.xml"});
+        const int recorded = Run(
+            {"--target", name, "--record-calls", name + ".tape", "--record", name + "-live", "TStream.xml"});
         ASSERT_NE(recorded, kExitUsage) << m_err;
         const std::string live = Answers(name + "-live");
         ASSERT_FALSE(live.empty());
-        EXPECT_EQ(Run({"--target", name, "--" + name + "-component", "replay", "--replay", name + ".tape",
-                       "--record-calls", name + "-again.tape", "--record", name + "-replayed", "TStream.xml"}),
-                  recorded)
+        EXPECT_EQ(
+            Run({"--target", name, "--" + name + "-component", "replay", "--replay", name + ".tape",
+                 "--record-calls", name + "-again.tape", "--record", name + "-replayed", "TStream.xml"}),
+            recorded)
             << m_err;
         EXPECT_EQ(Answers(name + "-replayed"), live) << name;
         EXPECT_EQ(ReadFile(name + "-again.tape"), ReadFile(name + ".tape")) << name;
@@ -75,14 +76,16 @@ TEST_F(ReplayRunTest, EverySessionOfARunRecordsInOneCassette) {
     ASSERT_EQ(Run({"--record-calls", "one.tape", "a.xml"}), kExitPassed) << m_err;
     const auto calls = [](const std::string& text) {
         std::size_t n = 0;
-        for (std::size_t at = text.find("\ncall "); at != std::string::npos; at = text.find("\ncall ", at + 1))
+        for (std::size_t at = text.find("\ncall "); at != std::string::npos;
+             at = text.find("\ncall ", at + 1))
             ++n;
         return n;
     };
     const std::size_t nOnePass = calls(ReadFile("one.tape"));
     ASSERT_GT(nOnePass, 0u);
     const CString strTwoPasses = std::to_string(2 * nOnePass);
-    ASSERT_EQ(Run({"--load", "1", "--count", strTwoPasses, "--record-calls", "load.tape", "a.xml"}), kExitPassed)
+    ASSERT_EQ(Run({"--load", "1", "--count", strTwoPasses, "--record-calls", "load.tape", "a.xml"}),
+              kExitPassed)
         << m_err;
     EXPECT_EQ(calls(ReadFile("load.tape")), 2 * nOnePass);
 
@@ -111,15 +114,17 @@ TEST_F(ReplayRunTest, AChangedRequestFailsItsTransactionWithTheDifference) {
               kExitFailed);
     EXPECT_THAT(ReadFile("r.xml"), HasSubstr("Zip: recorded &quot;30301&quot;, now &quot;30302&quot;"));
     // Ignored, the element no longer stops the match.
-    EXPECT_EQ(Run({"--client-component", "replay", "--replay", "c.tape", "--replay-ignore", "Zip", "TStream.xml"}),
-              kExitPassed)
+    EXPECT_EQ(
+        Run({"--client-component", "replay", "--replay", "c.tape", "--replay-ignore", "Zip", "TStream.xml"}),
+        kExitPassed)
         << m_err;
     EXPECT_THAT(m_err, ::testing::Not(HasSubstr("No recorded call matches")));
 }
 
 TEST_F(ReplayRunTest, ACassetteThatCannotServeStopsTheRunBeforeAnythingIsSent) {
     fs::copy_file(TRANVEX_SAMPLE_SCRIPT, "TStream.xml");
-    ASSERT_EQ(Run({"--target", "device", "--record-calls", "device.tape", "TStream.xml"}), kExitPassed) << m_err;
+    ASSERT_EQ(Run({"--target", "device", "--record-calls", "device.tape", "TStream.xml"}), kExitPassed)
+        << m_err;
     CString cut = ReadFile("device.tape");
     cut.resize(cut.size() - 10);
     tvxtest::WriteFile("cut.tape", cut);
@@ -127,7 +132,8 @@ TEST_F(ReplayRunTest, ACassetteThatCannotServeStopsTheRunBeforeAnythingIsSent) {
         std::vector<CString> args;
         const char* says;
     } cases[] = {
-        {{"--client-component", "replay", "--replay", "missing.tape"}, "Cannot read the cassette missing.tape"},
+        {{"--client-component", "replay", "--replay", "missing.tape"},
+         "Cannot read the cassette missing.tape"},
         {{"--client-component", "replay", "--replay", "cut.tape"}, "cannot be read: line"},
         {{"--client-component", "replay", "--replay", "device.tape"},
          "holds no call of the client control (only of the device control)"},
