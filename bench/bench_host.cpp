@@ -3,6 +3,7 @@
 // same size (what HTTP itself costs on this machine), and the network component's round trip per sale
 // beside a plain libcurl POST loop to the same host on one kept-alive connection, as the component keeps.
 // Without wrk or nginx the first figure is skipped with a line saying so.
+#include "ChildProcess.h"
 #include "RatioReporter.h"
 
 #include <curl/curl.h>
@@ -84,22 +85,7 @@ int FreePort() {
     return ntohs(addr.sin_port);
 }
 
-// A child process, its stdout to outFd (or /dev/null when -1) and its stderr to /dev/null.
-pid_t Start(const std::vector<std::string>& args, int outFd = -1) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(outFd >= 0 ? outFd : null, STDOUT_FILENO);
-        ::dup2(null, STDERR_FILENO);
-        std::vector<char*> argv;
-        for (const std::string& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return child;
-}
+pid_t Start(const std::vector<std::string>& args, int outFd = -1) { return tvxbench::StartChild(args, outFd); }
 
 void Stop(pid_t child) {
     ::kill(child, SIGTERM);

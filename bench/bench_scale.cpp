@@ -2,6 +2,7 @@
 // tranvex-host over HTTP with keep-alive beside wrk's with as many connections as sessions, posting
 // the same sale; and --jobs 2 over 100 scripts on the simulated components beside --jobs 1.
 // Without wrk the first figure is skipped with a line saying so.
+#include "ChildProcess.h"
 #include "RatioReporter.h"
 
 #include <fcntl.h>
@@ -48,19 +49,10 @@ std::string FindProgram(const std::string& name) {
 
 // A child, its standard output to the file out (or /dev/null), its standard error to /dev/null.
 pid_t Start(const std::vector<std::string>& args, const fs::path& out = {}) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        const int fd = out.empty() ? null : ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(fd, STDOUT_FILENO);
-        ::dup2(null, STDERR_FILENO);
-        std::vector<char*> argv;
-        for (const std::string& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
+    const int fd = out.empty() ? -1 : ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const pid_t child = tvxbench::StartChild(args, fd);
+    if (fd >= 0)
+        ::close(fd);
     return child;
 }
 
