@@ -55,7 +55,6 @@ auto Checked(error_code& ec) {
 // on every operation.
 using LoopExecutor = asio::io_context::executor_type;
 using LoopSocket = asio::basic_stream_socket<tcp, LoopExecutor>;
-using LoopStream = beast::basic_stream<tcp, LoopExecutor>;
 
 std::string PeerText(const LoopSocket& socket) {
     error_code ec;
@@ -70,17 +69,28 @@ double MillisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// One connection: its socket, its TLS layer when the host speaks TLS, its session, and whether it is
-// between a whole request and its answer (then a stop waits for it).
+// One connection: its socket, its TLS layer when the host speaks TLS, its session, whether it is
+// between a whole request and its answer (then a stop waits for it), and until when what it waits
+// for may take.
 struct SConnection {
     SConnection(LoopSocket socket, const CSessionSource& sessions)
-        : plain(std::move(socket)), session(sessions), strPeer(PeerText(plain.socket())) {}
+        : plain(std::move(socket)), session(sessions), strPeer(PeerText(plain)) {}
 
-    LoopStream plain;
-    std::optional<asio::ssl::stream<LoopStream&>> tls;
+    // The time limits are a deadline the connection moves on, which a sweep once a second looks at:
+    // a timer armed and cancelled around every read and write cost a tenth of the host's time.
+    void ExpiresAfter(Clock::duration limit) {
+        deadline.store((Clock::now() + limit).time_since_epoch().count(), std::memory_order_relaxed);
+    }
+    bool Expired(Clock::time_point now) const {
+        return deadline.load(std::memory_order_relaxed) < now.time_since_epoch().count();
+    }
+
+    LoopSocket plain;
+    std::optional<asio::ssl::stream<LoopSocket&>> tls;
     CConnectionSession session;
     std::string strPeer;
     bool bBusy = false;
+    std::atomic<Clock::rep> deadline{Clock::time_point::max().time_since_epoch().count()};
 };
 
 // The open connections, so that a stop can close the idle ones.
@@ -98,16 +108,29 @@ public:
         const std::lock_guard lock(m_mutex);
         return m_list.empty();
     }
-    // Closes, on each connection's own strand, those waiting for a request.
+    // Closes, on each connection's own loop, those waiting for a request.
     void CloseIdle() {
         const std::lock_guard lock(m_mutex);
         for (const std::shared_ptr<SConnection>& connection : m_list)
             asio::post(connection->plain.get_executor(), [connection] {
                 if (!connection->bBusy) {
                     error_code ignored;
-                    connection->plain.socket().close(ignored);
+                    connection->plain.close(ignored);
                 }
             });
+    }
+    // Closes, on each connection's own loop, those past their deadline: what they wait on ends with
+    // an error. The deadline is looked at again there, as the connection may have moved it since.
+    void CloseExpired(Clock::time_point now) {
+        const std::lock_guard lock(m_mutex);
+        for (const std::shared_ptr<SConnection>& connection : m_list)
+            if (connection->Expired(now))
+                asio::post(connection->plain.get_executor(), [connection] {
+                    if (connection->Expired(Clock::now())) {
+                        error_code ignored;
+                        connection->plain.close(ignored);
+                    }
+                });
     }
 
 private:
@@ -158,6 +181,7 @@ struct CHostServer::SImpl {
     asio::awaitable<void> Linger(SConnection& connection);
     asio::awaitable<void> StopWhenIdle();
     asio::awaitable<void> FlushLog();
+    asio::awaitable<void> SweepExpired();
     void Stop();
 };
 
@@ -187,7 +211,7 @@ asio::awaitable<void> CHostServer::SImpl::Serve(std::shared_ptr<SConnection> con
         error_code ec;
         if (tls && !stopping) {
             connection->tls.emplace(connection->plain, *tls);
-            connection->plain.expires_after(kIdle);
+            connection->ExpiresAfter(kIdle);
             co_await connection->tls->async_handshake(asio::ssl::stream_base::server, Checked(ec));
         }
         if (!ec && !stopping) {
@@ -206,7 +230,7 @@ asio::awaitable<void> CHostServer::SImpl::Serve(std::shared_ptr<SConnection> con
         std::fprintf(stderr, "tranvex-host: %s: %s\n", connection->strPeer.c_str(), e.what());
     }
     error_code ignored;
-    connection->plain.socket().close(ignored);
+    connection->plain.close(ignored);
     connections.Remove(registered);
 }
 
@@ -218,7 +242,7 @@ asio::awaitable<void> CHostServer::SImpl::ServeHttp(Stream& stream, SConnection&
     for (;;) {
         http::request_parser<http::string_body> parser;
         parser.body_limit(kMaxRequestBytes);
-        connection.plain.expires_after(kIdle);
+        connection.ExpiresAfter(kIdle);
         error_code ec;
         co_await http::async_read(stream, buffer, parser, Checked(ec));
         if (ec) {
@@ -241,7 +265,7 @@ asio::awaitable<void> CHostServer::SImpl::ServeHttp(Stream& stream, SConnection&
         log.Write(connection.strPeer, exchange, MillisecondsSince(start));
         if (stopping)
             response.keep_alive(false);
-        connection.plain.expires_after(kIdle);
+        connection.ExpiresAfter(kIdle);
         ResponseHead(response, head);
         const std::array<asio::const_buffer, 2> whole{asio::buffer(head), asio::buffer(response.body())};
         co_await asio::async_write(stream, whole, Checked(ec));
@@ -256,7 +280,7 @@ asio::awaitable<void> CHostServer::SImpl::ServeFramed(Stream& stream, SConnectio
     CFrameReader reader(options.framing);
     std::array<char, 16384> chunk;
     for (;;) {
-        connection.plain.expires_after(kIdle);
+        connection.ExpiresAfter(kIdle);
         std::string request;
         CFrameReader::EState state;
         while ((state = reader.Next(request)) == CFrameReader::EState::NeedMore) {
@@ -291,8 +315,8 @@ asio::awaitable<void> CHostServer::SImpl::ServeFramed(Stream& stream, SConnectio
 
 asio::awaitable<void> CHostServer::SImpl::Linger(SConnection& connection) {
     error_code ec;
-    connection.plain.socket().shutdown(LoopSocket::shutdown_send, ec);
-    connection.plain.expires_after(kLinger);
+    connection.plain.shutdown(LoopSocket::shutdown_send, ec);
+    connection.ExpiresAfter(kLinger);
     std::array<char, 16384> drop;
     while (!ec)
         co_await connection.plain.async_read_some(asio::buffer(drop), Checked(ec));
@@ -305,6 +329,16 @@ asio::awaitable<void> CHostServer::SImpl::FlushLog() {
         timer.expires_after(std::chrono::milliseconds(100));
         co_await timer.async_wait(Checked(ec));
         log.Flush();
+    }
+}
+
+asio::awaitable<void> CHostServer::SImpl::SweepExpired() {
+    asio::steady_timer timer(control);
+    error_code ec;
+    while (!stopping) {
+        timer.expires_after(std::chrono::seconds(1));
+        co_await timer.async_wait(Checked(ec));
+        connections.CloseExpired(Clock::now());
     }
 }
 
@@ -371,6 +405,7 @@ void CHostServer::Run() {
     });
     asio::co_spawn(impl.control, impl.Accept(), asio::detached);
     asio::co_spawn(impl.io, impl.FlushLog(), asio::detached);
+    asio::co_spawn(impl.control, impl.SweepExpired(), asio::detached);
     // Each loop has work to wait for (a guard) until the stop, even before its first connection.
     std::vector<asio::executor_work_guard<LoopExecutor>> guards;
     std::vector<std::thread> threads;
