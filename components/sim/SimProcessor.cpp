@@ -319,14 +319,14 @@ CSimResponse CSimProcessor::FollowUp(const CSimRequest& request, std::string_vie
     if (!record || record->strMerchant != merchant)
         RejectServer(rc::kNoRecord, "Record not found: " + Clip(recordNo));
 
-    auto same = [&](const char* name, const std::string& original) {
+    auto same = [&](const char* name, std::string_view original) {
         if (request.Has(name) && request.Get(name) != original)
             RejectServer(rc::kMismatch, std::string(name) + " does not match the original transaction");
     };
     same("RefNo", record->strRefNo);
     same("AuthCode", record->strAuthCode);
-    same("AcqRefData", record->strAcqRefData);
-    same("ProcessData", record->strProcessData);
+    same("AcqRefData", AcqRefDataOf(*record));
+    same("ProcessData", ProcessDataOf(*record));
     same("InvoiceNo", record->strInvoice);
     if (request.Has("TranType") && type != record->strTranType)
         RejectServer(rc::kMismatch, "TranType does not match the original transaction");
@@ -516,17 +516,25 @@ CSimProcessor::SRecord& CSimProcessor::AddRecord(SRecord&& record) {
     record.strRecordNo = "R";
     record.strRecordNo += Hex8(TokenHash("rec", merchant, seq));
     record.strRecordNo += Padded(seq, 6);
-    record.strAcqRefData = "b";
-    record.strAcqRefData += Padded(BatchOf(merchant), 3);
-    record.strAcqRefData += 'c';
-    record.strAcqRefData += Padded(seq, 6);
-    record.strAcqRefData += 'd';
-    record.strAcqRefData += record.strAuthCode;
-    std::uint64_t trace = (static_cast<std::uint64_t>(TokenHash("proc", merchant, seq)) << 32) |
-                          TokenHash("data", merchant, seq);
-    record.strProcessData = "|00|";
-    record.strProcessData += Padded(trace, 12);
+    record.nOpenBatch = BatchOf(merchant);
     return m_records.emplace_hint(m_records.end(), seq, std::move(record))->second;
+}
+
+std::string CSimProcessor::AcqRefDataOf(const SRecord& record) {
+    std::string text = "b";
+    text += Padded(record.nOpenBatch, 3);
+    text += 'c';
+    text += Padded(record.nSeq, 6);
+    text += 'd';
+    text += record.strAuthCode;
+    return text;
+}
+
+std::string CSimProcessor::ProcessDataOf(const SRecord& record) {
+    const std::uint64_t trace =
+        (static_cast<std::uint64_t>(TokenHash("proc", record.strMerchant, record.nSeq)) << 32) |
+        TokenHash("data", record.strMerchant, record.nSeq);
+    return "|00|" + Padded(trace, 12);
 }
 
 CSimProcessor::SRecord* CSimProcessor::FindRecord(std::string_view recordNo) {
@@ -584,8 +592,8 @@ void CSimProcessor::Describe(CSimResponse& response, const SRecord& record, std:
 }
 
 void CSimProcessor::AddTokens(CSimResponse& response, const SRecord& record) const {
-    response.Add("AcqRefData", record.strAcqRefData);
-    response.Add("ProcessData", record.strProcessData);
+    response.Add("AcqRefData", AcqRefDataOf(record));
+    response.Add("ProcessData", ProcessDataOf(record));
     response.Add("RecordNo", record.strRecordNo);
 }
 

@@ -34,10 +34,11 @@ private:
         EKind kind = EKind::Sale;
         std::string strMerchant, strTerminal, strOperator, strTranType, strInvoice, strRefNo;
         std::string strAccount, strCardType, strMemo;
-        std::string strAuthCode, strRecordNo, strAcqRefData, strProcessData;
+        std::string strAuthCode, strRecordNo;
         std::int64_t nPurchase = 0, nAuthorize = 0, nGratuity = 0;
         bool bCaptured = false, bVoided = false, bSettled = false;
-        unsigned nBatch = 0; // 0: in no batch (an uncaptured pre-authorization)
+        unsigned nBatch = 0;     // 0: in no batch (an uncaptured pre-authorization)
+        unsigned nOpenBatch = 0; // the merchant's open batch when the record was made
     };
 
     struct SBatchTotals {
@@ -61,6 +62,10 @@ private:
     // The TranResponse fields every answer about a card transaction carries.
     void Describe(CSimResponse& response, const SRecord& record, std::string_view code) const;
     void AddTokens(CSimResponse& response, const SRecord& record) const;
+    // The longer tokens are made again from the record when needed rather than kept: a session
+    // holds up to kMaxRecords records, and the host serves hundreds of sessions.
+    static std::string AcqRefDataOf(const SRecord& record);
+    static std::string ProcessDataOf(const SRecord& record);
     void AddSignature(CSimResponse& response, const CSimRequest& request);
 
     bool m_bSignaturePad;

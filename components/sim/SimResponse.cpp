@@ -1,6 +1,8 @@
 // The RStream answer of a simulated component.
 #include "sim/SimResponse.h"
 
+#include <algorithm>
+
 #include "sim/SimText.h"
 
 namespace tvxsim {
@@ -42,10 +44,28 @@ void CSimXmlWriter::Close() {
 }
 
 void CSimXmlWriter::Leaf(std::string_view name, std::string_view value) {
-    Indent();
-    m_strOut.append("<").append(name).append(">");
-    AppendEscaped(m_strOut, value);
-    m_strOut.append("</").append(name).append(">\r\n");
+    if (!IsPlainText(value)) {
+        Indent();
+        m_strOut.append("<").append(name).append(">");
+        AppendEscaped(m_strOut, value);
+        m_strOut.append("</").append(name).append(">\r\n");
+        return;
+    }
+    // The line in one piece: answers are mostly such lines, and appending them bit by bit was a
+    // fifth of tranvex-host's time per sale.
+    const std::size_t tabs = m_nDepth + m_arrOpen.size();
+    const std::size_t at = m_strOut.size();
+    m_strOut.resize(at + tabs + 2 * name.size() + value.size() + std::size("<></>\r\n") - 1);
+    char* out = m_strOut.data() + at;
+    const auto put = [&out](std::string_view text) { out = std::copy(text.begin(), text.end(), out); };
+    out = std::fill_n(out, tabs, '\t');
+    put("<");
+    put(name);
+    put(">");
+    put(value);
+    put("</");
+    put(name);
+    put(">\r\n");
 }
 
 std::string CSimXmlWriter::Take() {

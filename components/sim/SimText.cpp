@@ -1,6 +1,8 @@
 // Text helpers of the simulated components.
 #include "sim/SimText.h"
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 
 namespace tvxsim {
@@ -12,17 +14,34 @@ std::string EscapeXml(std::string_view text) {
     return out;
 }
 
+namespace {
+
+// The bytes a value cannot hold as they are: markup and control characters.
+constexpr std::array<bool, 256> kNeedsEscape = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 0x20; ++c)
+        table[static_cast<std::size_t>(c)] = true;
+    table['&'] = table['<'] = table['>'] = true;
+    return table;
+}();
+
+bool NeedsEscape(char c) {
+    return kNeedsEscape[static_cast<unsigned char>(c)];
+}
+
+} // namespace
+
+bool IsPlainText(std::string_view text) {
+    return std::none_of(text.begin(), text.end(), NeedsEscape);
+}
+
 void AppendEscaped(std::string& out, std::string_view text) {
     // Plain runs go in whole; most values have no character to change.
-    std::size_t run = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        const bool plain = c != '&' && c != '<' && c != '>' && static_cast<unsigned char>(c) >= 0x20;
-        if (plain)
-            continue;
-        out.append(text.substr(run, i - run));
-        run = i + 1;
-        switch (c) {
+    auto run = text.begin();
+    for (auto at = std::find_if(run, text.end(), NeedsEscape); at != text.end();
+         at = std::find_if(run, text.end(), NeedsEscape)) {
+        out.append(run, at);
+        switch (*at) {
         case '&':
             out += "&amp;";
             break;
@@ -36,8 +55,9 @@ void AppendEscaped(std::string& out, std::string_view text) {
             out += ' ';
             break;
         }
+        run = at + 1;
     }
-    out.append(text.substr(run));
+    out.append(run, text.end());
 }
 
 std::string_view Trim(std::string_view text) {

@@ -11,6 +11,7 @@ namespace tvxsim {
 // cannot hold) into blanks. AppendEscaped writes into out, so that answers need no temporaries.
 std::string EscapeXml(std::string_view text);
 void AppendEscaped(std::string& out, std::string_view text);
+bool IsPlainText(std::string_view text); // nothing in it to escape
 
 // Without the blanks and line breaks around it; a view into text.
 std::string_view Trim(std::string_view text);
