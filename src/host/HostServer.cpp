@@ -51,10 +51,15 @@ auto Checked(error_code& ec) {
     return asio::redirect_error(asio::use_awaitable, ec);
 }
 
-// Streams and sockets on a loop's own executor type: the type-erased default copied an executor
-// on every operation.
+// Sockets and a connection's coroutines on a loop's own executor type: the type-erased default was
+// copied and queried on every operation.
 using LoopExecutor = asio::io_context::executor_type;
 using LoopSocket = asio::basic_stream_socket<tcp, LoopExecutor>;
+template <class T = void> using LoopTask = asio::awaitable<T, LoopExecutor>;
+
+auto CheckedOnLoop(error_code& ec) {
+    return asio::redirect_error(asio::use_awaitable_t<LoopExecutor>{}, ec);
+}
 
 std::string PeerText(const LoopSocket& socket) {
     error_code ec;
@@ -175,10 +180,10 @@ struct CHostServer::SImpl {
     std::atomic<bool> stopping{false};
 
     asio::awaitable<void> Accept();
-    asio::awaitable<void> Serve(std::shared_ptr<SConnection> connection);
-    template <class Stream> asio::awaitable<void> ServeHttp(Stream& stream, SConnection& connection);
-    template <class Stream> asio::awaitable<void> ServeFramed(Stream& stream, SConnection& connection);
-    asio::awaitable<void> Linger(SConnection& connection);
+    LoopTask<> Serve(std::shared_ptr<SConnection> connection);
+    template <class Stream> LoopTask<> ServeHttp(Stream& stream, SConnection& connection);
+    template <class Stream> LoopTask<> ServeFramed(Stream& stream, SConnection& connection);
+    LoopTask<> Linger(SConnection& connection);
     asio::awaitable<void> StopWhenIdle();
     asio::awaitable<void> FlushLog();
     asio::awaitable<void> SweepExpired();
@@ -205,14 +210,14 @@ asio::awaitable<void> CHostServer::SImpl::Accept() {
     }
 }
 
-asio::awaitable<void> CHostServer::SImpl::Serve(std::shared_ptr<SConnection> connection) {
+LoopTask<> CHostServer::SImpl::Serve(std::shared_ptr<SConnection> connection) {
     const auto registered = connections.Add(connection);
     try {
         error_code ec;
         if (tls && !stopping) {
             connection->tls.emplace(connection->plain, *tls);
             connection->ExpiresAfter(kIdle);
-            co_await connection->tls->async_handshake(asio::ssl::stream_base::server, Checked(ec));
+            co_await connection->tls->async_handshake(asio::ssl::stream_base::server, CheckedOnLoop(ec));
         }
         if (!ec && !stopping) {
             const bool framed = options.protocol == EProtocol::Tcp;
@@ -235,7 +240,7 @@ asio::awaitable<void> CHostServer::SImpl::Serve(std::shared_ptr<SConnection> con
 }
 
 template <class Stream>
-asio::awaitable<void> CHostServer::SImpl::ServeHttp(Stream& stream, SConnection& connection) {
+LoopTask<> CHostServer::SImpl::ServeHttp(Stream& stream, SConnection& connection) {
     beast::flat_buffer buffer;
     buffer.reserve(16 * 1024); // a whole request in one read: Beast reads 512 bytes into an empty buffer
     std::string head;
@@ -244,7 +249,7 @@ asio::awaitable<void> CHostServer::SImpl::ServeHttp(Stream& stream, SConnection&
         parser.body_limit(kMaxRequestBytes);
         connection.ExpiresAfter(kIdle);
         error_code ec;
-        co_await http::async_read(stream, buffer, parser, Checked(ec));
+        co_await http::async_read(stream, buffer, parser, CheckedOnLoop(ec));
         if (ec) {
             const std::optional<http::status> status = StatusForReadError(ec);
             if (!status || stopping)
@@ -252,7 +257,7 @@ asio::awaitable<void> CHostServer::SImpl::ServeHttp(Stream& stream, SConnection&
             SExchange exchange{"-", std::to_string(static_cast<unsigned>(*status))};
             log.Write(connection.strPeer, exchange, 0);
             HttpResponse response = HttpError(*status, 11, ec.message());
-            co_await http::async_write(stream, response, Checked(ec));
+            co_await http::async_write(stream, response, CheckedOnLoop(ec));
             if (!ec)
                 co_await Linger(connection);
             co_return;
@@ -268,7 +273,7 @@ asio::awaitable<void> CHostServer::SImpl::ServeHttp(Stream& stream, SConnection&
         connection.ExpiresAfter(kIdle);
         ResponseHead(response, head);
         const std::array<asio::const_buffer, 2> whole{asio::buffer(head), asio::buffer(response.body())};
-        co_await asio::async_write(stream, whole, Checked(ec));
+        co_await asio::async_write(stream, whole, CheckedOnLoop(ec));
         connection.bBusy = false;
         if (ec || !response.keep_alive() || stopping)
             co_return;
@@ -276,7 +281,7 @@ asio::awaitable<void> CHostServer::SImpl::ServeHttp(Stream& stream, SConnection&
 }
 
 template <class Stream>
-asio::awaitable<void> CHostServer::SImpl::ServeFramed(Stream& stream, SConnection& connection) {
+LoopTask<> CHostServer::SImpl::ServeFramed(Stream& stream, SConnection& connection) {
     CFrameReader reader(options.framing);
     std::array<char, 16384> chunk;
     for (;;) {
@@ -285,7 +290,7 @@ asio::awaitable<void> CHostServer::SImpl::ServeFramed(Stream& stream, SConnectio
         CFrameReader::EState state;
         while ((state = reader.Next(request)) == CFrameReader::EState::NeedMore) {
             error_code ec;
-            const std::size_t got = co_await stream.async_read_some(asio::buffer(chunk), Checked(ec));
+            const std::size_t got = co_await stream.async_read_some(asio::buffer(chunk), CheckedOnLoop(ec));
             if (ec)
                 co_return;
             reader.Feed({chunk.data(), got});
@@ -306,20 +311,20 @@ asio::awaitable<void> CHostServer::SImpl::ServeFramed(Stream& stream, SConnectio
             co_return;
         }
         error_code ec;
-        co_await asio::async_write(stream, asio::buffer(*framed), Checked(ec));
+        co_await asio::async_write(stream, asio::buffer(*framed), CheckedOnLoop(ec));
         connection.bBusy = false;
         if (ec || stopping)
             co_return;
     }
 }
 
-asio::awaitable<void> CHostServer::SImpl::Linger(SConnection& connection) {
+LoopTask<> CHostServer::SImpl::Linger(SConnection& connection) {
     error_code ec;
     connection.plain.shutdown(LoopSocket::shutdown_send, ec);
     connection.ExpiresAfter(kLinger);
     std::array<char, 16384> drop;
     while (!ec)
-        co_await connection.plain.async_read_some(asio::buffer(drop), Checked(ec));
+        co_await connection.plain.async_read_some(asio::buffer(drop), CheckedOnLoop(ec));
 }
 
 asio::awaitable<void> CHostServer::SImpl::FlushLog() {
