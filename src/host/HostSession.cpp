@@ -1,7 +1,7 @@
 // The simulated processor behind a connection, and the request lines.
 #include "host/HostSession.h"
 
-#include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <ctime>
 
@@ -59,12 +59,14 @@ namespace {
 
 void AppendLine(std::string& line, std::string_view peer, const SExchange& exchange, double milliseconds) {
     const CCardMasker mask;
+    // to_chars rounds as printf's "%.2f" does, without its format parsing: snprintf was a tenth of
+    // tranvex-host's own time per request.
     char ms[32];
-    const int n = std::snprintf(ms, sizeof ms, "%.2f", milliseconds);
+    const auto written = std::to_chars(ms, ms + sizeof ms, milliseconds, std::chars_format::fixed, 2);
     line.append(peer).push_back(' ');
     line.append(mask(exchange.strTranCode)).push_back(' ');
     line.append(mask(exchange.strCmdStatus)).push_back(' ');
-    line.append(ms, static_cast<std::size_t>(std::max(n, 0))).append(" ms");
+    line.append(ms, written.ec == std::errc() ? written.ptr : ms).append(" ms");
 }
 
 // "2026-12-08 00:54:37" of the second now falls in, formatted once a second per thread:
@@ -104,9 +106,9 @@ void CRequestLog::Write(std::string_view peer, const SExchange& exchange, double
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
     thread_local std::string line; // kept from line to line: no allocation once it is long enough
     line.assign(SecondStamp(seconds));
-    char fraction[8];
-    std::snprintf(fraction, sizeof fraction, ".%03d ", static_cast<int>(millis));
-    line.append(fraction);
+    const char fraction[] = {'.', static_cast<char>('0' + millis / 100), static_cast<char>('0' + millis / 10 % 10),
+                             static_cast<char>('0' + millis % 10), ' '};
+    line.append(fraction, sizeof fraction);
     AppendLine(line, peer, exchange, milliseconds);
     line.push_back('\n');
     const std::lock_guard lock(m_mutex);
