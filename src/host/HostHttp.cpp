@@ -2,6 +2,7 @@
 #include "host/HostHttp.h"
 
 #include <sstream>
+#include <tuple>
 
 #include "host/HostFraming.h"
 #include "res/Version.h"
@@ -91,8 +92,11 @@ std::optional<http::status> StatusForReadError(const boost::system::error_code& 
 std::string AnswerHttpBytes(std::string_view bytes, CHostSession& session) {
     std::ostringstream answers;
     boost::system::error_code error;
+    CRequestArena room;
     while (!bytes.empty()) {
-        http::request_parser<http::string_body> parser;
+        std::pmr::monotonic_buffer_resource arena = room.Fresh();
+        const RequestAllocator memory(&arena);
+        HttpRequestParser parser(std::piecewise_construct, std::make_tuple(memory), std::make_tuple(memory));
         parser.body_limit(kMaxRequestBytes);
         parser.eager(true);
         while (!bytes.empty() && !parser.is_done()) {

@@ -25,6 +25,7 @@
 #include <optional>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "host/HostHttp.h"
@@ -244,8 +245,11 @@ LoopTask<> CHostServer::SImpl::ServeHttp(Stream& stream, SConnection& connection
     beast::flat_buffer buffer;
     buffer.reserve(16 * 1024); // a whole request in one read: Beast reads 512 bytes into an empty buffer
     std::string head;
+    CRequestArena room;
     for (;;) {
-        http::request_parser<http::string_body> parser;
+        std::pmr::monotonic_buffer_resource arena = room.Fresh();
+        const RequestAllocator memory(&arena);
+        HttpRequestParser parser(std::piecewise_construct, std::make_tuple(memory), std::make_tuple(memory));
         parser.body_limit(kMaxRequestBytes);
         connection.ExpiresAfter(kIdle);
         error_code ec;
