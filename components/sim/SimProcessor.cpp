@@ -453,7 +453,7 @@ CSimResponse CSimProcessor::Admin(const CSimRequest& request) {
     response.Add("NetBatchTotal", FormatAmount(net));
 
     if (close) {
-        for (auto& [seq, record] : m_records) {
+        for (SRecord& record : m_records) {
             if (record.strMerchant != merchant)
                 continue;
             bool droppedHold = record.kind == EKind::PreAuth && record.bVoided && record.nBatch == 0;
@@ -503,7 +503,7 @@ CSimProcessor::SRecord& CSimProcessor::AddRecord(SRecord&& record) {
     if (m_records.size() >= kMaxRecords) {
         // Forget the oldest record that can no longer change.
         auto it = std::find_if(m_records.begin(), m_records.end(),
-                               [](const auto& item) { return item.second.bSettled; });
+                               [](const SRecord& item) { return item.bSettled; });
         if (it == m_records.end())
             RejectServer(rc::kCapacity, "Record store full (" + std::to_string(kMaxRecords) +
                                             " open records): close the batch");
@@ -517,7 +517,7 @@ CSimProcessor::SRecord& CSimProcessor::AddRecord(SRecord&& record) {
     record.strRecordNo += Hex8(TokenHash("rec", merchant, seq));
     record.strRecordNo += Padded(seq, 6);
     record.nOpenBatch = BatchOf(merchant);
-    return m_records.emplace_hint(m_records.end(), seq, std::move(record))->second;
+    return m_records.emplace_back(std::move(record));
 }
 
 std::string CSimProcessor::AcqRefDataOf(const SRecord& record) {
@@ -549,9 +549,10 @@ CSimProcessor::SRecord* CSimProcessor::FindRecord(std::string_view recordNo) {
     if (low > m_nSeq)
         return nullptr;
     for (std::uint64_t seq = low + (m_nSeq - low) / kWrap * kWrap;; seq -= kWrap) {
-        auto it = m_records.find(seq);
-        if (it != m_records.end() && it->second.strRecordNo == recordNo)
-            return &it->second;
+        auto it = std::lower_bound(m_records.begin(), m_records.end(), seq,
+                                   [](const SRecord& record, std::uint64_t wanted) { return record.nSeq < wanted; });
+        if (it != m_records.end() && it->nSeq == seq && it->strRecordNo == recordNo)
+            return &*it;
         if (seq < kWrap)
             return nullptr;
     }
@@ -559,7 +560,7 @@ CSimProcessor::SRecord* CSimProcessor::FindRecord(std::string_view recordNo) {
 
 CSimProcessor::SBatchTotals CSimProcessor::Totals(std::string_view merchant, unsigned batch) const {
     SBatchTotals totals;
-    for (const auto& [seq, record] : m_records) {
+    for (const SRecord& record : m_records) {
         if (record.strMerchant != merchant || record.nBatch != batch || record.bSettled)
             continue;
         if (record.bVoided) {

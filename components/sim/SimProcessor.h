@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <string>
 #include <string_view>
@@ -71,7 +72,9 @@ private:
     bool m_bSignaturePad;
     std::uint64_t m_nSeq = 0;
     std::uint32_t m_nSignatures = 0;
-    std::map<std::uint64_t, SRecord> m_records;
+    // Oldest first, so in order of nSeq: found by binary search, added at the end. A tree of them
+    // spent most of a sale's record keeping on rebalancing nodes long out of the cache.
+    std::deque<SRecord> m_records;
     std::map<std::string, unsigned, std::less<>> m_batches;          // merchant -> open batch number
     std::map<std::string, std::int64_t, std::less<>> m_giftBalances; // account -> cents
 };
