@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "controls/PaymentTargets.h"
 #include "platform/Component.h"
@@ -31,6 +32,9 @@ public:
     // Unknown DISPIDs, a wrong argument count or types throw CDispatchError with the
     // Automation texts "Member not found.", "Invalid number of parameters." and "Type mismatch.".
     std::string Invoke(int dispid, const DispArgs& args) override;
+    // SubmitRequest's answer without the dispatch arguments, for callers holding the text in a
+    // buffer of their own (tranvex-host).
+    std::string SubmitRequest(std::string_view request) { return m_processor.Submit(request); }
 
     ESimKind Kind() const { return m_kind; }
 

@@ -18,7 +18,6 @@ constexpr std::size_t kBodyDepth = 2; // RStream, then the body
 
 CSimXmlWriter::CSimXmlWriter() {
     m_strOut.reserve(kAnswerReserve);
-    m_arrOpen.reserve(4);
     m_strOut = "<?xml version=\"1.0\"?>\r\n";
 }
 

@@ -1,9 +1,10 @@
 // The RStream answer of a simulated component and the writer of its CR LF, TAB-indented layout.
 #pragma once
 
+#include <boost/container/small_vector.hpp>
+
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace tvxsim {
 
@@ -30,7 +31,7 @@ private:
     void Indent();
     std::string m_strOut;
     std::size_t m_nDepth = 0;
-    std::vector<std::string> m_arrOpen;
+    boost::container::small_vector<std::string, 4> m_arrOpen; // answers nest three deep at most
 };
 
 // Origins and statuses the simulators answer with.

@@ -15,8 +15,11 @@ namespace {
 
 constexpr const char* kServer = "tranvex-host/" TRANVEX_PRODUCT_VERSION_LITERAL;
 
-HttpResponse Text(http::status status, unsigned version, const char* content_type, std::string body) {
-    HttpResponse response{status, version};
+HttpResponse Text(http::status status, unsigned version, const char* content_type, std::string body,
+                  const RequestAllocator& memory) {
+    HttpResponse response(std::piecewise_construct, std::make_tuple(), std::make_tuple(memory));
+    response.result(status);
+    response.version(version);
     response.set(http::field::server, kServer);
     response.set(http::field::content_type, content_type);
     response.body() = std::move(body);
@@ -29,20 +32,23 @@ HttpResponse Text(http::status status, unsigned version, const char* content_typ
 HttpResponse AnswerHttp(const HttpRequest& request, CHostSession& session, SExchange& exchange) {
     if (request.method() != http::verb::post) {
         exchange = {"-", "405"};
-        HttpResponse response = Text(http::status::method_not_allowed, request.version(),
-                                     "text/plain; charset=utf-8", "POST the request document as the body\n");
+        HttpResponse response =
+            Text(http::status::method_not_allowed, request.version(), "text/plain; charset=utf-8",
+                 "POST the request document as the body\n", request.get_allocator());
         response.set(http::field::allow, "POST");
         response.keep_alive(request.keep_alive());
         return response;
     }
-    HttpResponse response;
+    std::string answer;
     try {
-        response = Text(http::status::ok, request.version(), "text/xml; charset=utf-8",
-                        session.Answer(request.body(), exchange));
+        answer = session.Answer(request.body(), exchange);
     } catch (const std::exception& e) { // the simulator answers every text; this is a last guard
         exchange.strCmdStatus = "500";
-        return HttpError(http::status::internal_server_error, request.version(), e.what());
+        return HttpError(http::status::internal_server_error, request.version(), e.what(),
+                         request.get_allocator());
     }
+    HttpResponse response = Text(http::status::ok, request.version(), "text/xml; charset=utf-8",
+                                 std::move(answer), request.get_allocator());
     response.keep_alive(request.keep_alive());
     return response;
 }
@@ -52,8 +58,9 @@ std::string_view ClientSessionOf(const HttpRequest& request) {
     return {value.data(), value.size()};
 }
 
-HttpResponse HttpError(http::status status, unsigned version, std::string_view text) {
-    HttpResponse response = Text(status, version, "text/plain; charset=utf-8", std::string(text) + "\n");
+HttpResponse HttpError(http::status status, unsigned version, std::string_view text,
+                       const RequestAllocator& memory) {
+    HttpResponse response = Text(status, version, "text/plain; charset=utf-8", std::string(text) + "\n", memory);
     response.keep_alive(false);
     return response;
 }

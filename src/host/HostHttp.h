@@ -19,7 +19,9 @@ using RequestAllocator = std::pmr::polymorphic_allocator<char>;
 using RequestBody = boost::beast::http::basic_string_body<char, std::char_traits<char>, RequestAllocator>;
 using HttpRequest = boost::beast::http::request<RequestBody, boost::beast::http::basic_fields<RequestAllocator>>;
 using HttpRequestParser = boost::beast::http::request_parser<RequestBody, RequestAllocator>;
-using HttpResponse = boost::beast::http::response<boost::beast::http::string_body>;
+// An answer's fields come from the same arena as its request's.
+using HttpResponse =
+    boost::beast::http::response<boost::beast::http::string_body, boost::beast::http::basic_fields<RequestAllocator>>;
 
 // Memory for one request at a time: a usual request's fields and body fit in it, a larger one takes
 // the rest from the heap. The arena must outlive the parser.
@@ -39,7 +41,8 @@ HttpResponse AnswerHttp(const HttpRequest& request, CHostSession& session, SExch
 std::string_view ClientSessionOf(const HttpRequest& request);
 
 // The answer to a request that cannot be read (400, 413, 500): a short text, and the connection closed.
-HttpResponse HttpError(boost::beast::http::status status, unsigned version, std::string_view text);
+HttpResponse HttpError(boost::beast::http::status status, unsigned version, std::string_view text,
+                       const RequestAllocator& memory = {});
 
 // The status for a failed read of a request, with a parser's error; none when there is nobody to
 // answer (the client closed, the connection broke or timed out).

@@ -39,9 +39,7 @@ std::string CHostSession::Answer(std::string_view request, SExchange& exchange) 
     std::string answer;
     {
         const std::lock_guard lock(m_mutex);
-        const int submit = tvxsim::DispidsOf(m_component.Kind()).nSubmitRequest;
-        answer =
-            m_component.Invoke(submit, {std::string(request), std::int16_t{0}, std::string(), std::string()});
+        answer = m_component.SubmitRequest(request);
     }
     exchange.strCmdStatus = ElementText(answer, "CmdStatus");
     return answer;
@@ -112,7 +110,8 @@ void CRequestLog::Write(std::string_view peer, const SExchange& exchange, double
     AppendLine(line, peer, exchange, milliseconds);
     line.push_back('\n');
     const std::lock_guard lock(m_mutex);
-    std::fwrite(line.data(), 1, line.size(), m_out);
+    // Our lock already keeps lines whole: the stream's own would be taken a second time.
+    ::fwrite_unlocked(line.data(), 1, line.size(), m_out);
     if (m_bTerminal)
         std::fflush(m_out);
 }
