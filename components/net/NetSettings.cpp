@@ -1,6 +1,7 @@
 // The network component's environment and its stored server lists.
 #include "net/NetSettings.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,7 +12,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace tvxnet {
 
@@ -63,10 +63,18 @@ std::string StoredListPath(const std::string& targetName) {
 }
 
 std::string ReadStoredList(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return in ? text.str() : std::string();
+    // A plain read: a load run reads the list for every fresh session, and a file stream's set-up
+    // cost more than the read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    std::string text;
+    char chunk[4096];
+    ssize_t got = 0;
+    while ((got = ::read(fd, chunk, sizeof chunk)) > 0)
+        text.append(chunk, static_cast<std::size_t>(got));
+    ::close(fd);
+    return got < 0 ? std::string() : text;
 }
 
 std::string WriteStoredList(const std::string& path, const std::string& text) {

@@ -26,9 +26,13 @@ std::string AbsoluteFolder(const std::string& folder) {
 }
 
 std::string ProgramFolder() {
-    std::error_code ec;
-    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string() : exe.parent_path().string();
+    // Looked up once: a load run makes a component for every fresh session.
+    static const std::string folder = [] {
+        std::error_code ec;
+        const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+        return ec ? std::string() : exe.parent_path().string();
+    }();
+    return folder;
 }
 
 std::string LastDlError() {
