@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -27,6 +28,8 @@ using Clock = std::chrono::steady_clock;
 // Everything the session threads touch: a thread left in a call keeps it alive by itself.
 struct SLoadShared {
     SRunnerOptions options;
+    SComponentChoice choice; // of the target's component, made once for every session
+    std::map<CString, SReadScript> scripts; // each read once, before the sessions start
     std::vector<std::vector<SRunUnit>> rows; // the units of each data row; one row without --data
     std::atomic<std::size_t> nNextRow{0};
     CCardMasker mask{true};
@@ -89,7 +92,7 @@ struct SLoadShared {
                     break;
                 pRunner->SetVariables(&unit.variables);
                 pRunner->Run(
-                    unit.strScript,
+                    scripts.at(unit.strScript),
                     [&](const SScriptResult& script, STransactionResult& t, int) {
                         Record(script.strName, nPass, t);
                     },
@@ -107,7 +110,7 @@ struct SLoadShared {
 
     // A session with its servers stored; a list that could not be stored fails as a transaction.
     std::unique_ptr<CScriptRunner> MakeSession(int nPass) {
-        auto pRunner = std::make_unique<CScriptRunner>(options, log);
+        auto pRunner = std::make_unique<CScriptRunner>(options, log, choice);
         pRunner->SetCallLimit(options.scale.dTimeout);
         pRunner->SetGate([this](Clock::time_point& sendAt) { return Gate(sendAt); });
         CString strProblem;
@@ -150,10 +153,13 @@ int RunLoad(const SRunnerOptions& options, const std::vector<SRunUnit>& units, s
     auto pShared = std::make_shared<SLoadShared>();
     SLoadShared& shared = *pShared;
     shared.options = options;
+    shared.choice = ChosenComponent(options, TargetInfo(options.target));
     for (const SRunUnit& unit : units) {
         if (shared.rows.empty() || unit.nSession != shared.rows.back().front().nSession)
             shared.rows.emplace_back();
         shared.rows.back().push_back(unit);
+        if (!shared.scripts.count(unit.strScript))
+            shared.scripts.emplace(unit.strScript, ReadScript(unit.strScript));
     }
     if (shared.rows.empty()) // no data rows: nothing to run, and the run ends at once
         shared.rows.emplace_back();

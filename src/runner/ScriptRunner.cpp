@@ -130,8 +130,12 @@ bool CScriptRunner::CallComponent(const std::shared_ptr<SCall>& call) {
 }
 
 CScriptRunner::CScriptRunner(const SRunnerOptions& options, CTransactionCycle::LogSink log)
+    : CScriptRunner(options, std::move(log), ChosenComponent(options, TargetInfo(options.target))) {}
+
+CScriptRunner::CScriptRunner(const SRunnerOptions& options, CTransactionCycle::LogSink log,
+                             const SComponentChoice& choice)
     : m_options(options), m_control(options.target), m_log(log), m_cycle(std::move(log)) {
-    m_control.Create(m_control.Target().nControlId, ChosenComponent(options, m_control.Target()));
+    m_control.Create(m_control.Target().nControlId, choice);
 }
 
 bool CScriptRunner::StoreServers(const CString& strServers, CString& strProblem) {
@@ -153,36 +157,48 @@ bool CScriptRunner::StoreServers(const CString& strServers, CString& strProblem)
     return false;
 }
 
-SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progress, const CString& strSuite) {
-    const auto start = std::chrono::steady_clock::now();
-    SScriptResult script;
-    script.strPath = strPath;
-    script.strName = strSuite.empty() ? fs::path(strPath).stem().string() : strSuite;
-
+SReadScript ReadScript(const CString& strPath) {
+    SReadScript read;
+    read.strPath = strPath;
     // Regular files only, as in the window: a pipe could block the run and a device such as /dev/zero
     // would never end.
-    CStringArray stored;
-    std::vector<SBlockNote> notes;
-    CString strUnread;
-    {
-        CScriptFile file;
-        if (!file.Open(strPath)) {
-            script.arrProblems.push_back("Unable to open file for reading.");
-            script.bUnreadable = true;
-            return script;
-        }
-        CScriptSplitter splitter(
-            file.Stream(), [&script](const CString& message) { script.arrProblems.push_back(message); });
-        splitter.SplitScript(stored, notes);
-        strUnread = splitter.UnreadLine();
-    } // the file is closed before the run
-    if (stored.empty()) {
-        if (!strUnread.empty())
-            script.arrProblems.push_back(UnreadMessage(strUnread));
-        script.arrProblems.push_back("No Next Transaction");
+    CScriptFile file;
+    if (!file.Open(strPath)) {
+        read.arrProblems.push_back("Unable to open file for reading.");
+        read.bUnreadable = true;
+        return read;
+    }
+    CScriptSplitter splitter(file.Stream(),
+                             [&read](const CString& message) { read.arrProblems.push_back(message); });
+    splitter.SplitScript(read.stored, read.notes);
+    read.strUnread = splitter.UnreadLine();
+    if (read.stored.empty()) {
+        if (!read.strUnread.empty())
+            read.arrProblems.push_back(UnreadMessage(read.strUnread));
+        read.arrProblems.push_back("No Next Transaction");
+        read.bUnreadable = true;
+    }
+    return read;
+}
+
+SScriptResult CScriptRunner::Run(const CString& strPath, const Progress& progress, const CString& strSuite) {
+    return Run(ReadScript(strPath), progress, strSuite);
+}
+
+SScriptResult CScriptRunner::Run(const SReadScript& read, const Progress& progress, const CString& strSuite) {
+    const auto start = std::chrono::steady_clock::now();
+    SScriptResult script;
+    const CString& strPath = read.strPath;
+    script.strPath = strPath;
+    script.strName = strSuite.empty() ? fs::path(strPath).stem().string() : strSuite;
+    script.arrProblems = read.arrProblems;
+    if (read.bUnreadable) {
         script.bUnreadable = true;
         return script;
     }
+    const CStringArray& stored = read.stored;
+    const std::vector<SBlockNote>& notes = read.notes;
+    const CString& strUnread = read.strUnread;
 
     // Blocks the scan never reached fail the run as one more transaction, so that no report shows a
     // script that was cut short as passed.

@@ -15,7 +15,19 @@
 #include "runner/RunResult.h"
 #include "runner/RunnerOptions.h"
 #include "script/ScriptSplitter.h"
+#include "script/ScriptSplitter.h"
 #include "script/ScriptVariables.h"
+
+// A script file read and cut into its blocks; a load run reads each of its scripts once.
+struct SReadScript {
+    CString strPath;
+    CStringArray stored;
+    std::vector<SBlockNote> notes;
+    CString strUnread;                // the line the reader stopped at, if it stopped early
+    std::vector<CString> arrProblems; // what the reader reported, as the window would show it
+    bool bUnreadable = false;         // no file, or no block in it
+};
+SReadScript ReadScript(const CString& strPath);
 
 class CScriptRunner {
 public:
@@ -25,6 +37,9 @@ public:
 
     // The target's component is made here, through the component registry, as the window makes it.
     CScriptRunner(const SRunnerOptions& options, CTransactionCycle::LogSink log);
+    // The same with the component of a choice made once for many sessions: a load run makes one for
+    // every pass, and choosing opens the library to check it.
+    CScriptRunner(const SRunnerOptions& options, CTransactionCycle::LogSink log, const SComponentChoice& choice);
 
     // StoreServerList on the target control, its answer logged as the window logs it; false with
     // the reason when the call fails or the answer is not a success.
@@ -51,6 +66,7 @@ public:
     // Runs one script; without progress, its result keeps every transaction. strSuite, when given,
     // names the result in place of the script's file name.
     SScriptResult Run(const CString& strPath, const Progress& progress = {}, const CString& strSuite = {});
+    SScriptResult Run(const SReadScript& script, const Progress& progress = {}, const CString& strSuite = {});
 
 private:
     struct SCall;
