@@ -86,7 +86,9 @@ int FreePort() {
     return ntohs(addr.sin_port);
 }
 
-pid_t Start(const std::vector<std::string>& args, int outFd = -1) { return tvxbench::StartChild(args, outFd); }
+pid_t Start(const std::vector<std::string>& args, int outFd = -1) {
+    return tvxbench::StartChild(args, outFd);
+}
 
 void Stop(pid_t child) {
     ::kill(child, SIGTERM);

@@ -549,8 +549,9 @@ CSimProcessor::SRecord* CSimProcessor::FindRecord(std::string_view recordNo) {
     if (low > m_nSeq)
         return nullptr;
     for (std::uint64_t seq = low + (m_nSeq - low) / kWrap * kWrap;; seq -= kWrap) {
-        auto it = std::lower_bound(m_records.begin(), m_records.end(), seq,
-                                   [](const SRecord& record, std::uint64_t wanted) { return record.nSeq < wanted; });
+        auto it = std::lower_bound(
+            m_records.begin(), m_records.end(), seq,
+            [](const SRecord& record, std::uint64_t wanted) { return record.nSeq < wanted; });
         if (it != m_records.end() && it->nSeq == seq && it->strRecordNo == recordNo)
             return &*it;
         if (seq < kWrap)

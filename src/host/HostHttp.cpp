@@ -60,7 +60,8 @@ std::string_view ClientSessionOf(const HttpRequest& request) {
 
 HttpResponse HttpError(http::status status, unsigned version, std::string_view text,
                        const RequestAllocator& memory) {
-    HttpResponse response = Text(status, version, "text/plain; charset=utf-8", std::string(text) + "\n", memory);
+    HttpResponse response =
+        Text(status, version, "text/plain; charset=utf-8", std::string(text) + "\n", memory);
     response.keep_alive(false);
     return response;
 }

@@ -17,11 +17,12 @@ namespace tvxhost {
 // host's time per sale.
 using RequestAllocator = std::pmr::polymorphic_allocator<char>;
 using RequestBody = boost::beast::http::basic_string_body<char, std::char_traits<char>, RequestAllocator>;
-using HttpRequest = boost::beast::http::request<RequestBody, boost::beast::http::basic_fields<RequestAllocator>>;
+using HttpRequest =
+    boost::beast::http::request<RequestBody, boost::beast::http::basic_fields<RequestAllocator>>;
 using HttpRequestParser = boost::beast::http::request_parser<RequestBody, RequestAllocator>;
 // An answer's fields come from the same arena as its request's.
-using HttpResponse =
-    boost::beast::http::response<boost::beast::http::string_body, boost::beast::http::basic_fields<RequestAllocator>>;
+using HttpResponse = boost::beast::http::response<boost::beast::http::string_body,
+                                                  boost::beast::http::basic_fields<RequestAllocator>>;
 
 // Memory for one request at a time: a usual request's fields and body fit in it, a larger one takes
 // the rest from the heap. The arena must outlive the parser.

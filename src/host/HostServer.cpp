@@ -240,8 +240,7 @@ LoopTask<> CHostServer::SImpl::Serve(std::shared_ptr<SConnection> connection) {
     connections.Remove(registered);
 }
 
-template <class Stream>
-LoopTask<> CHostServer::SImpl::ServeHttp(Stream& stream, SConnection& connection) {
+template <class Stream> LoopTask<> CHostServer::SImpl::ServeHttp(Stream& stream, SConnection& connection) {
     beast::flat_buffer buffer;
     buffer.reserve(16 * 1024); // a whole request in one read: Beast reads 512 bytes into an empty buffer
     std::string head;
@@ -284,8 +283,7 @@ LoopTask<> CHostServer::SImpl::ServeHttp(Stream& stream, SConnection& connection
     }
 }
 
-template <class Stream>
-LoopTask<> CHostServer::SImpl::ServeFramed(Stream& stream, SConnection& connection) {
+template <class Stream> LoopTask<> CHostServer::SImpl::ServeFramed(Stream& stream, SConnection& connection) {
     CFrameReader reader(options.framing);
     std::array<char, 16384> chunk;
     for (;;) {

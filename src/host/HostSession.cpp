@@ -104,8 +104,9 @@ void CRequestLog::Write(std::string_view peer, const SExchange& exchange, double
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
     thread_local std::string line; // kept from line to line: no allocation once it is long enough
     line.assign(SecondStamp(seconds));
-    const char fraction[] = {'.', static_cast<char>('0' + millis / 100), static_cast<char>('0' + millis / 10 % 10),
-                             static_cast<char>('0' + millis % 10), ' '};
+    const char fraction[] = {'.', static_cast<char>('0' + millis / 100),
+                             static_cast<char>('0' + millis / 10 % 10), static_cast<char>('0' + millis % 10),
+                             ' '};
     line.append(fraction, sizeof fraction);
     AppendLine(line, peer, exchange, milliseconds);
     line.push_back('\n');

@@ -28,8 +28,8 @@ using Clock = std::chrono::steady_clock;
 // Everything the session threads touch: a thread left in a call keeps it alive by itself.
 struct SLoadShared {
     SRunnerOptions options;
-    SComponentChoice choice; // of the target's component, made once for every session
-    std::map<CString, SReadScript> scripts; // each read once, before the sessions start
+    SComponentChoice choice;                 // of the target's component, made once for every session
+    std::map<CString, SReadScript> scripts;  // each read once, before the sessions start
     std::vector<std::vector<SRunUnit>> rows; // the units of each data row; one row without --data
     std::atomic<std::size_t> nNextRow{0};
     CCardMasker mask{true};

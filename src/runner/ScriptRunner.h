@@ -15,7 +15,6 @@
 #include "runner/RunResult.h"
 #include "runner/RunnerOptions.h"
 #include "script/ScriptSplitter.h"
-#include "script/ScriptSplitter.h"
 #include "script/ScriptVariables.h"
 
 // A script file read and cut into its blocks; a load run reads each of its scripts once.
@@ -39,7 +38,8 @@ public:
     CScriptRunner(const SRunnerOptions& options, CTransactionCycle::LogSink log);
     // The same with the component of a choice made once for many sessions: a load run makes one for
     // every pass, and choosing opens the library to check it.
-    CScriptRunner(const SRunnerOptions& options, CTransactionCycle::LogSink log, const SComponentChoice& choice);
+    CScriptRunner(const SRunnerOptions& options, CTransactionCycle::LogSink log,
+                  const SComponentChoice& choice);
 
     // StoreServerList on the target control, its answer logged as the window logs it; false with
     // the reason when the call fails or the answer is not a success.

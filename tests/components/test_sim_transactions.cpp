@@ -310,3 +310,97 @@ TEST(SimLimits, AFullStoreForgetsTheOldestSettledRecordOnly) {
     ExpectOutcome(send("VoidSale", "RecordNo=R00000000" + newest.substr(9)), "005001");
     ExpectOutcome(send("VoidSale", "RecordNo=" + newest.substr(0, 14)), "005001");
 }
+
+// Answers keep their exact layout (CR LF after every line, a TAB per level, text escaped) and their
+// tokens, so that scripts and known-good files made with earlier releases still match.
+TEST(SimAnswerText, SaleVoidAndErrorByteForByte) {
+    tvxsim::CSimComponent sim(ESimKind::Client);
+    const std::string merchant = std::string("MerchantID=") + kMerchant;
+    const struct {
+        std::string fields;
+        std::vector<const char*> lines;
+    } cases[] = {
+        {kSale + std::string("; Memo=Fish&amp;Chips &lt;hot&gt;; Gratuity=0.50; Zip=30309; UserTraceData=t1"),
+         {"<?xml version=\"1.0\"?>",
+          "<RStream>",
+          "\t<CmdResponse>",
+          "\t\t<ResponseOrigin>Processor</ResponseOrigin>",
+          "\t\t<KVTXReturnCode>000000</KVTXReturnCode>",
+          "\t\t<CmdStatus>Approved</CmdStatus>",
+          "\t\t<TextResponse>APPROVED</TextResponse>",
+          "\t\t<UserTraceData>t1</UserTraceData>",
+          "\t</CmdResponse>",
+          "\t<TranResponse>",
+          "\t\t<MerchantID>880012345678</MerchantID>",
+          "\t\t<TerminalID>001</TerminalID>",
+          "\t\t<OperatorID>TEST</OperatorID>",
+          "\t\t<TranType>Credit</TranType>",
+          "\t\t<TranCode>Sale</TranCode>",
+          "\t\t<AcctNo>XXXX1111</AcctNo>",
+          "\t\t<ExpDate>XXXX</ExpDate>",
+          "\t\t<CardType>VISA</CardType>",
+          "\t\t<RefNo>1</RefNo>",
+          "\t\t<InvoiceNo>1</InvoiceNo>",
+          "\t\t<Memo>Fish&amp;Chips &lt;hot&gt;</Memo>",
+          "\t\t<AuthCode>VZFU5U</AuthCode>",
+          "\t\t<CaptureStatus>Captured</CaptureStatus>",
+          "\t\t<AVSResult>N</AVSResult>",
+          "\t\t<Amount>",
+          "\t\t\t<Purchase>1.00</Purchase>",
+          "\t\t\t<Authorize>1.50</Authorize>",
+          "\t\t\t<Gratuity>0.50</Gratuity>",
+          "\t\t</Amount>",
+          "\t\t<AcqRefData>b001c000001dVZFU5U</AcqRefData>",
+          "\t\t<ProcessData>|00|718577725527</ProcessData>",
+          "\t\t<RecordNo>R92083E4D000001</RecordNo>",
+          "\t</TranResponse>",
+          "</RStream>"}},
+        {merchant + "; TranCode=VoidSale; RecordNo=R92083E4D000001; AcqRefData=b001c000001dVZFU5U; "
+                    "ProcessData=|00|718577725527; Purchase=1.00",
+         {"<?xml version=\"1.0\"?>",
+          "<RStream>",
+          "\t<CmdResponse>",
+          "\t\t<ResponseOrigin>Processor</ResponseOrigin>",
+          "\t\t<KVTXReturnCode>000000</KVTXReturnCode>",
+          "\t\t<CmdStatus>Approved</CmdStatus>",
+          "\t\t<TextResponse>APPROVED</TextResponse>",
+          "\t\t<UserTraceData></UserTraceData>",
+          "\t</CmdResponse>",
+          "\t<TranResponse>",
+          "\t\t<MerchantID>880012345678</MerchantID>",
+          "\t\t<TerminalID>001</TerminalID>",
+          "\t\t<OperatorID>TEST</OperatorID>",
+          "\t\t<TranType>Credit</TranType>",
+          "\t\t<TranCode>VoidSale</TranCode>",
+          "\t\t<AcctNo>XXXX1111</AcctNo>",
+          "\t\t<ExpDate>XXXX</ExpDate>",
+          "\t\t<CardType>VISA</CardType>",
+          "\t\t<RefNo>1</RefNo>",
+          "\t\t<InvoiceNo>1</InvoiceNo>",
+          "\t\t<Memo>Fish&amp;Chips &lt;hot&gt;</Memo>",
+          "\t\t<AuthCode>VZFU5U</AuthCode>",
+          "\t\t<CaptureStatus>Voided</CaptureStatus>",
+          "\t\t<Amount>",
+          "\t\t\t<Purchase>1.00</Purchase>",
+          "\t\t\t<Authorize>1.50</Authorize>",
+          "\t\t\t<Gratuity>0.50</Gratuity>",
+          "\t\t</Amount>",
+          "\t\t<AcqRefData>b001c000001dVZFU5U</AcqRefData>",
+          "\t\t<ProcessData>|00|718577725527</ProcessData>",
+          "\t\t<RecordNo>R92083E4D000001</RecordNo>",
+          "\t</TranResponse>",
+          "</RStream>"}},
+        {merchant + "; TranCode=Bogus&amp;&lt;&gt;",
+         {"<?xml version=\"1.0\"?>", "<RStream>", "\t<CmdResponse>",
+          "\t\t<ResponseOrigin>Client</ResponseOrigin>", "\t\t<KVTXReturnCode>004007</KVTXReturnCode>",
+          "\t\t<CmdStatus>Error</CmdStatus>",
+          "\t\t<TextResponse>Unknown TranCode in &lt;Transaction&gt;: Bogus&amp;&lt;&gt;</TextResponse>",
+          "\t\t<UserTraceData></UserTraceData>", "\t</CmdResponse>", "</RStream>"}},
+    };
+    for (const auto& c : cases) {
+        std::string expected;
+        for (const char* line : c.lines)
+            expected.append(line).append("\r\n");
+        EXPECT_EQ(Submit(sim, Request("Transaction", F(c.fields))).Xml(), expected) << c.fields;
+    }
+}

@@ -193,6 +193,13 @@ def robustness(tmp):
             answer = read_all(sock)
             assert answer.startswith(expect or b""), f"{name}: {answer[:80]!r}"
         assert sale(host.port) == ok, f"after {name}"
+    # A request past the memory a connection keeps for one, then a usual one on the same connection.
+    padded = SALE.replace(b"<TStream>", b"<TStream><!--" + b"p" * 300000 + b"-->", 1)
+    assert len(padded) > 300000
+    with connect(host.port) as sock:
+        sock.sendall(http_post(padded, close=False) + http_post(SALE))
+        answers = read_all(sock)
+    assert answers.count(b"HTTP/1.1 200 OK") == 2 and answers.count(b"<CmdStatus>Approved<") == 2, answers[:300]
     # A card number where the TranCode goes is masked on the request line.
     sale_with_card_code = SALE.replace(b"<TranCode>Sale<", b"<TranCode>4111111111111111<")
     with connect(host.port) as sock:
