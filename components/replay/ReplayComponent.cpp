@@ -27,9 +27,8 @@ bool Leaves(const std::string& text, CLeaves& leaves) {
         CLeaves& out;
         explicit Walker(CLeaves& o) : out(o) {}
         bool for_each(pugi::xml_node& node) override {
-            if (node.type() == pugi::node_element && !node.find_child([](pugi::xml_node n) {
-                    return n.type() == pugi::node_element;
-                }))
+            if (node.type() == pugi::node_element &&
+                !node.find_child([](pugi::xml_node n) { return n.type() == pugi::node_element; }))
                 out.emplace_back(node.name(), node.child_value());
             return true;
         }
@@ -76,7 +75,8 @@ std::string ArgText(const DispArg& arg) {
     return std::to_string(std::get<std::int16_t>(arg));
 }
 
-std::vector<SDifference> Differences(const DispArgs& recorded, const DispArgs& now, const CIgnoredNames& ignored) {
+std::vector<SDifference> Differences(const DispArgs& recorded, const DispArgs& now,
+                                     const CIgnoredNames& ignored) {
     std::vector<SDifference> out;
     for (std::size_t i = 0; i < std::max(recorded.size(), now.size()); ++i) {
         const std::string name = "argument " + std::to_string(i + 1);
@@ -134,34 +134,30 @@ CIgnoredNames ParseIgnoredNames(std::string_view list) {
 std::string BlankIgnored(std::string_view text, const CIgnoredNames& ignored) {
     if (ignored.empty())
         return std::string(text);
+    // What lies between ignored elements is copied in one piece: a request has a few dozen tags
+    // and seldom more than one ignored element.
     std::string out;
     out.reserve(text.size());
+    std::size_t copied = 0; // the text before it is in out, or left out
     std::size_t pos = 0;
-    while (pos < text.size()) {
-        const std::size_t open = text.find('<', pos);
-        if (open == std::string_view::npos)
-            break;
-        std::size_t nameEnd = open + 1;
+    while ((pos = text.find('<', pos)) != std::string_view::npos) {
+        std::size_t nameEnd = pos + 1;
         while (nameEnd < text.size() && IsNameChar(text[nameEnd]))
             ++nameEnd;
-        const std::string_view name = text.substr(open + 1, nameEnd - open - 1);
+        const std::string_view name = text.substr(pos + 1, nameEnd - pos - 1);
         const std::size_t tagEnd = text.find('>', nameEnd);
-        if (name.empty() || !ignored.count(name) || tagEnd == std::string_view::npos || text[tagEnd - 1] == '/') {
-            out.append(text.substr(pos, nameEnd - pos));
-            pos = nameEnd;
+        pos = nameEnd;
+        if (name.empty() || tagEnd == std::string_view::npos || text[tagEnd - 1] == '/' ||
+            !ignored.count(name))
             continue;
-        }
         const std::string closing = "</" + std::string(name) + ">";
         const std::size_t close = text.find(closing, tagEnd + 1);
-        if (close == std::string_view::npos) {
-            out.append(text.substr(pos, nameEnd - pos));
-            pos = nameEnd;
+        if (close == std::string_view::npos)
             continue;
-        }
-        out.append(text.substr(pos, tagEnd + 1 - pos)); // the content goes
-        pos = close;
+        out.append(text.substr(copied, tagEnd + 1 - copied)); // the content goes
+        copied = pos = close;
     }
-    out.append(text.substr(pos));
+    out.append(text.substr(copied));
     return out;
 }
 
@@ -196,8 +192,9 @@ std::shared_ptr<const SCassette> LoadCassette(const std::string& strPath, const 
     std::string others;
     for (const std::string& control : controls)
         others += (others.empty() ? "" : " and ") + control;
-    strProblem = "The cassette " + strPath + " holds no call of the " + target.pszName + " control" +
-                 (others.empty() ? std::string(" (it holds no call)") : " (only of the " + others + " control)");
+    strProblem =
+        "The cassette " + strPath + " holds no call of the " + target.pszName + " control" +
+        (others.empty() ? std::string(" (it holds no call)") : " (only of the " + others + " control)");
     return nullptr;
 }
 
@@ -225,10 +222,14 @@ CReplayComponent::CReplayComponent(const STargetInfo& target, std::shared_ptr<co
 }
 
 DispArgs CReplayComponent::Compared(const DispArgs& args) const {
-    DispArgs compared = args;
-    for (DispArg& arg : compared)
-        if (auto* text = std::get_if<std::string>(&arg))
-            *text = BlankIgnored(*text, m_ignored);
+    DispArgs compared;
+    compared.reserve(args.size());
+    for (const DispArg& arg : args) {
+        if (const auto* text = std::get_if<std::string>(&arg))
+            compared.emplace_back(BlankIgnored(*text, m_ignored));
+        else
+            compared.push_back(arg);
+    }
     return compared;
 }
 
@@ -263,10 +264,12 @@ std::string CReplayComponent::Invoke(int dispid, const DispArgs& args) {
     return call.strAnswer;
 }
 
-std::string CReplayComponent::NoMatchAnswer(int dispid, const DispArgs& args, std::size_t nUsedMatches) const {
+std::string CReplayComponent::NoMatchAnswer(int dispid, const DispArgs& args,
+                                            std::size_t nUsedMatches) const {
     const char* method = MethodName(m_target, dispid);
-    std::string text = std::string("No recorded call matches this ") + (method ? method : "call") + " call of the " +
-                       m_target.pszName + " control in the cassette " + m_pCassette->strPath;
+    std::string text = std::string("No recorded call matches this ") + (method ? method : "call") +
+                       " call of the " + m_target.pszName + " control in the cassette " +
+                       m_pCassette->strPath;
     if (nUsedMatches > 0)
         return ErrorAnswer(text + ": the " + std::to_string(nUsedMatches) +
                            " recorded calls like it have all been answered already.");
