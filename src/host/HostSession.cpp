@@ -15,12 +15,16 @@ namespace {
 
 // The text of the first element of that name, found as text: the request may not be XML at all.
 std::string ElementText(std::string_view xml, std::string_view name) {
-    std::string open(1, '<'); // built up, not "<" + name: g++ 12 warns falsely on that (-Wrestrict)
-    open.append(name).push_back('>');
-    const std::size_t start = xml.find(open);
-    if (start == std::string_view::npos)
+    // The name followed by '>', then the '<' before it: a search that starts from '<' stops at every
+    // tag of the document.
+    std::string tail(name);
+    tail.push_back('>');
+    std::size_t at = xml.find(tail, 1);
+    while (at != std::string_view::npos && xml[at - 1] != '<')
+        at = xml.find(tail, at + 1);
+    if (at == std::string_view::npos)
         return "-";
-    const std::size_t from = start + open.size();
+    const std::size_t from = at + tail.size();
     const std::size_t end = xml.find('<', from);
     std::string text(xml.substr(from, end == std::string_view::npos ? std::string_view::npos : end - from));
     // One word on the line: blanks inside would shift the columns.
