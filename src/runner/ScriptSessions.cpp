@@ -56,6 +56,7 @@ void CRunLog::Close() {
 // Everything a session thread touches: a thread left in a call keeps it alive by itself.
 struct CScriptSessions::SShared {
     SRunnerOptions options;
+    SComponentChoice choice; // of the target's component, made once for every session
     std::vector<SRunUnit> units;
     CTransactionCycle::LogSink log;
     std::unique_ptr<CScriptRunner> pFirst; // the one session without --jobs (of one data row)
@@ -71,7 +72,7 @@ struct CScriptSessions::SShared {
     std::vector<bool> done;
 
     std::unique_ptr<CScriptRunner> MakeSession(CString& strProblem) {
-        auto pRunner = std::make_unique<CScriptRunner>(options, log);
+        auto pRunner = std::make_unique<CScriptRunner>(options, log, choice);
         pRunner->SetCallLimit(options.scale.dTimeout);
         pRunner->SetStop(&bStop);
         if (!options.strServers.empty() && !pRunner->StoreServers(options.strServers, strProblem))
@@ -147,6 +148,7 @@ CScriptSessions::CScriptSessions(const SRunnerOptions& options, std::vector<SRun
                                  CTransactionCycle::LogSink log)
     : m_pShared(std::make_shared<SShared>()) {
     m_pShared->options = options;
+    m_pShared->choice = ChosenComponent(options, TargetInfo(options.target));
     m_pShared->units = std::move(units);
     m_pShared->log = std::move(log);
 }
