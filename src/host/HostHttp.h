@@ -25,7 +25,7 @@ using HttpResponse = boost::beast::http::response<boost::beast::http::string_bod
                                                   boost::beast::http::basic_fields<RequestAllocator>>;
 
 // Memory for one request at a time: a usual request's fields and body fit in it, a larger one takes
-// the rest from the heap. The arena must outlive the parser.
+// the rest from the heap. What Fresh gives must outlive the parser and the answer made from it.
 class CRequestArena {
 public:
     std::pmr::monotonic_buffer_resource Fresh() { return {m_room.data(), m_room.size()}; }
